@@ -1,0 +1,17 @@
+// The bundled sample texture library: a deterministic folder tree of M8 files of every version
+// and M32 files with full mip chains, with contents that look like textures (bricks, gradients,
+// noise, flat colours), plus a few files a converter must pass over.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tarnvick::samples {
+
+// Writes the library below `root` (created if missing); false when a file cannot be written.
+bool WriteSampleLibrary(const std::string& root);
+
+// The paths (relative to the root, '/'-separated) of the files WriteSampleLibrary writes.
+std::vector<std::string> SampleLibraryFiles();
+
+}  // namespace tarnvick::samples

@@ -1,0 +1,18 @@
+// One run of the converter: banner, command line, palette step, conversion walk, exit code.
+#pragma once
+
+#include <cstdio>
+
+#include "palette/color_tables.h"
+
+namespace tarnvick {
+
+// Exit codes beyond those of the command line (1 to 3).
+inline constexpr int kExitRunFailed = 4;  // bad start directory, palette not read or written
+
+// Runs the converter on argv (program name first), with the process's two colour containers.
+// Progress goes to `out`, problems to `err`; returns the exit code.
+int Run(int argc, const char* const* argv, ColorHistogram& histogram, RankedColors& ranked,
+        std::FILE* out, std::FILE* err);
+
+}  // namespace tarnvick

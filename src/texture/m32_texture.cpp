@@ -1,0 +1,92 @@
+// M32 reader. Limits it enforces on every file, whatever its header says:
+// - the file holds its 968-byte header and the pixels of all 16 levels
+//   (4 x the sum of width x height, computed exactly);
+// - that pixel data fits a signed 32-bit byte count.
+// Any version is accepted. Bytes after the last level are ignored; nothing is allocated before
+// these checks pass.
+#include "texture/m32_texture.h"
+
+#include <cstring>
+#include <limits>
+
+#include "texture/byte_order.h"
+#include "texture/texture_file.h"
+
+namespace tarnvick {
+namespace {
+
+constexpr std::uint64_t kMaxPixels = std::numeric_limits<std::int32_t>::max() / 4;
+
+template <std::size_t N>
+void CopyBytes(std::array<std::uint8_t, N>& field, const std::uint8_t* data, std::size_t at) {
+  std::memcpy(field.data(), data + at, N);
+}
+
+template <std::size_t N>
+void ReadTable(std::array<std::uint32_t, N>& table, const std::uint8_t* data, std::size_t at) {
+  for (std::size_t i = 0; i < N; ++i) table[i] = ReadU32(data + at + 4 * i);
+}
+
+}  // namespace
+
+bool M32Texture::RequiredFileSize(const std::uint8_t* data, std::size_t size,
+                                  std::uint64_t& required, std::string& error) {
+  if (size < kHeaderSize) {
+    error = TruncatedReason(kHeaderSize, size);
+    return false;
+  }
+  std::uint64_t total = 0;
+  for (std::size_t i = 0; i < kLevels; ++i) {
+    const std::uint64_t level =
+        static_cast<std::uint64_t>(ReadU32(data + 516 + 4 * i)) * ReadU32(data + 580 + 4 * i);
+    total += level <= kMaxPixels ? level : 0;
+    if (level > kMaxPixels || total > kMaxPixels) {
+      error = "pixel data too large";
+      return false;
+    }
+  }
+  required = kHeaderSize + 4 * total;
+  return true;
+}
+
+bool M32Texture::Parse(const std::uint8_t* data, std::size_t size) {
+  std::uint64_t required = 0;
+  std::string error;
+  if (!RequiredFileSize(data, size, required, error)) return Fail(error);
+  if (size < required) return Fail(TruncatedReason(required, size));
+
+  version = ReadU32(data);
+  CopyBytes(name, data, 4);
+  CopyBytes(unknown_132, data, 132);
+  CopyBytes(animation_name, data, 260);
+  CopyBytes(unknown_388, data, 388);
+  ReadTable(width, data, 516);
+  ReadTable(height, data, 580);
+  ReadTable(offset, data, 644);
+  flags = ReadU32(data + 708);
+  contents = ReadU32(data + 712);
+  value = ReadU32(data + 716);
+  CopyBytes(unknown_720, data, 720);
+  CopyBytes(unknown_732, data, 732);
+  CopyBytes(unknown_860, data, 860);
+  CopyBytes(unknown_892, data, 892);
+
+  byte_extent = static_cast<std::int32_t>(required - kHeaderSize);
+  level0_width = width[0];
+  level0_height = height[0];
+  type = TextureType::kM32;
+  bits_per_pixel = 32;
+  pixels.assign(data + kHeaderSize, data + required);
+  return true;
+}
+
+bool M32Texture::Load(const std::string& path) {
+  std::vector<std::uint8_t> bytes;
+  std::string error;
+  if (!ReadTextureFile(path, kHeaderSize, &M32Texture::RequiredFileSize, bytes, error)) {
+    return Fail(error);
+  }
+  return Parse(bytes.data(), bytes.size());
+}
+
+}  // namespace tarnvick

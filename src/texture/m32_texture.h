@@ -1,0 +1,44 @@
+// An M32 texture: a 968-byte header giving the size of each of 16 mip levels, followed by the
+// 4-byte pixels (red, green, blue, and a fourth byte nobody reads) of all levels.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "texture/texture.h"
+
+namespace tarnvick {
+
+class M32Texture : public Texture {
+ public:
+  static constexpr std::size_t kHeaderSize = 968;
+  static constexpr std::size_t kLevels = 16;
+
+  bool Load(const std::string& path) override;
+  // Parses a whole file held in memory; the same checks and results as Load.
+  bool Parse(const std::uint8_t* data, std::size_t size);
+  // How long a file must be, from its first bytes: header plus every level's pixels.
+  static bool RequiredFileSize(const std::uint8_t* data, std::size_t size, std::uint64_t& required,
+                               std::string& error);
+
+  // The header, field by field in file order; the uninterpreted blocks are named by offset.
+  std::uint32_t version = 0;
+  std::array<std::uint8_t, 128> name{};
+  std::array<std::uint8_t, 128> unknown_132{};
+  std::array<std::uint8_t, 128> animation_name{};
+  std::array<std::uint8_t, 128> unknown_388{};
+  std::array<std::uint32_t, kLevels> width{};
+  std::array<std::uint32_t, kLevels> height{};
+  std::array<std::uint32_t, kLevels> offset{};  // kept as read; pixels always start at 968
+  std::uint32_t flags = 0;
+  std::uint32_t contents = 0;
+  std::uint32_t value = 0;
+  std::array<std::uint8_t, 12> unknown_720{};
+  std::array<std::uint8_t, 128> unknown_732{};
+  std::array<std::uint8_t, 32> unknown_860{};
+  std::array<std::uint8_t, 76> unknown_892{};
+};
+
+}  // namespace tarnvick

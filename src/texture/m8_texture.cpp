@@ -1,0 +1,122 @@
+// M8 reader. Limits it enforces on every file, whatever its header says:
+// - the version is at most 4 (8 levels up to version 1, 16 from version 2);
+// - the file holds its whole header and every stored level's indices
+//   (T = sum of width x height over the levels, computed exactly);
+// - the expanded pixels, 3 x T bytes, fit a signed 32-bit byte count.
+// Bytes after the last level are ignored; nothing is allocated before these checks pass.
+#include "texture/m8_texture.h"
+
+#include <cstring>
+#include <limits>
+
+#include "texture/byte_order.h"
+#include "texture/texture_file.h"
+
+namespace tarnvick {
+namespace {
+
+constexpr std::uint64_t kMaxIndices = std::numeric_limits<std::int32_t>::max() / 3;
+
+struct Layout {
+  std::size_t levels;
+  std::size_t width;  // offsets of the fields
+  std::size_t height;
+  std::size_t offset;
+  std::size_t animation_name;
+  std::size_t palette;
+  std::size_t flags;
+  std::size_t header;  // where the indices start
+};
+
+// Versions 0 and 1 (and negative ones) carry 8 levels; 2 and 3 carry 16; version 4 has 16 levels
+// and two blocks that are skipped: 480 bytes after the name and 228 after the animation name.
+Layout LayoutOf(std::int32_t version) {
+  if (version <= 1) return {8, 36, 68, 100, 132, 164, 932, 944};
+  if (version <= 3) return {16, 36, 100, 164, 228, 260, 1028, 1040};
+  return {16, 516, 580, 644, 708, 968, 1736, 1748};
+}
+
+std::vector<std::uint32_t> ReadTable(const std::uint8_t* data, std::size_t count) {
+  std::vector<std::uint32_t> table(count);
+  for (std::size_t i = 0; i < count; ++i) table[i] = ReadU32(data + 4 * i);
+  return table;
+}
+
+}  // namespace
+
+bool M8Texture::RequiredFileSize(const std::uint8_t* data, std::size_t size,
+                                 std::uint64_t& required, std::string& error) {
+  if (size < 4) {
+    error = TruncatedReason(4, size);
+    return false;
+  }
+  const auto file_version = static_cast<std::int32_t>(ReadU32(data));
+  if (file_version > kNewestVersion) {
+    error = "unsupported M8 version " + std::to_string(file_version);
+    return false;
+  }
+  const Layout layout = LayoutOf(file_version);
+  if (size < layout.header) {
+    error = TruncatedReason(layout.header, size);
+    return false;
+  }
+  std::uint64_t indices = 0;
+  for (std::size_t i = 0; i < layout.levels; ++i) {
+    const std::uint64_t w = ReadU32(data + layout.width + 4 * i);
+    const std::uint64_t h = ReadU32(data + layout.height + 4 * i);
+    const std::uint64_t level = w * h;  // exact: both factors are below 2^32
+    indices += level <= kMaxIndices ? level : 0;
+    if (level > kMaxIndices || indices > kMaxIndices) {
+      error = "pixel data too large";
+      return false;
+    }
+  }
+  required = layout.header + indices;
+  return true;
+}
+
+bool M8Texture::Parse(const std::uint8_t* data, std::size_t size) {
+  std::uint64_t required = 0;
+  std::string error;
+  if (!RequiredFileSize(data, size, required, error)) return Fail(error);
+  if (size < required) return Fail(TruncatedReason(required, size));
+
+  version = static_cast<std::int32_t>(ReadU32(data));
+  const Layout layout = LayoutOf(version);
+  std::memcpy(name.data(), data + 4, name.size());
+  width = ReadTable(data + layout.width, layout.levels);
+  height = ReadTable(data + layout.height, layout.levels);
+  offset = ReadTable(data + layout.offset, layout.levels);
+  std::memcpy(animation_name.data(), data + layout.animation_name, animation_name.size());
+  std::memcpy(palette.data(), data + layout.palette, palette.size());
+  flags = ReadU32(data + layout.flags);
+  contents = ReadU32(data + layout.flags + 4);
+  value = ReadU32(data + layout.flags + 8);
+
+  level_count = static_cast<std::uint8_t>(layout.levels);
+  level0_width = width[0];
+  level0_height = height[0];
+  byte_extent = static_cast<std::int32_t>(static_cast<std::uint64_t>(width[0]) * height[0] * 3);
+  type = TextureType::kM8;
+  bits_per_pixel = 24;
+
+  const std::size_t count = static_cast<std::size_t>(required - layout.header);
+  const std::uint8_t* indices = data + layout.header;
+  pixels.resize(count * 3);
+  std::uint8_t* out = pixels.data();
+  for (std::size_t j = 0; j < count; ++j, out += 3) {
+    std::memcpy(out, palette.data() + 3 * static_cast<std::size_t>(indices[j]), 3);
+  }
+  return true;
+}
+
+bool M8Texture::Load(const std::string& path) {
+  std::vector<std::uint8_t> bytes;
+  std::string error;
+  if (!ReadTextureFile(path, kLongestHeader, &M8Texture::RequiredFileSize, bytes, error)) {
+    return Fail(error);
+  }
+  return Parse(bytes.data(), bytes.size());
+}
+
+}  // namespace tarnvick

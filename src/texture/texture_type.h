@@ -1,0 +1,29 @@
+// Texture type codes and the extension table that maps file extensions to them.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+namespace tarnvick {
+
+enum class TextureType : std::uint8_t {
+  kTex = 0,
+  kBmp = 1,
+  kTga = 2,
+  kPcx = 3,
+  kM8 = 4,
+  kM32 = 5,
+  kWal = 6,
+  kNone = 7,  // no extension, or one that is not in the table
+};
+
+// The first seven type codes index this table.
+inline constexpr std::array<std::string_view, 7> ExtensionTable = {"TEX", "BMP", "TGA", "PCX",
+                                                                   "M8",  "M32", "WAL"};
+
+// The type of the text after the last "." of `text`, compared with the table without regard
+// to case; kNone when there is no "." or no entry matches.
+TextureType LookupTextureType(std::string_view text);
+
+}  // namespace tarnvick

@@ -1,0 +1,155 @@
+// The command line of the real program: banner, usage, argument rules, exit codes, messages.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/run_program.h"
+#include "support/temp_dir.h"
+
+namespace tarnvick::testing {
+namespace {
+
+const std::string kUsage =
+    "usage:\n"
+    "tarnvick.exe c:\\a_directory\\ [-pc:\\somedir\\somefile.pal] [-oc:\\otherdir\\goodpalette.pal] [-s] [-v]\n\n"
+    "parameters are as follows:\n"
+    "c:\\a_directory\\                 : directory to convert\n"
+    "-pc:\\somedir\\somefile.pal       : exisiting palette to use for the conversion\n"
+    "-oc:\\otherdir\\goodpalette.pal   : palette to generate for the conversion\n"
+    "-s                              : process sub directories\n"
+    "-v                              : verbose output\n\n"
+    "notes:\n"
+    "  starting directory is required\n"
+    "  -p and -o are mutually exclusive\n";
+
+const std::string kMutuallyExclusive =
+    "\n input (-p)  and output (-o) palette parameters are mutually exclusive\n";
+
+// What a generating run prints on a directory with no textures, without -v.
+const std::string kEmptyGeneratingRun = std::string(kBanner) +
+                                        "generating optimal palette...\n\tgathering palette data..."
+                                        "\n\tprocessing palette data...\n\twriting palette data...\n\n"
+                                        "\nconverting M8/M32 files...\ndone.\n";
+
+void ExpectResult(const ProgramResult& result, const std::string& out, const std::string& err, int code) {
+  EXPECT_EQ(result.out, out);
+  EXPECT_EQ(result.err, err);
+  EXPECT_EQ(result.exit_code, code);
+}
+
+TEST(CommandLine, UsageColonsStandInColumn33) {
+  // Pieces 4 to 8 pad the option text to 32 characters.
+  for (const char* option : {"c:\\a_directory\\ ", "-pc:\\somedir", "-oc:\\otherdir", "-s  ", "-v  "}) {
+    const std::size_t line = kUsage.find(std::string("\n") + option);
+    ASSERT_NE(line, std::string::npos) << option;
+    EXPECT_EQ(kUsage.find(" : ", line + 1) - (line + 1), 31u) << option;
+  }
+}
+
+TEST(CommandLine, NoArgumentsPrintsUsageAndExitsOne) {
+  TempDir dir;
+  ExpectResult(RunTarnvick({}, {.working_directory = dir.path()}), kBanner + kUsage, "", 1);
+  EXPECT_TRUE(ListNames(dir.path()).empty()) << "nothing may be written";
+}
+
+TEST(CommandLine, ShortArgumentsExitTwoBeforeAnythingElse) {
+  TempDir dir;
+  for (const std::string argument : {"x", "-", ""}) {
+    SCOPED_TRACE("argument '" + argument + "'");
+    ExpectResult(RunTarnvick({dir.path(), "-s", argument, "-pa -pb"}, {.working_directory = dir.path()}),
+                 kBanner + kUsage + "invalid parameter: " + argument + "\n", "", 2);
+  }
+  EXPECT_TRUE(ListNames(dir.path()).empty());
+}
+
+TEST(CommandLine, SecondPaletteOptionExitsThree) {
+  TempDir dir;
+  for (const auto& pair : {std::pair{"-pa.pal", "-ob.pal"}, {"-pa.pal", "-pb.pal"}, {"-oa.pal", "-Ob.pal"},
+                           {"-Oa.pal", "-pb.pal"}, {"-p", "-o"}}) {
+    SCOPED_TRACE(std::string(pair.first) + " " + pair.second);
+    ExpectResult(RunTarnvick({dir.path(), pair.first, "-v", pair.second}, {.working_directory = dir.path()}),
+                 kBanner + kUsage + kMutuallyExclusive, "", 3);
+  }
+  EXPECT_TRUE(ListNames(dir.path()).empty());
+}
+
+TEST(CommandLine, FirstErrorDecides) {
+  TempDir dir;
+  ExpectResult(RunTarnvick({dir.path(), "-pa", "-pb", "x"}), kBanner + kUsage + kMutuallyExclusive, "", 3);
+  ExpectResult(RunTarnvick({dir.path(), "-pa", "x", "-pb"}), kBanner + kUsage + "invalid parameter: x\n", "",
+               2);
+}
+
+TEST(CommandLine, DefaultRunGeneratesPaletteLmpInWorkingDirectory) {
+  TempDir dir;
+  WriteText(dir / "tex/readme.txt", "not a texture");
+  ExpectResult(RunTarnvick({"tex"}, {.working_directory = dir.path()}), kEmptyGeneratingRun, "", 0);
+  EXPECT_EQ(ReadBytes(dir / "palette.lmp"), std::vector<std::uint8_t>(768, 0));
+}
+
+TEST(CommandLine, OutputOptionNamesThePaletteGluedToTheLetter) {
+  TempDir dir;
+  WriteText(dir / "tex/readme.txt", "");
+  ExpectResult(RunTarnvick({"tex", "-Omine.pal"}, {.working_directory = dir.path()}), kEmptyGeneratingRun, "", 0);
+  EXPECT_EQ(ListNames(dir.path()), (std::vector<std::string>{"mine.pal", "tex"}));
+}
+
+TEST(CommandLine, OnlyTheSecondCharacterDecides) {
+  TempDir dir;
+  WriteText(dir / "tex/sub/readme.txt", "");
+  // -sub is -s, -verbose is -v, -q and "dir" are ignored.
+  const ProgramResult result =
+      RunTarnvick({"tex", "-sub", "-q", "dir", "-verbose", "-oout.pal"}, {.working_directory = dir.path()});
+  ExpectResult(result,
+               std::string(kBanner) +
+                   "generating optimal palette...\n\tgathering palette data...\n\ttex...\n\ttex/sub..."
+                   "\n\tprocessing palette data...\n\twriting palette data...\n\n"
+                   "\nconverting M8/M32 files...\n\ttex...\n\ttex/sub...\ndone.\n",
+               "", 0);
+  EXPECT_TRUE(Exists(dir / "out.pal"));
+}
+
+TEST(CommandLine, UpperCaseOptionsAreTheSame) {
+  TempDir dir;
+  WriteText(dir / "tex/sub/readme.txt", "");
+  const ProgramResult upper = RunTarnvick({"tex", "-S", "-V"}, {.working_directory = dir.path()});
+  const ProgramResult lower = RunTarnvick({"tex", "-s", "-v"}, {.working_directory = dir.path()});
+  EXPECT_EQ(upper.out, lower.out);
+  EXPECT_NE(upper.out.find("\n\ttex/sub..."), std::string::npos);
+  EXPECT_EQ(upper.exit_code, 0);
+}
+
+TEST(CommandLine, FirstArgumentIsAlwaysTheStartDirectory) {
+  TempDir dir;
+  WriteText(dir / "-s/readme.txt", "");
+  WriteText(dir / "dir/readme.txt", "");
+  // "-s" is the start directory; "dir" does not begin with '-' and is ignored.
+  ExpectResult(RunTarnvick({"-s", "dir"}, {.working_directory = dir.path()}), kEmptyGeneratingRun, "", 0);
+}
+
+TEST(CommandLine, MissingStartDirectoryStopsBeforeThePaletteStep) {
+  TempDir dir;
+  WriteText(dir / "palette.lmp", "keep me");
+  WriteText(dir / "afile", "");
+  for (const std::string start : {"nowhere", "", "afile"}) {
+    SCOPED_TRACE("start directory '" + start + "'");
+    ExpectResult(RunTarnvick({start}, {.working_directory = dir.path()}), kBanner,
+                 "tarnvick: start directory not found: " + start + "\n", 4);
+    ExpectResult(RunTarnvick({start, "-pnone.pal"}, {.working_directory = dir.path()}), kBanner,
+                 "tarnvick: start directory not found: " + start + "\n", 4);
+  }
+  EXPECT_EQ(ReadText(dir / "palette.lmp"), "keep me");
+}
+
+TEST(CommandLine, TrailingSeparatorStaysInPaths) {
+  TempDir dir;
+  WriteText(dir / "tex/sub/readme.txt", "");
+  const ProgramResult result = RunTarnvick({"tex/", "-s", "-v", "-pnone.pal"}, {.working_directory = dir.path()});
+  // The palette cannot be read, so only the start directory check and the palette step run.
+  ExpectResult(result, kBanner, "tarnvick: cannot read palette file: none.pal\n", 4);
+  const ProgramResult generated = RunTarnvick({"tex/", "-s", "-v"}, {.working_directory = dir.path()});
+  EXPECT_NE(generated.out.find("\n\ttex/...\n\ttex//sub..."), std::string::npos) << generated.out;
+}
+
+}  // namespace
+}  // namespace tarnvick::testing

@@ -1,0 +1,79 @@
+#include "support/run_program.h"
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+
+#include "support/temp_dir.h"
+
+namespace tarnvick::testing {
+
+namespace {
+constexpr uid_t kNobody = 65534;
+}  // namespace
+
+bool RunningAsRoot() { return ::geteuid() == 0; }
+
+void OpenToEveryone(const std::string& path) {
+  namespace fs = std::filesystem;
+  const auto open = [](const fs::path& p) {
+    const bool dir = fs::is_directory(fs::symlink_status(p));
+    fs::permissions(p, dir ? fs::perms::all & ~fs::perms::others_write & ~fs::perms::group_write
+                           : fs::perms::owner_read | fs::perms::owner_write |
+                                 fs::perms::group_read | fs::perms::others_read);
+  };
+  open(path);
+  for (const auto& entry : fs::recursive_directory_iterator(path)) open(entry.path());
+}
+
+ProgramResult RunTarnvick(const std::vector<std::string>& arguments, const ProgramSettings& settings) {
+  TempDir capture;
+  OpenToEveryone(capture.path());
+  const std::string out_path = capture / "out";
+  const std::string err_path = capture / "err";
+  WriteText(out_path, "");
+  WriteText(err_path, "");
+  if (settings.unprivileged) {
+    (void)::chown(out_path.c_str(), kNobody, kNobody);
+    (void)::chown(err_path.c_str(), kNobody, kNobody);
+  }
+
+  std::vector<std::string> argv_storage = {TARNVICK_BINARY};
+  argv_storage.insert(argv_storage.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv;
+  for (std::string& argument : argv_storage) argv.push_back(argument.data());
+  argv.push_back(nullptr);
+
+  const pid_t child = ::fork();
+  if (child < 0) throw std::runtime_error("fork failed");
+  if (child == 0) {
+    const int out_fd = ::open(out_path.c_str(), O_WRONLY | O_TRUNC);
+    const int err_fd = ::open(err_path.c_str(), O_WRONLY | O_TRUNC);
+    if (out_fd < 0 || err_fd < 0 || ::dup2(out_fd, 1) < 0 || ::dup2(err_fd, 2) < 0) ::_exit(126);
+    if (!settings.working_directory.empty() && ::chdir(settings.working_directory.c_str()) != 0) ::_exit(126);
+    if (settings.file_size_limit >= 0) {
+      const rlimit limit{static_cast<rlim_t>(settings.file_size_limit),
+                         static_cast<rlim_t>(settings.file_size_limit)};
+      if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(126);
+    }
+    if (settings.unprivileged && ::geteuid() == 0) {
+      if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) ::_exit(126);
+    }
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  int status = 0;
+  if (::waitpid(child, &status, 0) != child) throw std::runtime_error("waitpid failed");
+  ProgramResult result;
+  result.out = ReadText(out_path);
+  result.err = ReadText(err_path);
+  result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return result;
+}
+
+}  // namespace tarnvick::testing

@@ -1,0 +1,32 @@
+// Running the real tarnvick program in a child process and capturing what it prints.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tarnvick::testing {
+
+struct ProgramResult {
+  std::string out;  // standard output
+  std::string err;  // standard error
+  int exit_code = -1;  // -1 when the program did not exit normally
+};
+
+struct ProgramSettings {
+  std::string working_directory;  // empty: the test's own
+  long file_size_limit = -1;      // bytes, for simulating a full disk; -1: none
+  bool unprivileged = false;      // run as an ordinary user even when the tests run as root
+};
+
+// The banner every run prints first.
+inline constexpr const char* kBanner = "tarnvick - M8/M32 to WAL texture converter\n\n";
+
+ProgramResult RunTarnvick(const std::vector<std::string>& arguments,
+                          const ProgramSettings& settings = {});
+
+// Whether the tests run as root, who may write where others may not.
+bool RunningAsRoot();
+// Lets an unprivileged user read and walk everything below `path` (and `path` itself).
+void OpenToEveryone(const std::string& path);
+
+}  // namespace tarnvick::testing
