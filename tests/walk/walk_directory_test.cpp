@@ -96,7 +96,7 @@ TEST(WalkDirectory, MissingDirectoryIsReportedAndContributesNothing) {
 TEST(WalkDirectory, UnreadableDirectoryIsReportedAndTheWalkGoesOn) {
   TempDir dir;
   WriteText(dir / "tex/a/locked.m8", "");
-  WriteText(dir / "tex/b/open.m8", "not an m8");
+  WriteText(dir / "tex/b/open.m8", "x");
   WriteBytes(dir / "zero.pal", std::vector<std::uint8_t>(768, 0));
   OpenToEveryone(dir.path());
   std::filesystem::permissions(dir / "tex/a", std::filesystem::perms::none);
@@ -106,7 +106,7 @@ TEST(WalkDirectory, UnreadableDirectoryIsReportedAndTheWalkGoesOn) {
   EXPECT_EQ(result.out, std::string(kBanner) + "\nconverting M8/M32 files...\n\ttex...\n\ttex/a...\n\ttex/b...\ndone.\n");
   EXPECT_EQ(result.err,
             "tarnvick: cannot read directory: tex/a\n"
-            "tarnvick: skipped tex/b/open.m8: file is truncated (9 of 944 bytes)\n");
+            "tarnvick: skipped tex/b/open.m8: file is truncated (1 of 4 bytes)\n");
   EXPECT_EQ(result.exit_code, 0);
 }
 
