@@ -1,0 +1,221 @@
+// The M8 reader against files laid out byte by byte: every version's layout, the expansion
+// through the file's own palette, and damaged files of every kind.
+#include "texture/m8_texture.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <limits>
+
+#include "support/temp_dir.h"
+#include "texture/create_texture.h"
+#include "texture/file_builders.h"
+#include "texture_encoder.h"
+
+namespace tarnvick::testing {
+namespace {
+
+// A small file: level 0 of 4 x 2, level 1 of 2 x 1, level 2 of 1 x 1, then zeros.
+M8Spec SmallM8(std::int32_t version) {
+  M8Spec spec;
+  spec.version = version;
+  spec.width = {4, 2, 1};
+  spec.height = {2, 1, 1};
+  spec.offset = {1, 2, 3, 4};
+  spec.indices = {0, 255, 1, 2, 3, 4, 5, 6, 254, 7, 0};  // 8 + 2 + 1
+  return spec;
+}
+
+std::string Text(const std::array<std::uint8_t, 32>& field) {
+  return std::string(reinterpret_cast<const char*>(field.data()), strnlen(reinterpret_cast<const char*>(field.data()), 32));
+}
+
+TEST(M8Texture, ReadsEveryVersionAtItsOwnOffsets) {
+  for (const std::int32_t version : {-1, 0, 1, 2, 3, 4}) {
+    SCOPED_TRACE("version " + std::to_string(version));
+    const M8Spec spec = SmallM8(version);
+    const std::vector<std::uint8_t> bytes = BuildM8(spec);
+    const std::size_t expected_levels = version >= 2 ? 16 : 8;
+    EXPECT_EQ(bytes.size(), (version <= 1 ? 944u : version <= 3 ? 1040u : 1748u) + 11u);
+
+    TempDir dir;
+    WriteBytes(dir / "a.m8", bytes);
+    std::string error;
+    const std::unique_ptr<Texture> loaded = CreateTexture(dir / "a.m8", &error);
+    ASSERT_NE(loaded, nullptr) << error;
+    const auto& m8 = static_cast<const M8Texture&>(*loaded);
+    EXPECT_EQ(m8.version, version);
+    EXPECT_EQ(Text(m8.name), "m8name");
+    EXPECT_EQ(Text(m8.animation_name), "m8anim");
+    ASSERT_EQ(m8.width.size(), expected_levels);
+    ASSERT_EQ(m8.height.size(), expected_levels);
+    ASSERT_EQ(m8.offset.size(), expected_levels);
+    EXPECT_EQ(m8.width[0], 4u);
+    EXPECT_EQ(m8.width[2], 1u);
+    EXPECT_EQ(m8.height[1], 1u);
+    EXPECT_EQ(m8.height[3], 0u);
+    EXPECT_EQ(m8.offset[3], 4u);
+    EXPECT_EQ(m8.offset[4], 0u);
+    EXPECT_EQ(std::vector<std::uint8_t>(m8.palette.begin(), m8.palette.end()), DefaultM8Palette());
+    EXPECT_EQ(m8.flags, 0x11223344u);
+    EXPECT_EQ(m8.contents, 0x55667788u);
+    EXPECT_EQ(m8.value, 0x99AABBCCu);
+    EXPECT_EQ(m8.type, TextureType::kM8);
+    EXPECT_EQ(m8.bits_per_pixel, 24);
+    EXPECT_EQ(m8.level_count, expected_levels);
+    EXPECT_EQ(m8.level0_width, 4u);
+    EXPECT_EQ(m8.level0_height, 2u);
+    EXPECT_EQ(m8.byte_extent, 4 * 2 * 3);
+    // Every index expands to its three palette bytes: palette[i] = i % 251 here.
+    ASSERT_EQ(m8.pixels.size(), 33u);
+    for (std::size_t j = 0; j < spec.indices.size(); ++j) {
+      for (std::size_t c = 0; c < 3; ++c) {
+        EXPECT_EQ(m8.pixels[3 * j + c], (3 * spec.indices[j] + c) % 251) << j;
+      }
+    }
+  }
+}
+
+TEST(M8Texture, IndexZeroAndIndex255TakeTheFirstAndLastPaletteEntries) {
+  M8Spec spec = SmallM8(2);
+  spec.palette.assign(768, 0x40);
+  spec.palette[0] = 1;
+  spec.palette[1] = 2;
+  spec.palette[2] = 3;
+  spec.palette[765] = 250;
+  spec.palette[766] = 251;
+  spec.palette[767] = 252;
+  M8Texture m8;
+  const std::vector<std::uint8_t> bytes = BuildM8(spec);
+  ASSERT_TRUE(m8.Parse(bytes.data(), bytes.size()));
+  EXPECT_EQ(std::vector<std::uint8_t>(m8.pixels.begin(), m8.pixels.begin() + 6),
+            (std::vector<std::uint8_t>{1, 2, 3, 250, 251, 252}));
+}
+
+TEST(M8Texture, SampleEncoderAgreesWithTheByteLayout) {
+  for (const std::int32_t version : {0, 2, 4}) {
+    const M8Spec spec = SmallM8(version);
+    samples::M8File file;
+    file.version = version;
+    file.name = spec.name;
+    file.animation_name = spec.animation_name;
+    file.width = spec.width;
+    file.height = spec.height;
+    file.offset = spec.offset;
+    const std::vector<std::uint8_t> palette = DefaultM8Palette();
+    std::copy(palette.begin(), palette.end(), file.palette.begin());
+    file.flags = spec.flags;
+    file.contents = spec.contents;
+    file.value = spec.value;
+    file.filler = 0xEE;
+    file.indices = spec.indices;
+    EXPECT_EQ(samples::EncodeM8(file), BuildM8(spec)) << version;
+  }
+}
+
+TEST(M8Texture, Version1ChainOf64HasLevel0ExtentOnly) {
+  M8Spec spec;
+  spec.version = 1;
+  spec.width = Chain64();
+  spec.height = Chain64();
+  spec.indices = Ramp(5461);
+  M8Texture m8;
+  const std::vector<std::uint8_t> bytes = BuildM8(spec);
+  ASSERT_TRUE(m8.Parse(bytes.data(), bytes.size()));
+  EXPECT_EQ(m8.pixels.size(), 16383u);
+  EXPECT_EQ(m8.byte_extent, 12288);
+}
+
+TEST(M8Texture, OffsetTableHasNoEffectAndTrailingBytesAreIgnored) {
+  M8Spec spec = SmallM8(3);
+  M8Texture plain;
+  const std::vector<std::uint8_t> plain_bytes = BuildM8(spec);
+  ASSERT_TRUE(plain.Parse(plain_bytes.data(), plain_bytes.size()));
+  spec.offset = {0xFFFFFFFF, 12, 0, 7, 99, 1u << 31};
+  std::vector<std::uint8_t> odd_bytes = BuildM8(spec);
+  odd_bytes.insert(odd_bytes.end(), 500, 0x77);
+  M8Texture odd;
+  ASSERT_TRUE(odd.Parse(odd_bytes.data(), odd_bytes.size()));
+  EXPECT_EQ(odd.pixels, plain.pixels);
+  EXPECT_EQ(odd.offset[0], 0xFFFFFFFFu);
+}
+
+TEST(M8Texture, VersionsAbove4AreRefused) {
+  for (const std::int32_t version : {5, 6, 100, std::numeric_limits<std::int32_t>::max()}) {
+    M8Spec spec = SmallM8(4);
+    std::vector<std::uint8_t> bytes = BuildM8(spec);
+    Put32(bytes, 0, static_cast<std::uint32_t>(version));
+    M8Texture m8;
+    EXPECT_FALSE(m8.Parse(bytes.data(), bytes.size()));
+    EXPECT_EQ(m8.load_error(), "unsupported M8 version " + std::to_string(version));
+    EXPECT_TRUE(m8.pixels.empty());
+  }
+  // The lowest negative version reads like version 0.
+  M8Spec spec = SmallM8(std::numeric_limits<std::int32_t>::min());
+  const std::vector<std::uint8_t> bytes = BuildM8(spec);
+  M8Texture m8;
+  EXPECT_TRUE(m8.Parse(bytes.data(), bytes.size()));
+  EXPECT_EQ(m8.level_count, 8);
+}
+
+TEST(M8Texture, EveryTruncationIsRefused) {
+  for (const std::int32_t version : {0, 2, 4}) {
+    const std::vector<std::uint8_t> bytes = BuildM8(SmallM8(version));
+    for (std::size_t size = 0; size < bytes.size(); ++size) {
+      // A copy of exactly `size` bytes, so that the sanitizers see any read past it.
+      const std::vector<std::uint8_t> cut(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(size));
+      M8Texture m8;
+      ASSERT_FALSE(m8.Parse(cut.data(), cut.size())) << "version " << version << ", size " << size;
+      EXPECT_TRUE(m8.pixels.empty());
+      EXPECT_NE(m8.load_error().find("truncated"), std::string::npos) << m8.load_error();
+    }
+    M8Texture whole;
+    EXPECT_TRUE(whole.Parse(bytes.data(), bytes.size()));
+  }
+}
+
+TEST(M8Texture, TruncatedFilesOnDiskAreRefusedWithTheirSizes) {
+  TempDir dir;
+  const std::vector<std::uint8_t> bytes = BuildM8(SmallM8(4));
+  // Boundaries of the version-4 header fields, and a cut inside the indices.
+  for (const std::size_t size : {0, 3, 4, 36, 516, 580, 644, 708, 740, 968, 1736, 1740, 1744, 1748, 1758}) {
+    WriteBytes(dir / "cut.m8", std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(size)));
+    std::string error;
+    EXPECT_EQ(CreateTexture(dir / "cut.m8", &error), nullptr);
+    const std::size_t needed = size < 4 ? 4 : size < 1748 ? 1748 : 1759;
+    EXPECT_EQ(error, "file is truncated (" + std::to_string(size) + " of " + std::to_string(needed) + " bytes)");
+  }
+}
+
+TEST(M8Texture, SizesThatOverflowAreRefusedWithoutAllocating) {
+  struct Case {
+    std::vector<std::uint32_t> width, height;
+    const char* reason;
+  };
+  const Case cases[] = {
+      // Products that overflow 32 bits.
+      {{65536}, {65536}, "pixel data too large"},
+      // Products near 2^64, and sums of them that would overflow 64 bits.
+      {std::vector<std::uint32_t>(16, 0xFFFFFFFF), std::vector<std::uint32_t>(16, 0xFFFFFFFF), "pixel data too large"},
+      // Each level fits, their sum times three does not.
+      {std::vector<std::uint32_t>(16, 16384), std::vector<std::uint32_t>(16, 16384), "pixel data too large"},
+      // Just fits a signed 32-bit byte count: refused only because the file is short.
+      {{715827882}, {1}, "file is truncated (1040 of 715828922 bytes)"},
+      // One more index would not fit.
+      {{715827883}, {1}, "pixel data too large"},
+  };
+  for (const Case& c : cases) {
+    M8Spec spec;
+    spec.version = 2;
+    spec.width = c.width;
+    spec.height = c.height;
+    const std::vector<std::uint8_t> bytes = BuildM8(spec);
+    M8Texture m8;
+    EXPECT_FALSE(m8.Parse(bytes.data(), bytes.size()));
+    EXPECT_EQ(m8.load_error(), c.reason);
+    EXPECT_TRUE(m8.pixels.empty());
+  }
+}
+
+}  // namespace
+}  // namespace tarnvick::testing
