@@ -1,15 +1,21 @@
-// tarnvick-samples: writes the sample texture library into the directory given.
+// tarnvick-samples: writes the sample texture library (or, with --seeds, the fuzz seed corpora)
+// into the directory given.
 #include <cstdio>
+#include <cstring>
 
 #include "sample_library.h"
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fputs("usage: tarnvick-samples DIRECTORY\n", stderr);
+  const bool seeds = argc == 3 && std::strcmp(argv[1], "--seeds") == 0;
+  if (argc != 2 && !seeds) {
+    std::fputs("usage: tarnvick-samples DIRECTORY\n       tarnvick-samples --seeds DIRECTORY\n", stderr);
     return 1;
   }
-  if (!tarnvick::samples::WriteSampleLibrary(argv[1])) {
-    std::fprintf(stderr, "tarnvick-samples: cannot write the library into %s\n", argv[1]);
+  const char* directory = argv[argc - 1];
+  const bool written = seeds ? tarnvick::samples::WriteFuzzSeeds(directory)
+                             : tarnvick::samples::WriteSampleLibrary(directory);
+  if (!written) {
+    std::fprintf(stderr, "tarnvick-samples: cannot write into %s\n", directory);
     return 1;
   }
   return 0;

@@ -1,6 +1,7 @@
 #include "sample_library.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -181,6 +182,22 @@ std::vector<std::string> SampleLibraryFiles() {
   std::vector<std::string> paths;
   for (const Sample& sample : Samples()) paths.push_back(sample.path);
   return paths;
+}
+
+bool WriteFuzzSeeds(const std::string& directory) {
+  for (const Sample& sample : Samples()) {
+    std::string extension = std::filesystem::path(sample.path).extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (extension != ".m8" && extension != ".m32") continue;
+    const std::filesystem::path folder = std::filesystem::path(directory) / extension.substr(1);
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    std::string name = sample.path;
+    std::replace(name.begin(), name.end(), '/', '_');
+    if (error || !WriteFile((folder / name).string(), sample.bytes)) return false;
+  }
+  return true;
 }
 
 bool WriteSampleLibrary(const std::string& root) {

@@ -11,6 +11,10 @@ namespace tarnvick::samples {
 // Writes the library below `root` (created if missing); false when a file cannot be written.
 bool WriteSampleLibrary(const std::string& root);
 
+// Writes every M8 sample into `directory`/m8 and every M32 sample into `directory`/m32, flat:
+// the seed corpora of the fuzz targets. False when a file cannot be written.
+bool WriteFuzzSeeds(const std::string& directory);
+
 // The paths (relative to the root, '/'-separated) of the files WriteSampleLibrary writes.
 std::vector<std::string> SampleLibraryFiles();
 

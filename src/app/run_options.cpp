@@ -7,8 +7,8 @@ namespace tarnvick {
 void PrintUsage(std::FILE* out) {
   static const char* const kPieces[] = {
       "usage:\n",
-      "tarnvick.exe c:\\a_directory\\ [-pc:\\somedir\\somefile.pal] "
-      "[-oc:\\otherdir\\goodpalette.pal] [-s] [-v]\n\n",
+      ("tarnvick.exe c:\\a_directory\\ [-pc:\\somedir\\somefile.pal] "
+       "[-oc:\\otherdir\\goodpalette.pal] [-s] [-v]\n\n"),
       "parameters are as follows:\n",
       "c:\\a_directory\\                 : directory to convert\n",
       "-pc:\\somedir\\somefile.pal       : exisiting palette to use for the conversion\n",
