@@ -1,0 +1,283 @@
+// The conversion run end to end (-p): the real program on trees of files built here, every WAL
+// compared byte for byte with one computed independently from the source pixels and the palette.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "convert/convert_texture.h"
+#include "support/expected_wal.h"
+#include "support/run_program.h"
+#include "support/temp_dir.h"
+#include "texture/file_builders.h"
+
+namespace tarnvick::testing {
+namespace {
+
+const std::string kConvertOnly = std::string(kBanner) + "\nconverting M8/M32 files...\ndone.\n";
+
+std::vector<std::uint8_t> RandomPalette(std::uint32_t seed) { return NoiseBytes(768, seed); }
+
+// An M32 file of w x h with a full mip chain of noisy pixels, and the WAL it must give.
+std::pair<std::vector<std::uint8_t>, std::vector<std::uint8_t>> M32WithWal(
+    std::uint32_t w, std::uint32_t h, std::uint32_t seed, const std::vector<std::uint8_t>& palette) {
+  M32Spec spec;
+  std::size_t total = 0;
+  for (std::uint32_t l = 0; l < 16 && (w >> l) > 0 && (h >> l) > 0; ++l) {
+    spec.width.push_back(w >> l);
+    spec.height.push_back(h >> l);
+    total += static_cast<std::size_t>(w >> l) * (h >> l);
+  }
+  spec.pixels = NoiseBytes(4 * total, seed);
+  spec.name = "textures/m32_" + std::to_string(seed);
+  spec.flags = seed;
+  const WalContent wal{spec.name, spec.animation_name, w, h, spec.flags, spec.contents, spec.value,
+                       PixelsOf32(spec.pixels)};
+  return {BuildM32(spec), ExpectedWal(wal, palette)};
+}
+
+std::pair<std::vector<std::uint8_t>, std::vector<std::uint8_t>> M8WithWal(
+    std::int32_t version, std::uint32_t w, std::uint32_t h, std::uint32_t seed,
+    const std::vector<std::uint8_t>& palette) {
+  M8Spec spec;
+  spec.version = version;
+  std::size_t total = 0;
+  const std::uint32_t levels = version >= 2 ? 16 : 8;
+  for (std::uint32_t l = 0; l < levels && (w >> l) > 0 && (h >> l) > 0; ++l) {
+    spec.width.push_back(w >> l);
+    spec.height.push_back(h >> l);
+    total += static_cast<std::size_t>(w >> l) * (h >> l);
+  }
+  spec.palette = NoiseBytes(768, seed + 1000);
+  spec.indices = NoiseBytes(total, seed);
+  spec.name = "m8_" + std::to_string(version);
+  const WalContent wal{spec.name, spec.animation_name, w, h, spec.flags, spec.contents, spec.value,
+                       PixelsOfIndices(spec.indices, spec.palette)};
+  return {BuildM8(spec), ExpectedWal(wal, palette)};
+}
+
+TEST(Conversion, EveryM8AndM32GetsAnExactWalBesideIt) {
+  TempDir dir;
+  const std::vector<std::uint8_t> palette = RandomPalette(77);
+  WriteBytes(dir / "game.pal", palette);
+  std::map<std::string, std::vector<std::uint8_t>> expected;
+  const auto add = [&](const std::string& path, const auto& pair) {
+    WriteBytes(dir / ("tex/" + path), pair.first);
+    expected[WalPathFor(path)] = pair.second;
+  };
+  add("wall.M32", M32WithWal(64, 64, 1, palette));
+  add("wide.m32", M32WithWal(100, 30, 2, palette));
+  add("sub/v0.m8", M8WithWal(0, 32, 16, 3, palette));
+  add("sub/v1.m8", M8WithWal(1, 16, 16, 4, palette));
+  add("sub/deeper/v2.M8", M8WithWal(2, 64, 8, 5, palette));
+  add("sub/v3.m8", M8WithWal(3, 8, 8, 6, palette));
+  add("sub/v4.m8", M8WithWal(4, 16, 32, 7, palette));
+  add("sub/neg.m8", M8WithWal(-1, 8, 16, 8, palette));
+
+  const ProgramResult result = RunTarnvick({"tex", "-s", "-pgame.pal"}, {.working_directory = dir.path()});
+  EXPECT_EQ(result.out, kConvertOnly);
+  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(result.exit_code, 0);
+  for (const auto& [path, bytes] : expected) {
+    EXPECT_EQ(ReadBytes(dir / ("tex/" + path)), bytes) << path;
+  }
+  EXPECT_EQ(ListNames(dir / "tex"), (std::vector<std::string>{"sub", "wall.M32", "wall.wal", "wide.m32", "wide.wal"}));
+  EXPECT_EQ(ReadBytes(dir / "game.pal"), palette) << "the palette file is only read";
+}
+
+TEST(Conversion, WithoutRecursionOnlyTheTopDirectoryIsConverted) {
+  TempDir dir;
+  const std::vector<std::uint8_t> palette = RandomPalette(1);
+  WriteBytes(dir / "p.pal", palette);
+  WriteBytes(dir / "tex/a.m32", M32WithWal(8, 8, 1, palette).first);
+  WriteBytes(dir / "tex/sub/b.m32", M32WithWal(8, 8, 2, palette).first);
+  const ProgramResult result = RunTarnvick({"tex", "-pp.pal", "-v"}, {.working_directory = dir.path()});
+  EXPECT_EQ(result.out, std::string(kBanner) + "\nconverting M8/M32 files...\n\ttex...\ndone.\n");
+  EXPECT_TRUE(Exists(dir / "tex/a.wal"));
+  EXPECT_FALSE(Exists(dir / "tex/sub/b.wal"));
+}
+
+TEST(Conversion, NamesAreCopiedAsRawBytesAndLongM32NamesAreCut) {
+  TempDir dir;
+  const std::vector<std::uint8_t> palette = RandomPalette(2);
+  WriteBytes(dir / "p.pal", palette);
+  M32Spec spec;
+  spec.width = {8, 4, 2, 1};
+  spec.height = {8, 4, 2, 1};
+  spec.pixels = NoiseBytes(4 * 85, 9);
+  spec.name = std::string(100, 'N') + "tail";
+  spec.animation_name = std::string(40, 'x');
+  WriteBytes(dir / "tex/long.m32", BuildM32(spec));
+  ASSERT_EQ(RunTarnvick({"tex", "-pp.pal"}, {.working_directory = dir.path()}).exit_code, 0);
+  const WalContent wal{std::string(32, 'N'), std::string(32, 'x'), 8, 8, spec.flags, spec.contents, spec.value,
+                       PixelsOf32(spec.pixels)};
+  EXPECT_EQ(ReadBytes(dir / "tex/long.wal"), ExpectedWal(wal, palette));
+}
+
+TEST(Conversion, LevelsAreCutByTheWalSizesNotTheStoredOnes) {
+  TempDir dir;
+  const std::vector<std::uint8_t> palette = RandomPalette(3);
+  WriteBytes(dir / "p.pal", palette);
+  // Stored levels larger than the halvings: the WAL's levels are still 32 x 16, 16 x 8, ...
+  // taken one after the other from the start of the pixels.
+  M32Spec spec;
+  spec.width = {32, 32, 32, 32};
+  spec.height = {16, 16, 16, 1};
+  spec.pixels = NoiseBytes(4 * (512 * 3 + 32), 4);
+  WriteBytes(dir / "tex/odd.m32", BuildM32(spec));
+  // A 4 x 2 source whose level-3 height is not zero: WAL levels of 8, 2, 0 and 0 pixels.
+  M32Spec small;
+  small.width = {4, 2, 1, 1};
+  small.height = {2, 1, 1, 1};
+  small.pixels = NoiseBytes(4 * 12, 5);
+  WriteBytes(dir / "tex/small.m32", BuildM32(small));
+  ASSERT_EQ(RunTarnvick({"tex", "-pp.pal"}, {.working_directory = dir.path()}).err, "");
+  EXPECT_EQ(ReadBytes(dir / "tex/odd.wal"),
+            ExpectedWal({"m32name", "m32anim", 32, 16, spec.flags, spec.contents, spec.value, PixelsOf32(spec.pixels)},
+                        palette));
+  const std::vector<std::uint8_t> small_wal = ReadBytes(dir / "tex/small.wal");
+  EXPECT_EQ(small_wal.size(), 110u);
+  EXPECT_EQ(small_wal, ExpectedWal({"m32name", "m32anim", 4, 2, small.flags, small.contents, small.value,
+                                    PixelsOf32(small.pixels)},
+                                   palette));
+}
+
+TEST(Conversion, SourcesWithoutAWalAreSkippedWithAReasonAndOldWalsStay) {
+  TempDir dir;
+  const std::vector<std::uint8_t> palette = RandomPalette(4);
+  WriteBytes(dir / "p.pal", palette);
+  // Heights 64, 32, 16, 0: no fourth level, even though width[3] is set.
+  M32Spec three;
+  three.width = {64, 32, 16, 8};
+  three.height = {64, 32, 16};
+  three.pixels = NoiseBytes(4 * (4096 + 1024 + 256), 1);
+  WriteBytes(dir / "tex/a_three.m32", BuildM32(three));
+  WriteText(dir / "tex/a_three.wal", "old wal");
+  // Heights 64, 32, 16, 8: converted.
+  M32Spec four = three;
+  four.height = {64, 32, 16, 8};
+  four.pixels = NoiseBytes(4 * (4096 + 1024 + 256 + 64), 2);
+  WriteBytes(dir / "tex/b_four.m32", BuildM32(four));
+  // Stored levels smaller than the halvings: fewer pixels than four WAL levels need.
+  M32Spec few;
+  few.width = {64, 16, 4, 1};
+  few.height = {64, 16, 4, 1};
+  few.pixels = NoiseBytes(4 * (4096 + 256 + 16 + 1), 3);
+  WriteBytes(dir / "tex/c_few.m32", BuildM32(few));
+  WriteText(dir / "tex/c_few.wal", "old few");
+  // Refused version, truncated file, empty file, early M8 with 8 levels (converted).
+  M8Spec v5;
+  v5.version = 5;
+  WriteBytes(dir / "tex/d_v5.m8", BuildM8(v5));
+  std::vector<std::uint8_t> cut = BuildM32(four);
+  cut.resize(2000);
+  WriteBytes(dir / "tex/e_cut.m32", cut);
+  WriteBytes(dir / "tex/f_empty.m8", {});
+  WriteBytes(dir / "tex/g_v0.m8", M8WithWal(0, 16, 16, 5, palette).first);
+
+  const ProgramResult result = RunTarnvick({"tex", "-pp.pal"}, {.working_directory = dir.path()});
+  EXPECT_EQ(result.out, kConvertOnly);
+  EXPECT_EQ(result.err,
+            "tarnvick: skipped tex/a_three.m32: no fourth mip level\n"
+            "tarnvick: skipped tex/c_few.m32: too few pixels for four mip levels\n"
+            "tarnvick: skipped tex/d_v5.m8: unsupported M8 version 5\n"
+            "tarnvick: skipped tex/e_cut.m32: file is truncated (2000 of 22728 bytes)\n"
+            "tarnvick: skipped tex/f_empty.m8: file is truncated (0 of 4 bytes)\n");
+  EXPECT_EQ(result.exit_code, 0);
+  EXPECT_EQ(ReadText(dir / "tex/a_three.wal"), "old wal");
+  EXPECT_EQ(ReadText(dir / "tex/c_few.wal"), "old few");
+  EXPECT_EQ(ReadBytes(dir / "tex/g_v0.wal"), M8WithWal(0, 16, 16, 5, palette).second);
+  EXPECT_EQ(ReadBytes(dir / "tex/b_four.wal"),
+            ExpectedWal({"m32name", "m32anim", 64, 64, four.flags, four.contents, four.value, PixelsOf32(four.pixels)},
+                        palette));
+  EXPECT_FALSE(Exists(dir / "tex/d_v5.wal"));
+  EXPECT_FALSE(Exists(dir / "tex/e_cut.wal"));
+}
+
+TEST(Conversion, ALongerExistingWalIsReplacedAndTheLaterSourceWins) {
+  TempDir dir;
+  const std::vector<std::uint8_t> palette = RandomPalette(5);
+  WriteBytes(dir / "p.pal", palette);
+  WriteBytes(dir / "tex/a.wal", std::vector<std::uint8_t>(100000, 0xAB));
+  const auto m32 = M32WithWal(16, 16, 1, palette);
+  const auto m8 = M8WithWal(2, 8, 8, 2, palette);
+  WriteBytes(dir / "tex/a.m32", m32.first);
+  WriteBytes(dir / "tex/a.m8", m8.first);
+  ASSERT_EQ(RunTarnvick({"tex", "-pp.pal"}, {.working_directory = dir.path()}).exit_code, 0);
+  // a.m32 comes before a.m8 in byte order, so a.m8 writes a.wal last.
+  EXPECT_EQ(ReadBytes(dir / "tex/a.wal"), m8.second);
+  std::filesystem::remove(dir / "tex/a.m8");
+  ASSERT_EQ(RunTarnvick({"tex", "-pp.pal"}, {.working_directory = dir.path()}).exit_code, 0);
+  EXPECT_EQ(ReadBytes(dir / "tex/a.wal"), m32.second);
+  EXPECT_EQ(ListNames(dir / "tex"), (std::vector<std::string>{"a.m32", "a.wal"}));
+}
+
+TEST(Conversion, AWalThatCannotBeWrittenLeavesTheOldFileIntact) {
+  TempDir dir;
+  const std::vector<std::uint8_t> palette = RandomPalette(6);
+  WriteBytes(dir / "p.pal", palette);
+  WriteBytes(dir / "tex/big.m32", M32WithWal(64, 64, 1, palette).first);
+  WriteText(dir / "tex/big.wal", "old");
+  WriteBytes(dir / "tex/small.m32", M32WithWal(8, 8, 2, palette).first);
+
+  // A full disk, simulated with a file-size limit: the 5540-byte WAL cannot be written.
+  ProgramResult result =
+      RunTarnvick({"tex", "-pp.pal"}, {.working_directory = dir.path(), .file_size_limit = 1000});
+  EXPECT_EQ(result.out, kConvertOnly);
+  EXPECT_EQ(result.err, "tarnvick: skipped tex/big.m32: cannot write tex/big.wal: File too large\n");
+  EXPECT_EQ(result.exit_code, 0);
+  EXPECT_EQ(ReadText(dir / "tex/big.wal"), "old");
+  EXPECT_EQ(ListNames(dir / "tex"), (std::vector<std::string>{"big.m32", "big.wal", "small.m32", "small.wal"}));
+
+  // A read-only directory (root writes anyway, so the program runs as an ordinary user).
+  OpenToEveryone(dir.path());
+  std::filesystem::permissions(dir / "tex", std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
+                                                std::filesystem::perms::group_exec | std::filesystem::perms::others_read |
+                                                std::filesystem::perms::others_exec);
+  result = RunTarnvick({"tex", "-pp.pal"}, {.working_directory = dir.path(), .unprivileged = RunningAsRoot()});
+  std::filesystem::permissions(dir / "tex", std::filesystem::perms::owner_write, std::filesystem::perm_options::remove);
+  if (!RunningAsRoot()) {
+    result = RunTarnvick({"tex", "-pp.pal"}, {.working_directory = dir.path()});
+  }
+  EXPECT_EQ(result.err,
+            "tarnvick: skipped tex/big.m32: cannot write tex/big.wal: Permission denied\n"
+            "tarnvick: skipped tex/small.m32: cannot write tex/small.wal: Permission denied\n");
+  EXPECT_EQ(ReadText(dir / "tex/big.wal"), "old");
+  EXPECT_EQ(ListNames(dir / "tex"), (std::vector<std::string>{"big.m32", "big.wal", "small.m32", "small.wal"}));
+}
+
+TEST(Conversion, APaletteThatCannotBeReadStopsTheRun) {
+  TempDir dir;
+  WriteBytes(dir / "tex/a.m32", M32WithWal(8, 8, 1, RandomPalette(1)).first);
+  for (const std::string option : {"-pmissing.pal", "-p", "-Ptex"}) {
+    const ProgramResult result = RunTarnvick({"tex", option}, {.working_directory = dir.path()});
+    EXPECT_EQ(result.out, kBanner);
+    EXPECT_EQ(result.err, "tarnvick: cannot read palette file: " + option.substr(2) + "\n");
+    EXPECT_EQ(result.exit_code, 4);
+  }
+  EXPECT_EQ(ListNames(dir / "tex"), std::vector<std::string>{"a.m32"});
+}
+
+TEST(Conversion, AShortPaletteFileLeavesTheMissingEntriesBlack) {
+  TempDir dir;
+  std::vector<std::uint8_t> palette = RandomPalette(8);
+  palette.resize(700);
+  WriteBytes(dir / "short.pal", palette);
+  const auto pair = M32WithWal(16, 16, 3, [&] {
+    std::vector<std::uint8_t> full = palette;
+    full.resize(768, 0);
+    return full;
+  }());
+  WriteBytes(dir / "tex/a.m32", pair.first);
+  ASSERT_EQ(RunTarnvick({"tex", "-pshort.pal"}, {.working_directory = dir.path()}).exit_code, 0);
+  EXPECT_EQ(ReadBytes(dir / "tex/a.wal"), pair.second);
+}
+
+TEST(Conversion, WalPathReplacesTheTextAfterTheLastDot) {
+  EXPECT_EQ(WalPathFor("tex/wall.M32"), "tex/wall.wal");
+  EXPECT_EQ(WalPathFor("skin.m8"), "skin.wal");
+  EXPECT_EQ(WalPathFor("a.b/c.d.m32"), "a.b/c.d.wal");
+  EXPECT_EQ(WalPathFor("noext"), "noext.wal");
+}
+
+}  // namespace
+}  // namespace tarnvick::testing

@@ -1,0 +1,127 @@
+// Nearest-colour mapping: distance, ties, the cache, strides and the mip levels of QuantizeMips.
+#include "palette/nearest_color.h"
+
+#include <gtest/gtest.h>
+
+#include "support/expected_wal.h"
+
+namespace tarnvick::testing {
+namespace {
+
+Palette Fill(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+  Palette palette{};
+  for (std::size_t i = 0; i < kPaletteEntries; ++i) {
+    palette[3 * i] = r;
+    palette[3 * i + 1] = g;
+    palette[3 * i + 2] = b;
+  }
+  return palette;
+}
+
+void Set(Palette& palette, std::size_t entry, std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+  palette[3 * entry] = r;
+  palette[3 * entry + 1] = g;
+  palette[3 * entry + 2] = b;
+}
+
+std::uint8_t Nearest(const Palette& palette, std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+  LastMatch cache;
+  const std::uint8_t rgb[3] = {r, g, b};
+  return NearestIndex(palette, rgb, cache);
+}
+
+TEST(NearestIndex, ExactMatchesAndTiesGoToTheLowestIndex) {
+  Palette palette = Fill(0, 0, 0);
+  Set(palette, 7, 10, 20, 30);
+  Set(palette, 200, 10, 20, 30);
+  EXPECT_EQ(Nearest(palette, 10, 20, 30), 7);
+
+  palette = Fill(255, 255, 255);
+  Set(palette, 3, 100, 100, 90);   // distance 100 from (100, 100, 100)
+  Set(palette, 9, 100, 110, 100);  // distance 100 as well
+  EXPECT_EQ(Nearest(palette, 100, 100, 100), 3);
+  // The channels weigh equally: (0, 0, 10) is as far from black as (10, 0, 0).
+  palette = Fill(255, 255, 255);
+  Set(palette, 5, 10, 0, 0);
+  Set(palette, 4, 0, 0, 10);
+  EXPECT_EQ(Nearest(palette, 0, 0, 0), 4);
+}
+
+TEST(NearestIndex, AllZeroPaletteMapsEverythingToZero) {
+  const Palette palette{};
+  for (const auto& c : {Rgb{0, 0, 0}, Rgb{255, 255, 255}, Rgb{1, 200, 3}}) {
+    EXPECT_EQ(Nearest(palette, c[0], c[1], c[2]), 0);
+  }
+}
+
+TEST(NearestIndex, AgreesWithABruteForceSearchOnRandomPalettes) {
+  for (std::uint32_t seed = 1; seed <= 20; ++seed) {
+    const std::vector<std::uint8_t> bytes = NoiseBytes(768 + 3 * 500, seed);
+    Palette palette{};
+    std::copy(bytes.begin(), bytes.begin() + 768, palette.begin());
+    const std::vector<std::uint8_t> palette_bytes(palette.begin(), palette.end());
+    for (std::size_t i = 768; i < bytes.size(); i += 3) {
+      EXPECT_EQ(Nearest(palette, bytes[i], bytes[i + 1], bytes[i + 2]),
+                BruteForceNearest(palette_bytes, {bytes[i], bytes[i + 1], bytes[i + 2]}));
+    }
+  }
+}
+
+TEST(MapPixels, BlackIsSearchedLikeAnyOtherColour) {
+  // Entry 0 is white: black pixels at the start of a run must not get index 0 from the cache.
+  Palette palette = Fill(255, 255, 255);
+  Set(palette, 9, 0, 0, 0);
+  const std::uint8_t pixels[] = {0, 0, 0, 0, 0, 0, 250, 250, 250, 0, 0, 0};
+  std::uint8_t out[4] = {};
+  MapPixels(out, 4, pixels, palette, 3);
+  EXPECT_EQ(std::vector<std::uint8_t>(out, out + 4), (std::vector<std::uint8_t>{9, 9, 0, 9}));
+}
+
+TEST(MapPixels, TheFourthByteOfAPixelIsIgnoredAndNothingIsWrittenForCountsBelowOne) {
+  Palette palette = Fill(0, 0, 0);
+  Set(palette, 1, 10, 20, 30);
+  Set(palette, 2, 10, 20, 31);
+  const std::uint8_t pixels[] = {10, 20, 30, 0, 10, 20, 30, 255, 10, 20, 31, 1, 10, 20, 30, 77};
+  std::uint8_t out[5] = {0xAA, 0xAA, 0xAA, 0xAA, 0xAA};
+  MapPixels(out, 4, pixels, palette, 4);
+  EXPECT_EQ(std::vector<std::uint8_t>(out, out + 5), (std::vector<std::uint8_t>{1, 1, 2, 1, 0xAA}));
+  MapPixels(out, 0, pixels, palette, 4);
+  MapPixels(out, -5, pixels, palette, 4);
+  EXPECT_EQ(out[0], 1);
+}
+
+TEST(QuantizeMips, TakesEachLevelFromThePixelsAfterThePreviousOne) {
+  // Entry i is grey level i; pixel p of the source has grey level (p / 64) % 256 ... with a
+  // different level for each mip level, so any misplaced run shows.
+  Palette palette{};
+  for (std::size_t i = 0; i < kPaletteEntries; ++i) Set(palette, i, static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(i));
+  std::vector<std::uint8_t> source;
+  for (const auto& [count, grey] : {std::pair{4096, 10}, {1024, 20}, {256, 30}, {64, 40}, {16, 50}}) {
+    for (int p = 0; p < count; ++p) source.insert(source.end(), {static_cast<std::uint8_t>(grey), static_cast<std::uint8_t>(grey), static_cast<std::uint8_t>(grey)});
+  }
+  std::vector<std::uint8_t> out;
+  ASSERT_TRUE(QuantizeMips(source.data(), source.size(), 64, 64, 4, 3, palette, out));
+  ASSERT_EQ(out.size(), 5440u);
+  EXPECT_EQ(std::count(out.begin(), out.begin() + 4096, 10), 4096);
+  EXPECT_EQ(std::count(out.begin() + 4096, out.begin() + 5120, 20), 1024);
+  EXPECT_EQ(std::count(out.begin() + 5120, out.begin() + 5376, 30), 256);
+  EXPECT_EQ(std::count(out.begin() + 5376, out.end(), 40), 64);
+
+  // 16 x 2: levels of 32, 8, 0 and 0 pixels.
+  ASSERT_TRUE(QuantizeMips(source.data(), source.size(), 16, 2, 4, 3, palette, out));
+  EXPECT_EQ(out.size(), 40u);
+}
+
+TEST(QuantizeMips, RefusesSourcesThatHoldTooFewPixels) {
+  const Palette palette{};
+  std::vector<std::uint8_t> source(3 * 5439, 7);
+  std::vector<std::uint8_t> out = {1, 2, 3};
+  EXPECT_FALSE(QuantizeMips(source.data(), source.size(), 64, 64, 4, 3, palette, out));
+  EXPECT_EQ(out, (std::vector<std::uint8_t>{1, 2, 3}));
+  EXPECT_FALSE(QuantizeMips(source.data(), source.size(), 0xFFFFFFFF, 0xFFFFFFFF, 4, 3, palette, out));
+  source.resize(3 * 5440);
+  EXPECT_TRUE(QuantizeMips(source.data(), source.size(), 64, 64, 4, 3, palette, out));
+}
+
+}  // namespace
+}  // namespace tarnvick::testing

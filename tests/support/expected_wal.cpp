@@ -1,0 +1,69 @@
+#include "support/expected_wal.h"
+
+namespace tarnvick::testing {
+
+std::uint8_t BruteForceNearest(const std::vector<std::uint8_t>& palette, const Rgb& colour) {
+  int best = 0;
+  long best_distance = -1;
+  for (int i = 0; i < 256; ++i) {
+    long distance = 0;
+    for (int c = 0; c < 3; ++c) {
+      const long d = static_cast<long>(colour[static_cast<std::size_t>(c)]) - palette[static_cast<std::size_t>(3 * i + c)];
+      distance += d * d;
+    }
+    if (best_distance < 0 || distance < best_distance) {
+      best_distance = distance;
+      best = i;
+    }
+  }
+  return static_cast<std::uint8_t>(best);
+}
+
+std::vector<std::uint8_t> ExpectedWal(const WalContent& content, const std::vector<std::uint8_t>& palette) {
+  std::vector<std::uint8_t> out(100, 0);
+  const auto put = [&out](std::size_t at, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) out[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
+  };
+  for (std::size_t i = 0; i < content.name.size() && i < 32; ++i) out[i] = static_cast<std::uint8_t>(content.name[i]);
+  put(32, content.width);
+  put(36, content.height);
+  std::uint32_t offset = 100;
+  std::size_t pixel = 0;
+  for (std::uint32_t level = 0; level < 4; ++level) {
+    put(40 + 4 * level, offset);
+    const std::uint32_t size = (content.width >> level) * (content.height >> level);
+    offset += size;
+  }
+  for (std::size_t i = 0; i < content.animation_name.size() && i < 32; ++i) {
+    out[56 + i] = static_cast<std::uint8_t>(content.animation_name[i]);
+  }
+  put(88, content.flags);
+  put(92, content.contents);
+  put(96, content.value);
+  for (; pixel < offset - 100; ++pixel) out.push_back(BruteForceNearest(palette, content.pixels.at(pixel)));
+  return out;
+}
+
+std::vector<Rgb> PixelsOf32(const std::vector<std::uint8_t>& data) {
+  std::vector<Rgb> pixels;
+  for (std::size_t i = 0; i + 4 <= data.size(); i += 4) pixels.push_back({data[i], data[i + 1], data[i + 2]});
+  return pixels;
+}
+
+std::vector<Rgb> PixelsOfIndices(const std::vector<std::uint8_t>& indices, const std::vector<std::uint8_t>& palette) {
+  std::vector<Rgb> pixels;
+  for (const std::uint8_t k : indices) pixels.push_back({palette[3u * k], palette[3u * k + 1], palette[3u * k + 2]});
+  return pixels;
+}
+
+std::vector<std::uint8_t> NoiseBytes(std::size_t count, std::uint32_t seed) {
+  std::vector<std::uint8_t> bytes(count);
+  std::uint32_t state = seed * 2654435761u + 1;
+  for (std::uint8_t& b : bytes) {
+    state = state * 1664525u + 1013904223u;
+    b = static_cast<std::uint8_t>(state >> 24);
+  }
+  return bytes;
+}
+
+}  // namespace tarnvick::testing

@@ -1,0 +1,34 @@
+// What a WAL file must hold, computed the plain way for comparison with the converter's output:
+// a brute-force nearest-colour search over all 256 entries, the header laid out by hand.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tarnvick::testing {
+
+using Rgb = std::array<std::uint8_t, 3>;
+
+// The lowest index among the palette entries nearest to `colour` (768-byte palette).
+std::uint8_t BruteForceNearest(const std::vector<std::uint8_t>& palette, const Rgb& colour);
+
+struct WalContent {
+  std::string name;            // 32 bytes written as given, zero-padded
+  std::string animation_name;  // likewise
+  std::uint32_t width = 0, height = 0, flags = 0, contents = 0, value = 0;
+  std::vector<Rgb> pixels;  // the source's pixels, level after level, at least four levels' worth
+};
+
+std::vector<std::uint8_t> ExpectedWal(const WalContent& content, const std::vector<std::uint8_t>& palette);
+
+// The pixels of 4-byte source data, the fourth byte dropped.
+std::vector<Rgb> PixelsOf32(const std::vector<std::uint8_t>& data);
+// The pixels of 1-byte indices expanded through a 768-byte palette.
+std::vector<Rgb> PixelsOfIndices(const std::vector<std::uint8_t>& indices, const std::vector<std::uint8_t>& palette);
+
+// A deterministic pseudo-random byte stream.
+std::vector<std::uint8_t> NoiseBytes(std::size_t count, std::uint32_t seed);
+
+}  // namespace tarnvick::testing
