@@ -68,8 +68,16 @@ class PooledTree {
     *slot = node;
     node->parent = parent;
     ++count_;
-    if (minimum_ == nullptr || Less()(key, minimum_->key)) minimum_ = node;
-    if (maximum_ == nullptr || Less()(maximum_->key, key)) maximum_ = node;
+    // A key equal to the cached one lies before it in the walk: at the end the walk starts
+    // from, it takes over, so that a walk from there still visits every element.
+    if (minimum_ == nullptr || Less()(key, minimum_->key) ||
+        (kAscending && !Less()(minimum_->key, key))) {
+      minimum_ = node;
+    }
+    if (maximum_ == nullptr || Less()(maximum_->key, key) ||
+        (!kAscending && !Less()(key, maximum_->key))) {
+      maximum_ = node;
+    }
     Rebalance(node);
     return node;
   }
