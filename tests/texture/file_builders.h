@@ -2,6 +2,7 @@
 // tests. Deliberately independent of the readers and of the sample encoder.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -68,7 +69,7 @@ inline std::vector<std::uint8_t> BuildM8(const M8Spec& spec) {
   Put32(bytes, at.flags, spec.flags);
   Put32(bytes, at.flags + 4, spec.contents);
   Put32(bytes, at.flags + 8, spec.value);
-  std::memcpy(bytes.data() + at.data, spec.indices.data(), spec.indices.size());
+  std::copy(spec.indices.begin(), spec.indices.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at.data));
   return bytes;
 }
 
@@ -96,7 +97,7 @@ inline std::vector<std::uint8_t> BuildM32(const M32Spec& spec) {
   Put32(bytes, 708, spec.flags);
   Put32(bytes, 712, spec.contents);
   Put32(bytes, 716, spec.value);
-  std::memcpy(bytes.data() + 968, spec.pixels.data(), spec.pixels.size());
+  std::copy(spec.pixels.begin(), spec.pixels.end(), bytes.begin() + 968);
   return bytes;
 }
 
