@@ -15,10 +15,11 @@ inline void ExerciseTexture(const Texture& texture, std::uint32_t height3) {
   CountColors(texture, histogram);
   Palette palette{};
   for (std::size_t i = 0; i < palette.size(); ++i) palette[i] = static_cast<std::uint8_t>(i * 37);
+  static ColorMatcher matcher(palette);
   std::vector<std::uint8_t> indices;
   if (height3 != 0) {
     QuantizeMips(texture.pixels.data(), texture.pixels.size(), texture.level0_width,
-                 texture.level0_height, 4, texture.bits_per_pixel / 8, palette, indices);
+                 texture.level0_height, 4, texture.bits_per_pixel / 8, matcher, indices);
   }
 }
 

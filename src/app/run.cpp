@@ -44,11 +44,12 @@ int Run(int argc, const char* const* argv, ColorHistogram& histogram, RankedColo
   }
 
   std::fputs("\nconverting M8/M32 files...", out);
+  ColorMatcher matcher(palette);
   WalkDirectory(
       options.start_directory, options.walk(),
       [&](const std::string& path) {
         std::string reason;
-        if (!ConvertTexture(path, palette, reason)) {
+        if (!ConvertTexture(path, matcher, reason)) {
           ReportError(out, err, "skipped " + path + ": " + reason);
         }
       },

@@ -34,7 +34,7 @@ std::string WalPathFor(const std::string& source_path) {
   return source_path.substr(0, dot + 1) + "wal";
 }
 
-bool ConvertTexture(const std::string& path, const Palette& palette, std::string& reason) {
+bool ConvertTexture(const std::string& path, ColorMatcher& matcher, std::string& reason) {
   const std::unique_ptr<Texture> texture = CreateTexture(path, &reason);
   if (texture == nullptr) return false;
 
@@ -54,7 +54,7 @@ bool ConvertTexture(const std::string& path, const Palette& palette, std::string
   }
   const int stride = texture->bits_per_pixel / 8;
   if (!QuantizeMips(texture->pixels.data(), texture->pixels.size(), wal.width, wal.height,
-                    WalTexture::kLevels, stride, palette, wal.pixels)) {
+                    WalTexture::kLevels, stride, matcher, wal.pixels)) {
     reason = "too few pixels for four mip levels";
     return false;
   }

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "palette/palette_file.h"
+#include "palette/color_matcher.h"
 
 namespace tarnvick {
 
@@ -11,8 +11,8 @@ namespace tarnvick {
 // appended when there is no ".").
 std::string WalPathFor(const std::string& source_path);
 
-// Loads the texture at `path`, maps its first four mip levels to `palette` and writes the WAL.
-// False, with a short reason in `reason`, when no WAL was written.
-bool ConvertTexture(const std::string& path, const Palette& palette, std::string& reason);
+// Loads the texture at `path`, maps its first four mip levels to the palette of `matcher` and
+// writes the WAL. False, with a short reason in `reason`, when no WAL was written.
+bool ConvertTexture(const std::string& path, ColorMatcher& matcher, std::string& reason);
 
 }  // namespace tarnvick

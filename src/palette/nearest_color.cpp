@@ -35,7 +35,7 @@ void MapPixels(std::uint8_t* out, std::int32_t count, const std::uint8_t* first,
 }
 
 bool QuantizeMips(const std::uint8_t* source, std::size_t source_size, std::uint32_t width,
-                  std::uint32_t height, int levels, int stride, const Palette& palette,
+                  std::uint32_t height, int levels, int stride, ColorMatcher& matcher,
                   std::vector<std::uint8_t>& out) {
   std::uint64_t total = 0;
   for (int level = 0; level < levels && level < 32; ++level) {
@@ -47,7 +47,7 @@ bool QuantizeMips(const std::uint8_t* source, std::size_t source_size, std::uint
     return false;
   }
   out.assign(static_cast<std::size_t>(total), 0);
-  MapPixels(out.data(), static_cast<std::int32_t>(total), source, palette, stride);
+  matcher.Map(out.data(), out.size(), source, static_cast<std::size_t>(stride));
   return true;
 }
 

@@ -1,11 +1,14 @@
 // Mapping colours to the index of the nearest palette entry (sum of squared differences of the
-// three bytes; the lowest index wins ties), with a one-entry cache of the last search.
+// three bytes; the lowest index wins ties). NearestIndex and MapPixels are the plain search with
+// a one-entry cache of the last colour, the reference that the fast ColorMatcher must equal;
+// QuantizeMips makes the indices of a texture's mip levels with a ColorMatcher.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
+#include "palette/color_matcher.h"
 #include "palette/palette_file.h"
 
 namespace tarnvick {
@@ -28,9 +31,10 @@ void MapPixels(std::uint8_t* out, std::int32_t count, const std::uint8_t* first,
 
 // Indices for the first `levels` mip levels of a texture of `width` x `height`: level l has
 // (width >> l) x (height >> l) pixels, taken one level after the other from the start of
-// `source`. False, and `out` untouched, when `source` (of `source_size` bytes) holds too few.
+// `source` and mapped by `matcher`. False, and `out` untouched, when `source` (of `source_size`
+// bytes) holds too few.
 bool QuantizeMips(const std::uint8_t* source, std::size_t source_size, std::uint32_t width,
-                  std::uint32_t height, int levels, int stride, const Palette& palette,
+                  std::uint32_t height, int levels, int stride, ColorMatcher& matcher,
                   std::vector<std::uint8_t>& out);
 
 }  // namespace tarnvick

@@ -100,7 +100,8 @@ TEST(QuantizeMips, TakesEachLevelFromThePixelsAfterThePreviousOne) {
     for (int p = 0; p < count; ++p) source.insert(source.end(), {static_cast<std::uint8_t>(grey), static_cast<std::uint8_t>(grey), static_cast<std::uint8_t>(grey)});
   }
   std::vector<std::uint8_t> out;
-  ASSERT_TRUE(QuantizeMips(source.data(), source.size(), 64, 64, 4, 3, palette, out));
+  ColorMatcher matcher(palette);
+  ASSERT_TRUE(QuantizeMips(source.data(), source.size(), 64, 64, 4, 3, matcher, out));
   ASSERT_EQ(out.size(), 5440u);
   EXPECT_EQ(std::count(out.begin(), out.begin() + 4096, 10), 4096);
   EXPECT_EQ(std::count(out.begin() + 4096, out.begin() + 5120, 20), 1024);
@@ -108,19 +109,68 @@ TEST(QuantizeMips, TakesEachLevelFromThePixelsAfterThePreviousOne) {
   EXPECT_EQ(std::count(out.begin() + 5376, out.end(), 40), 64);
 
   // 16 x 2: levels of 32, 8, 0 and 0 pixels.
-  ASSERT_TRUE(QuantizeMips(source.data(), source.size(), 16, 2, 4, 3, palette, out));
+  ASSERT_TRUE(QuantizeMips(source.data(), source.size(), 16, 2, 4, 3, matcher, out));
   EXPECT_EQ(out.size(), 40u);
 }
 
 TEST(QuantizeMips, RefusesSourcesThatHoldTooFewPixels) {
-  const Palette palette{};
+  ColorMatcher matcher(Palette{});
   std::vector<std::uint8_t> source(3 * 5439, 7);
   std::vector<std::uint8_t> out = {1, 2, 3};
-  EXPECT_FALSE(QuantizeMips(source.data(), source.size(), 64, 64, 4, 3, palette, out));
+  EXPECT_FALSE(QuantizeMips(source.data(), source.size(), 64, 64, 4, 3, matcher, out));
   EXPECT_EQ(out, (std::vector<std::uint8_t>{1, 2, 3}));
-  EXPECT_FALSE(QuantizeMips(source.data(), source.size(), 0xFFFFFFFF, 0xFFFFFFFF, 4, 3, palette, out));
+  EXPECT_FALSE(QuantizeMips(source.data(), source.size(), 0xFFFFFFFF, 0xFFFFFFFF, 4, 3, matcher, out));
   source.resize(3 * 5440);
-  EXPECT_TRUE(QuantizeMips(source.data(), source.size(), 64, 64, 4, 3, palette, out));
+  EXPECT_TRUE(QuantizeMips(source.data(), source.size(), 64, 64, 4, 3, matcher, out));
+}
+
+// The fast matcher must give exactly the plain search's index for every colour.
+TEST(ColorMatcher, EqualsThePlainSearchOnAGridOfColoursForPalettesWithTies) {
+  std::vector<Palette> palettes;
+  Palette random{};
+  const std::vector<std::uint8_t> noise = NoiseBytes(768, 11);
+  std::copy(noise.begin(), noise.end(), random.begin());
+  palettes.push_back(random);
+  // Few distinct values, many duplicates and equidistant entries: ties everywhere.
+  Palette coarse{};
+  for (std::size_t i = 0; i < coarse.size(); ++i) coarse[i] = static_cast<std::uint8_t>((noise[i] % 3) * 127);
+  palettes.push_back(coarse);
+  palettes.push_back(Palette{});
+  Palette greys = Fill(255, 255, 255);
+  for (std::size_t i = 0; i < 256; i += 2) Set(greys, i, static_cast<std::uint8_t>(255 - i), static_cast<std::uint8_t>(255 - i), static_cast<std::uint8_t>(255 - i));
+  palettes.push_back(greys);
+  for (const Palette& palette : palettes) {
+    ColorMatcher matcher(palette);
+    for (int r = 0; r < 256; r += 5) {
+      for (int g = 1; g < 256; g += 6) {
+        for (int b = 2; b < 256; b += 7) {
+          const std::uint8_t rgb[3] = {static_cast<std::uint8_t>(r), static_cast<std::uint8_t>(g), static_cast<std::uint8_t>(b)};
+          LastMatch fresh;
+          ASSERT_EQ(matcher.Nearest(rgb), NearestIndex(palette, rgb, fresh)) << r << "," << g << "," << b;
+        }
+      }
+    }
+  }
+}
+
+TEST(ColorMatcher, MapsPixelRunsLikeMapPixelsWhateverWasSearchedBefore) {
+  const std::vector<std::uint8_t> bytes = NoiseBytes(768, 12);
+  Palette palette{};
+  std::copy(bytes.begin(), bytes.end(), palette.begin());
+  Set(palette, 0, 255, 255, 255);
+  ColorMatcher matcher(palette);
+  // Black first, repeated colours, strides 3 and 4, and a second run that meets the same colours.
+  for (const int stride : {3, 4}) {
+    std::vector<std::uint8_t> pixels(static_cast<std::size_t>(stride) * 3000, 0);
+    const std::vector<std::uint8_t> noise = NoiseBytes(pixels.size(), static_cast<std::uint32_t>(stride));
+    for (std::size_t i = 2 * pixels.size() / 3; i < pixels.size(); ++i) pixels[i] = noise[i] & 0xE0;
+    for (int run = 0; run < 2; ++run) {
+      std::vector<std::uint8_t> fast(3000), plain(3000);
+      matcher.Map(fast.data(), fast.size(), pixels.data(), static_cast<std::size_t>(stride));
+      MapPixels(plain.data(), 3000, pixels.data(), palette, stride);
+      EXPECT_EQ(fast, plain);
+    }
+  }
 }
 
 }  // namespace

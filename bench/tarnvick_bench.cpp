@@ -1,0 +1,141 @@
+// Benchmarks of the hot paths: nearest-colour mapping of a texture's four levels, colour
+// counting, and whole runs over a generated corpus.
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/run.h"
+#include "palette/gather_colors.h"
+#include "palette/nearest_color.h"
+#include "texture/m32_texture.h"
+#include "texture_encoder.h"
+
+namespace {
+
+using tarnvick::Palette;
+
+std::vector<std::uint8_t> Noise(std::size_t count, std::uint32_t seed) {
+  std::vector<std::uint8_t> bytes(count);
+  std::uint32_t state = seed * 2654435761u + 1;
+  for (std::uint8_t& b : bytes) {
+    state = state * 1664525u + 1013904223u;
+    b = static_cast<std::uint8_t>(state >> 24);
+  }
+  return bytes;
+}
+
+// Pixels of a texture with `colours` distinct colours (4 bytes a pixel), in noisy order.
+std::vector<std::uint8_t> Pixels(std::size_t count, std::uint32_t colours, std::uint32_t seed) {
+  const std::vector<std::uint8_t> table = Noise(3 * colours, seed);
+  const std::vector<std::uint8_t> picks = Noise(4 * count, seed + 1);
+  std::vector<std::uint8_t> pixels(4 * count);
+  for (std::size_t i = 0; i < count; ++i) {
+    std::uint32_t pick;
+    std::memcpy(&pick, &picks[4 * i], 4);
+    const std::size_t c = pick % colours;
+    pixels[4 * i] = table[3 * c];
+    pixels[4 * i + 1] = table[3 * c + 1];
+    pixels[4 * i + 2] = table[3 * c + 2];
+    pixels[4 * i + 3] = 255;
+  }
+  return pixels;
+}
+
+Palette RandomPalette() {
+  Palette palette{};
+  const std::vector<std::uint8_t> bytes = Noise(768, 99);
+  std::copy(bytes.begin(), bytes.end(), palette.begin());
+  return palette;
+}
+
+// Four WAL levels of a 256 x 256 texture: 87,040 pixels; range(0) distinct colours.
+void BM_QuantizeMips(benchmark::State& state) {
+  const std::vector<std::uint8_t> pixels = Pixels(87040, static_cast<std::uint32_t>(state.range(0)), 5);
+  const Palette palette = RandomPalette();
+  std::vector<std::uint8_t> out;
+  for (auto _ : state) {
+    // A new matcher each time: every colour is searched once per texture, as in a first run.
+    tarnvick::ColorMatcher matcher(palette);
+    tarnvick::QuantizeMips(pixels.data(), pixels.size(), 256, 256, 4, 4, matcher, out);
+    benchmark::DoNotOptimize(out.data());
+  }
+  state.SetItemsProcessed(state.iterations() * 87040);
+}
+BENCHMARK(BM_QuantizeMips)->Arg(16)->Arg(256)->Arg(4096)->Arg(1 << 20)->Unit(benchmark::kMillisecond);
+
+// The plain mapping of the same pixels: one-entry cache and a full scan for every miss.
+void BM_MapPixelsPlain(benchmark::State& state) {
+  const std::vector<std::uint8_t> pixels = Pixels(87040, static_cast<std::uint32_t>(state.range(0)), 5);
+  const Palette palette = RandomPalette();
+  std::vector<std::uint8_t> out(87040);
+  for (auto _ : state) {
+    tarnvick::LastMatch cache;
+    for (std::size_t i = 0; i < out.size(); ++i) out[i] = tarnvick::NearestIndex(palette, &pixels[4 * i], cache);
+    benchmark::DoNotOptimize(out.data());
+  }
+  state.SetItemsProcessed(state.iterations() * 87040);
+}
+BENCHMARK(BM_MapPixelsPlain)->Arg(16)->Arg(4096)->Arg(1 << 20)->Unit(benchmark::kMillisecond);
+
+// Counting the colours of a 256 x 256 M32 with a full chain (87,381 pixels).
+void BM_CountColors(benchmark::State& state) {
+  tarnvick::M32Texture texture;
+  texture.pixels = Pixels(87381, static_cast<std::uint32_t>(state.range(0)), 7);
+  texture.byte_extent = static_cast<std::int32_t>(texture.pixels.size());
+  texture.bits_per_pixel = 32;
+  for (auto _ : state) {
+    tarnvick::ColorHistogram histogram;
+    tarnvick::CountColors(texture, histogram);
+    benchmark::DoNotOptimize(histogram.size());
+  }
+  state.SetItemsProcessed(state.iterations() * 87381);
+}
+BENCHMARK(BM_CountColors)->Arg(16)->Arg(4096)->Arg(1 << 20)->Unit(benchmark::kMillisecond);
+
+// A corpus of 64 M32 textures of 256 x 256 (full chains, 4096 colours each) in one directory.
+class Corpus {
+ public:
+  Corpus() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "tarnvick-bench-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) std::abort();
+    root_ = pattern;
+    for (std::uint32_t t = 0; t < 64; ++t) {
+      tarnvick::samples::M32File file;
+      const std::uint64_t total = tarnvick::samples::FullMipChain(256, 256, file.width.data(), file.height.data(), 16);
+      file.pixels = Pixels(total, 4096, t);
+      tarnvick::samples::WriteFile(root_ + "/t" + std::to_string(t) + ".m32", tarnvick::samples::EncodeM32(file));
+    }
+  }
+  ~Corpus() { std::filesystem::remove_all(root_); }
+  const std::string& root() const { return root_; }
+
+ private:
+  std::string root_;
+};
+
+void RunOn(benchmark::State& state, const std::vector<std::string>& options) {
+  static const Corpus corpus;
+  std::FILE* sink = std::fopen("/dev/null", "w");
+  for (auto _ : state) {
+    std::vector<std::string> arguments = {"tarnvick", corpus.root()};
+    arguments.insert(arguments.end(), options.begin(), options.end());
+    std::vector<const char*> argv;
+    for (const std::string& argument : arguments) argv.push_back(argument.c_str());
+    tarnvick::ColorHistogram histogram;
+    tarnvick::RankedColors ranked;
+    if (tarnvick::Run(static_cast<int>(argv.size()), argv.data(), histogram, ranked, sink, sink) != 0) std::abort();
+  }
+  std::fclose(sink);
+  state.SetItemsProcessed(state.iterations() * 64);
+}
+
+void BM_RunGenerate(benchmark::State& state) { RunOn(state, {"-o" + std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") + "/tarnvick-bench.lmp"}); }
+BENCHMARK(BM_RunGenerate)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+}  // namespace
+
+BENCHMARK_MAIN();
