@@ -12,26 +12,17 @@
 #include "palette/gather_colors.h"
 #include "palette/nearest_color.h"
 #include "texture/m32_texture.h"
+#include "noise.h"
 #include "texture_encoder.h"
 
 namespace {
 
 using tarnvick::Palette;
 
-std::vector<std::uint8_t> Noise(std::size_t count, std::uint32_t seed) {
-  std::vector<std::uint8_t> bytes(count);
-  std::uint32_t state = seed * 2654435761u + 1;
-  for (std::uint8_t& b : bytes) {
-    state = state * 1664525u + 1013904223u;
-    b = static_cast<std::uint8_t>(state >> 24);
-  }
-  return bytes;
-}
-
 // Pixels of a texture with `colours` distinct colours (4 bytes a pixel), in noisy order.
 std::vector<std::uint8_t> Pixels(std::size_t count, std::uint32_t colours, std::uint32_t seed) {
-  const std::vector<std::uint8_t> table = Noise(3 * colours, seed);
-  const std::vector<std::uint8_t> picks = Noise(4 * count, seed + 1);
+  const std::vector<std::uint8_t> table = tarnvick::samples::NoiseBytes(3 * colours, seed);
+  const std::vector<std::uint8_t> picks = tarnvick::samples::NoiseBytes(4 * count, seed + 1);
   std::vector<std::uint8_t> pixels(4 * count);
   for (std::size_t i = 0; i < count; ++i) {
     std::uint32_t pick;
@@ -47,7 +38,7 @@ std::vector<std::uint8_t> Pixels(std::size_t count, std::uint32_t colours, std::
 
 Palette RandomPalette() {
   Palette palette{};
-  const std::vector<std::uint8_t> bytes = Noise(768, 99);
+  const std::vector<std::uint8_t> bytes = tarnvick::samples::NoiseBytes(768, 99);
   std::copy(bytes.begin(), bytes.end(), palette.begin());
   return palette;
 }

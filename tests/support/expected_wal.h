@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "noise.h"
+
 namespace tarnvick::testing {
 
 using Rgb = std::array<std::uint8_t, 3>;
@@ -28,7 +30,6 @@ std::vector<Rgb> PixelsOf32(const std::vector<std::uint8_t>& data);
 // The pixels of 1-byte indices expanded through a 768-byte palette.
 std::vector<Rgb> PixelsOfIndices(const std::vector<std::uint8_t>& indices, const std::vector<std::uint8_t>& palette);
 
-// A deterministic pseudo-random byte stream.
-std::vector<std::uint8_t> NoiseBytes(std::size_t count, std::uint32_t seed);
+using samples::NoiseBytes;
 
 }  // namespace tarnvick::testing
