@@ -34,7 +34,9 @@ bool WalTexture::Save(const std::string& path, std::string& error) {
   std::memcpy(header.data(), name.data(), 32);
   WriteU32(header.data() + 32, width);
   WriteU32(header.data() + 36, height);
-  for (int level = 0; level < kLevels; ++level) WriteU32(header.data() + 40 + 4 * level, offset[level]);
+  for (std::size_t level = 0; level < offset.size(); ++level) {
+    WriteU32(header.data() + 40 + 4 * level, offset[level]);
+  }
   std::memcpy(header.data() + 56, animation_name.data(), 32);
   WriteU32(header.data() + 88, flags);
   WriteU32(header.data() + 92, contents);
