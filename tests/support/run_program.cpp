@@ -43,7 +43,17 @@ ProgramResult RunTarnvick(const std::vector<std::string>& arguments, const Progr
     (void)::chown(err_path.c_str(), kNobody, kNobody);
   }
 
-  std::vector<std::string> argv_storage = {TARNVICK_BINARY};
+  // An ordinary user may not reach the build folder: it runs a copy from the open scratch folder.
+  std::string binary = TARNVICK_BINARY;
+  if (settings.unprivileged && RunningAsRoot()) {
+    const std::string copy = capture / "tarnvick";
+    std::filesystem::copy_file(binary, copy);
+    std::filesystem::permissions(copy, std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
+                                           std::filesystem::perms::group_exec | std::filesystem::perms::others_read |
+                                           std::filesystem::perms::others_exec);
+    binary = copy;
+  }
+  std::vector<std::string> argv_storage = {binary};
   argv_storage.insert(argv_storage.end(), arguments.begin(), arguments.end());
   std::vector<char*> argv;
   for (std::string& argument : argv_storage) argv.push_back(argument.data());
