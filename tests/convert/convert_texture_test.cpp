@@ -272,6 +272,35 @@ TEST(Conversion, AShortPaletteFileLeavesTheMissingEntriesBlack) {
   EXPECT_EQ(ReadBytes(dir / "tex/a.wal"), pair.second);
 }
 
+TEST(Conversion, HugeDeclaredSizesInSmallFilesFailWithoutAllocating) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "AddressSanitizer maps far more memory than the limit this test sets";
+#else
+  TempDir dir;
+  WriteBytes(dir / "p.pal", RandomPalette(9));
+  // 2 GiB of pixels declared in files of about 2 KiB, run within 256 MiB of address space: a
+  // reader that allocated before checking the file's length would die.
+  M32Spec m32;
+  m32.width = {536870911};
+  m32.height = {1};
+  m32.pixels = NoiseBytes(1000, 1);
+  WriteBytes(dir / "tex/huge.m32", BuildM32(m32));
+  M8Spec m8;
+  m8.version = 4;
+  m8.width = {715827882};
+  m8.height = {1};
+  m8.indices = NoiseBytes(300, 2);
+  WriteBytes(dir / "tex/huge.m8", BuildM8(m8));
+  const ProgramResult result =
+      RunTarnvick({"tex", "-pp.pal"}, {.working_directory = dir.path(), .address_space_limit = 256L << 20});
+  EXPECT_EQ(result.out, kConvertOnly);
+  EXPECT_EQ(result.err,
+            "tarnvick: skipped tex/huge.m32: file is truncated (1968 of 2147484612 bytes)\n"
+            "tarnvick: skipped tex/huge.m8: file is truncated (2048 of 715829630 bytes)\n");
+  EXPECT_EQ(result.exit_code, 0);
+#endif
+}
+
 TEST(Conversion, WalPathReplacesTheTextAfterTheLastDot) {
   EXPECT_EQ(WalPathFor("tex/wall.M32"), "tex/wall.wal");
   EXPECT_EQ(WalPathFor("skin.m8"), "skin.wal");

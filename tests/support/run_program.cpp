@@ -71,6 +71,11 @@ ProgramResult RunTarnvick(const std::vector<std::string>& arguments, const Progr
                          static_cast<rlim_t>(settings.file_size_limit)};
       if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(126);
     }
+    if (settings.address_space_limit >= 0) {
+      const rlimit limit{static_cast<rlim_t>(settings.address_space_limit),
+                         static_cast<rlim_t>(settings.address_space_limit)};
+      if (::setrlimit(RLIMIT_AS, &limit) != 0) ::_exit(126);
+    }
     if (settings.unprivileged && ::geteuid() == 0) {
       if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) ::_exit(126);
     }

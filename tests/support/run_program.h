@@ -15,6 +15,7 @@ struct ProgramResult {
 struct ProgramSettings {
   std::string working_directory;  // empty: the test's own
   long file_size_limit = -1;      // bytes, for simulating a full disk; -1: none
+  long address_space_limit = -1;  // bytes of memory the program may map; -1: none
   bool unprivileged = false;      // run as an ordinary user even when the tests run as root
 };
 
