@@ -8,6 +8,7 @@
 #include <random>
 
 #include "convert/convert_texture.h"
+#include "support/colour_tally.h"
 #include "support/expected_wal.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
@@ -20,30 +21,6 @@ const std::string kGenerating =
     "generating optimal palette...\n\tgathering palette data...";
 const std::string kGenerated = "\n\tprocessing palette data...\n\twriting palette data...\n\n";
 const std::string kConverted = "\nconverting M8/M32 files...\ndone.\n";
-
-// Counts colours and ranks them the plain way: most pixels first, equal counts by the greater
-// blue, then green, then red.
-class ColourTally {
- public:
-  void Add(const std::vector<Rgb>& pixels) {
-    for (const Rgb& c : pixels) ++counts_[{c[2], c[1], c[0]}];
-  }
-  std::vector<std::uint8_t> Palette() const {
-    std::vector<std::pair<long, std::array<std::uint8_t, 3>>> ranked;
-    for (const auto& [bgr, count] : counts_) ranked.emplace_back(count, bgr);
-    std::sort(ranked.begin(), ranked.end(), [](const auto& a, const auto& b) { return a > b; });
-    std::vector<std::uint8_t> palette(768, 0);
-    for (std::size_t i = 0; i < ranked.size() && i < 256; ++i) {
-      palette[3 * i] = ranked[i].second[2];
-      palette[3 * i + 1] = ranked[i].second[1];
-      palette[3 * i + 2] = ranked[i].second[0];
-    }
-    return palette;
-  }
-
- private:
-  std::map<std::array<std::uint8_t, 3>, long> counts_;
-};
 
 // An M32 file of one level of `pixels.size()` x 1 (heights 1, so the file has no fourth level).
 std::vector<std::uint8_t> OneLevelM32(const std::vector<Rgb>& pixels, std::uint8_t fourth = 0) {
