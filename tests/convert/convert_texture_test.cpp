@@ -20,39 +20,39 @@ std::vector<std::uint8_t> RandomPalette(std::uint32_t seed) { return NoiseBytes(
 // An M32 file of w x h with a full mip chain of noisy pixels, and the WAL it must give.
 std::pair<std::vector<std::uint8_t>, std::vector<std::uint8_t>> M32WithWal(
     std::uint32_t w, std::uint32_t h, std::uint32_t seed, const std::vector<std::uint8_t>& palette) {
-  M32Spec spec;
+  M32Fields fields;
   std::size_t total = 0;
   for (std::uint32_t l = 0; l < 16 && (w >> l) > 0 && (h >> l) > 0; ++l) {
-    spec.width.push_back(w >> l);
-    spec.height.push_back(h >> l);
+    fields.width.push_back(w >> l);
+    fields.height.push_back(h >> l);
     total += static_cast<std::size_t>(w >> l) * (h >> l);
   }
-  spec.pixels = NoiseBytes(4 * total, seed);
-  spec.name = "textures/m32_" + std::to_string(seed);
-  spec.flags = seed;
-  const WalContent wal{spec.name, spec.animation_name, w, h, spec.flags, spec.contents, spec.value,
-                       PixelsOf32(spec.pixels)};
-  return {BuildM32(spec), ExpectedWal(wal, palette)};
+  fields.pixels = NoiseBytes(4 * total, seed);
+  fields.name = "textures/m32_" + std::to_string(seed);
+  fields.flags = seed;
+  const WalContent wal{fields.name, fields.animation_name, w, h, fields.flags, fields.contents, fields.value,
+                       PixelsOf32(fields.pixels)};
+  return {BuildM32(fields), ExpectedWal(wal, palette)};
 }
 
 std::pair<std::vector<std::uint8_t>, std::vector<std::uint8_t>> M8WithWal(
     std::int32_t version, std::uint32_t w, std::uint32_t h, std::uint32_t seed,
     const std::vector<std::uint8_t>& palette) {
-  M8Spec spec;
-  spec.version = version;
+  M8Fields fields;
+  fields.version = version;
   std::size_t total = 0;
   const std::uint32_t levels = version >= 2 ? 16 : 8;
   for (std::uint32_t l = 0; l < levels && (w >> l) > 0 && (h >> l) > 0; ++l) {
-    spec.width.push_back(w >> l);
-    spec.height.push_back(h >> l);
+    fields.width.push_back(w >> l);
+    fields.height.push_back(h >> l);
     total += static_cast<std::size_t>(w >> l) * (h >> l);
   }
-  spec.palette = NoiseBytes(768, seed + 1000);
-  spec.indices = NoiseBytes(total, seed);
-  spec.name = "m8_" + std::to_string(version);
-  const WalContent wal{spec.name, spec.animation_name, w, h, spec.flags, spec.contents, spec.value,
-                       PixelsOfIndices(spec.indices, spec.palette)};
-  return {BuildM8(spec), ExpectedWal(wal, palette)};
+  fields.palette = NoiseBytes(768, seed + 1000);
+  fields.indices = NoiseBytes(total, seed);
+  fields.name = "m8_" + std::to_string(version);
+  const WalContent wal{fields.name, fields.animation_name, w, h, fields.flags, fields.contents, fields.value,
+                       PixelsOfIndices(fields.indices, fields.palette)};
+  return {BuildM8(fields), ExpectedWal(wal, palette)};
 }
 
 TEST(Conversion, EveryM8AndM32GetsAnExactWalBesideIt) {
@@ -100,16 +100,16 @@ TEST(Conversion, NamesAreCopiedAsRawBytesAndLongM32NamesAreCut) {
   TempDir dir;
   const std::vector<std::uint8_t> palette = RandomPalette(2);
   WriteBytes(dir / "p.pal", palette);
-  M32Spec spec;
-  spec.width = {8, 4, 2, 1};
-  spec.height = {8, 4, 2, 1};
-  spec.pixels = NoiseBytes(4 * 85, 9);
-  spec.name = std::string(100, 'N') + "tail";
-  spec.animation_name = std::string(40, 'x');
-  WriteBytes(dir / "tex/long.m32", BuildM32(spec));
+  M32Fields fields;
+  fields.width = {8, 4, 2, 1};
+  fields.height = {8, 4, 2, 1};
+  fields.pixels = NoiseBytes(4 * 85, 9);
+  fields.name = std::string(100, 'N') + "tail";
+  fields.animation_name = std::string(40, 'x');
+  WriteBytes(dir / "tex/long.m32", BuildM32(fields));
   ASSERT_EQ(RunTarnvick({"tex", "-pp.pal"}, {.working_directory = dir.path()}).exit_code, 0);
-  const WalContent wal{std::string(32, 'N'), std::string(32, 'x'), 8, 8, spec.flags, spec.contents, spec.value,
-                       PixelsOf32(spec.pixels)};
+  const WalContent wal{std::string(32, 'N'), std::string(32, 'x'), 8, 8, fields.flags, fields.contents, fields.value,
+                       PixelsOf32(fields.pixels)};
   EXPECT_EQ(ReadBytes(dir / "tex/long.wal"), ExpectedWal(wal, palette));
 }
 
@@ -119,20 +119,20 @@ TEST(Conversion, LevelsAreCutByTheWalSizesNotTheStoredOnes) {
   WriteBytes(dir / "p.pal", palette);
   // Stored levels larger than the halvings: the WAL's levels are still 32 x 16, 16 x 8, ...
   // taken one after the other from the start of the pixels.
-  M32Spec spec;
-  spec.width = {32, 32, 32, 32};
-  spec.height = {16, 16, 16, 1};
-  spec.pixels = NoiseBytes(4 * (512 * 3 + 32), 4);
-  WriteBytes(dir / "tex/odd.m32", BuildM32(spec));
+  M32Fields fields;
+  fields.width = {32, 32, 32, 32};
+  fields.height = {16, 16, 16, 1};
+  fields.pixels = NoiseBytes(4 * (512 * 3 + 32), 4);
+  WriteBytes(dir / "tex/odd.m32", BuildM32(fields));
   // A 4 x 2 source whose level-3 height is not zero: WAL levels of 8, 2, 0 and 0 pixels.
-  M32Spec small;
+  M32Fields small;
   small.width = {4, 2, 1, 1};
   small.height = {2, 1, 1, 1};
   small.pixels = NoiseBytes(4 * 12, 5);
   WriteBytes(dir / "tex/small.m32", BuildM32(small));
   ASSERT_EQ(RunTarnvick({"tex", "-pp.pal"}, {.working_directory = dir.path()}).err, "");
   EXPECT_EQ(ReadBytes(dir / "tex/odd.wal"),
-            ExpectedWal({"m32name", "m32anim", 32, 16, spec.flags, spec.contents, spec.value, PixelsOf32(spec.pixels)},
+            ExpectedWal({"m32name", "m32anim", 32, 16, fields.flags, fields.contents, fields.value, PixelsOf32(fields.pixels)},
                         palette));
   const std::vector<std::uint8_t> small_wal = ReadBytes(dir / "tex/small.wal");
   EXPECT_EQ(small_wal.size(), 110u);
@@ -146,26 +146,26 @@ TEST(Conversion, SourcesWithoutAWalAreSkippedWithAReasonAndOldWalsStay) {
   const std::vector<std::uint8_t> palette = RandomPalette(4);
   WriteBytes(dir / "p.pal", palette);
   // Heights 64, 32, 16, 0: no fourth level, even though width[3] is set.
-  M32Spec three;
+  M32Fields three;
   three.width = {64, 32, 16, 8};
   three.height = {64, 32, 16};
   three.pixels = NoiseBytes(4 * (4096 + 1024 + 256), 1);
   WriteBytes(dir / "tex/a_three.m32", BuildM32(three));
   WriteText(dir / "tex/a_three.wal", "old wal");
   // Heights 64, 32, 16, 8: converted.
-  M32Spec four = three;
+  M32Fields four = three;
   four.height = {64, 32, 16, 8};
   four.pixels = NoiseBytes(4 * (4096 + 1024 + 256 + 64), 2);
   WriteBytes(dir / "tex/b_four.m32", BuildM32(four));
   // Stored levels smaller than the halvings: fewer pixels than four WAL levels need.
-  M32Spec few;
+  M32Fields few;
   few.width = {64, 16, 4, 1};
   few.height = {64, 16, 4, 1};
   few.pixels = NoiseBytes(4 * (4096 + 256 + 16 + 1), 3);
   WriteBytes(dir / "tex/c_few.m32", BuildM32(few));
   WriteText(dir / "tex/c_few.wal", "old few");
   // Refused version, truncated file, empty file, early M8 with 8 levels (converted).
-  M8Spec v5;
+  M8Fields v5;
   v5.version = 5;
   WriteBytes(dir / "tex/d_v5.m8", BuildM8(v5));
   std::vector<std::uint8_t> cut = BuildM32(four);
@@ -280,12 +280,12 @@ TEST(Conversion, HugeDeclaredSizesInSmallFilesFailWithoutAllocating) {
   WriteBytes(dir / "p.pal", RandomPalette(9));
   // 2 GiB of pixels declared in files of about 2 KiB, run within 256 MiB of address space: a
   // reader that allocated before checking the file's length would die.
-  M32Spec m32;
+  M32Fields m32;
   m32.width = {536870911};
   m32.height = {1};
   m32.pixels = NoiseBytes(1000, 1);
   WriteBytes(dir / "tex/huge.m32", BuildM32(m32));
-  M8Spec m8;
+  M8Fields m8;
   m8.version = 4;
   m8.width = {715827882};
   m8.height = {1};

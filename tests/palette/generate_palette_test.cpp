@@ -24,11 +24,11 @@ const std::string kConverted = "\nconverting M8/M32 files...\ndone.\n";
 
 // An M32 file of one level of `pixels.size()` x 1 (heights 1, so the file has no fourth level).
 std::vector<std::uint8_t> OneLevelM32(const std::vector<Rgb>& pixels, std::uint8_t fourth = 0) {
-  M32Spec spec;
-  spec.width = {static_cast<std::uint32_t>(pixels.size())};
-  spec.height = {1};
-  for (const Rgb& c : pixels) spec.pixels.insert(spec.pixels.end(), {c[0], c[1], c[2], fourth++});
-  return BuildM32(spec);
+  M32Fields fields;
+  fields.width = {static_cast<std::uint32_t>(pixels.size())};
+  fields.height = {1};
+  for (const Rgb& c : pixels) fields.pixels.insert(fields.pixels.end(), {c[0], c[1], c[2], fourth++});
+  return BuildM32(fields);
 }
 
 std::vector<Rgb> Repeat(const Rgb& colour, int times) { return std::vector<Rgb>(static_cast<std::size_t>(times), colour); }
@@ -103,14 +103,14 @@ TEST(GeneratePalette, CountsAddUpOverFilesAndIgnoreTheFourthByte) {
 TEST(GeneratePalette, M8CountsLevelZeroOnlyM32CountsEveryLevel) {
   TempDir dir;
   // An 8 x 8 M32 with levels 8, 4, 2, 1: 85 pixels of colour A.
-  M32Spec m32;
+  M32Fields m32;
   m32.width = {8, 4, 2, 1};
   m32.height = {8, 4, 2, 1};
   for (int i = 0; i < 85; ++i) m32.pixels.insert(m32.pixels.end(), {50, 60, 70, 0});
   WriteBytes(dir / "tex/a.m32", BuildM32(m32));
   // An 8 x 8 M8 whose 86 stored pixels are all index 1 (colour B): only its 64 level-0 pixels
   // count.
-  M8Spec m8;
+  M8Fields m8;
   m8.version = 2;
   m8.width = {8, 4, 2, 1, 1};
   m8.height = {8, 4, 2, 1, 1};
@@ -149,34 +149,34 @@ TEST(GeneratePalette, DefaultRunWritesThePaletteAndEveryWal) {
   std::map<std::string, WalContent> wals;
   // M32 files with full chains of a few colours, M8 files of several versions.
   for (int f = 0; f < 3; ++f) {
-    M32Spec spec;
+    M32Fields fields;
     std::size_t total = 0;
     for (std::uint32_t l = 0; l < 6; ++l) {
-      spec.width.push_back(32 >> l);
-      spec.height.push_back(16 >> l);
+      fields.width.push_back(32 >> l);
+      fields.height.push_back(16 >> l);
       total += (32u >> l) * (16u >> l);
     }
     const std::vector<std::uint8_t> noise = NoiseBytes(total, static_cast<std::uint32_t>(f));
-    for (const std::uint8_t n : noise) spec.pixels.insert(spec.pixels.end(), {static_cast<std::uint8_t>(n & 0xF0), static_cast<std::uint8_t>(f * 40), static_cast<std::uint8_t>(n << 4), n});
-    const std::vector<Rgb> pixels = PixelsOf32(spec.pixels);
+    for (const std::uint8_t n : noise) fields.pixels.insert(fields.pixels.end(), {static_cast<std::uint8_t>(n & 0xF0), static_cast<std::uint8_t>(f * 40), static_cast<std::uint8_t>(n << 4), n});
+    const std::vector<Rgb> pixels = PixelsOf32(fields.pixels);
     tally.Add(pixels);
     const std::string path = "m32_" + std::to_string(f) + ".m32";
-    WriteBytes(dir / ("tex/" + path), BuildM32(spec));
-    wals[WalPathFor(path)] = {spec.name, spec.animation_name, 32, 16, spec.flags, spec.contents, spec.value, pixels};
+    WriteBytes(dir / ("tex/" + path), BuildM32(fields));
+    wals[WalPathFor(path)] = {fields.name, fields.animation_name, 32, 16, fields.flags, fields.contents, fields.value, pixels};
   }
   for (const std::int32_t version : {0, 2, 4}) {
-    M8Spec spec;
-    spec.version = version;
-    spec.width = {16, 8, 4, 2, 1};
-    spec.height = {16, 8, 4, 2, 1};
-    spec.palette = NoiseBytes(768, static_cast<std::uint32_t>(version + 50));
-    spec.indices = NoiseBytes(16 * 16 + 64 + 16 + 4 + 1, static_cast<std::uint32_t>(version));
-    for (std::uint8_t& index : spec.indices) index &= 0x3F;
-    const std::vector<Rgb> pixels = PixelsOfIndices(spec.indices, spec.palette);
+    M8Fields fields;
+    fields.version = version;
+    fields.width = {16, 8, 4, 2, 1};
+    fields.height = {16, 8, 4, 2, 1};
+    fields.palette = NoiseBytes(768, static_cast<std::uint32_t>(version + 50));
+    fields.indices = NoiseBytes(16 * 16 + 64 + 16 + 4 + 1, static_cast<std::uint32_t>(version));
+    for (std::uint8_t& index : fields.indices) index &= 0x3F;
+    const std::vector<Rgb> pixels = PixelsOfIndices(fields.indices, fields.palette);
     tally.Add(std::vector<Rgb>(pixels.begin(), pixels.begin() + 256));
     const std::string path = "sub/m8_" + std::to_string(version) + ".m8";
-    WriteBytes(dir / ("tex/" + path), BuildM8(spec));
-    wals[WalPathFor(path)] = {spec.name, spec.animation_name, 16, 16, spec.flags, spec.contents, spec.value, pixels};
+    WriteBytes(dir / ("tex/" + path), BuildM8(fields));
+    wals[WalPathFor(path)] = {fields.name, fields.animation_name, 16, 16, fields.flags, fields.contents, fields.value, pixels};
   }
 
   ProgramResult result = RunTarnvick({"tex", "-s"}, {.working_directory = dir.path()});
@@ -197,7 +197,7 @@ TEST(GeneratePalette, DefaultRunWritesThePaletteAndEveryWal) {
 TEST(GeneratePalette, APaletteThatCannotBeWrittenStopsBeforeConverting) {
   TempDir dir;
   WriteBytes(dir / "tex/a.m32", OneLevelM32(Repeat({1, 2, 3}, 4)));
-  M32Spec four;
+  M32Fields four;
   four.width = {8, 4, 2, 1};
   four.height = {8, 4, 2, 1};
   four.pixels = NoiseBytes(4 * 85, 1);

@@ -33,7 +33,7 @@ inline M8Offsets M8OffsetsFor(std::int32_t version) {
   return {16, 516, 580, 644, 708, 968, 1736, 1748};
 }
 
-struct M8Spec {
+struct M8Fields {
   std::int32_t version = 0;
   std::vector<std::uint32_t> width, height, offset;  // missing entries stay zero
   std::vector<std::uint8_t> palette;                  // 768 bytes, or empty for palette[i] = i % 251
@@ -48,32 +48,32 @@ inline std::vector<std::uint8_t> DefaultM8Palette() {
   return palette;
 }
 
-inline std::vector<std::uint8_t> BuildM8(const M8Spec& spec) {
-  const M8Offsets at = M8OffsetsFor(spec.version);
-  std::vector<std::uint8_t> bytes(at.data + spec.indices.size(), 0xEE);  // skipped blocks: 0xEE
-  Put32(bytes, 0, static_cast<std::uint32_t>(spec.version));
+inline std::vector<std::uint8_t> BuildM8(const M8Fields& fields) {
+  const M8Offsets at = M8OffsetsFor(fields.version);
+  std::vector<std::uint8_t> bytes(at.data + fields.indices.size(), 0xEE);  // skipped blocks: 0xEE
+  Put32(bytes, 0, static_cast<std::uint32_t>(fields.version));
   std::memset(bytes.data() + 4, 0, 32);
-  PutText(bytes, 4, spec.name);
+  PutText(bytes, 4, fields.name);
   for (int i = 0; i < at.levels; ++i) {
     const auto get = [i](const std::vector<std::uint32_t>& t) {
       return static_cast<std::size_t>(i) < t.size() ? t[static_cast<std::size_t>(i)] : 0u;
     };
-    Put32(bytes, at.width + 4 * static_cast<std::size_t>(i), get(spec.width));
-    Put32(bytes, at.height + 4 * static_cast<std::size_t>(i), get(spec.height));
-    Put32(bytes, at.offset + 4 * static_cast<std::size_t>(i), get(spec.offset));
+    Put32(bytes, at.width + 4 * static_cast<std::size_t>(i), get(fields.width));
+    Put32(bytes, at.height + 4 * static_cast<std::size_t>(i), get(fields.height));
+    Put32(bytes, at.offset + 4 * static_cast<std::size_t>(i), get(fields.offset));
   }
   std::memset(bytes.data() + at.animation_name, 0, 32);
-  PutText(bytes, at.animation_name, spec.animation_name);
-  const std::vector<std::uint8_t> palette = spec.palette.empty() ? DefaultM8Palette() : spec.palette;
+  PutText(bytes, at.animation_name, fields.animation_name);
+  const std::vector<std::uint8_t> palette = fields.palette.empty() ? DefaultM8Palette() : fields.palette;
   std::memcpy(bytes.data() + at.palette, palette.data(), 768);
-  Put32(bytes, at.flags, spec.flags);
-  Put32(bytes, at.flags + 4, spec.contents);
-  Put32(bytes, at.flags + 8, spec.value);
-  std::copy(spec.indices.begin(), spec.indices.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at.data));
+  Put32(bytes, at.flags, fields.flags);
+  Put32(bytes, at.flags + 4, fields.contents);
+  Put32(bytes, at.flags + 8, fields.value);
+  std::copy(fields.indices.begin(), fields.indices.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at.data));
   return bytes;
 }
 
-struct M32Spec {
+struct M32Fields {
   std::uint32_t version = 7;
   std::vector<std::uint32_t> width, height, offset;  // up to 16 entries; missing ones stay zero
   std::vector<std::uint8_t> pixels;                   // 4 bytes a pixel
@@ -81,23 +81,23 @@ struct M32Spec {
   std::uint32_t flags = 0x01020304, contents = 0x05060708, value = 0x090A0B0C;
 };
 
-inline std::vector<std::uint8_t> BuildM32(const M32Spec& spec) {
-  std::vector<std::uint8_t> bytes(968 + spec.pixels.size(), 0);
+inline std::vector<std::uint8_t> BuildM32(const M32Fields& fields) {
+  std::vector<std::uint8_t> bytes(968 + fields.pixels.size(), 0);
   for (std::size_t i = 0; i < 968; ++i) bytes[i] = static_cast<std::uint8_t>(i * 7);  // uninterpreted
-  Put32(bytes, 0, spec.version);
+  Put32(bytes, 0, fields.version);
   std::memset(bytes.data() + 4, 0, 128);
-  PutText(bytes, 4, spec.name);
+  PutText(bytes, 4, fields.name);
   std::memset(bytes.data() + 260, 0, 128);
-  PutText(bytes, 260, spec.animation_name);
+  PutText(bytes, 260, fields.animation_name);
   for (std::size_t i = 0; i < 16; ++i) {
-    Put32(bytes, 516 + 4 * i, i < spec.width.size() ? spec.width[i] : 0);
-    Put32(bytes, 580 + 4 * i, i < spec.height.size() ? spec.height[i] : 0);
-    Put32(bytes, 644 + 4 * i, i < spec.offset.size() ? spec.offset[i] : 0);
+    Put32(bytes, 516 + 4 * i, i < fields.width.size() ? fields.width[i] : 0);
+    Put32(bytes, 580 + 4 * i, i < fields.height.size() ? fields.height[i] : 0);
+    Put32(bytes, 644 + 4 * i, i < fields.offset.size() ? fields.offset[i] : 0);
   }
-  Put32(bytes, 708, spec.flags);
-  Put32(bytes, 712, spec.contents);
-  Put32(bytes, 716, spec.value);
-  std::copy(spec.pixels.begin(), spec.pixels.end(), bytes.begin() + 968);
+  Put32(bytes, 708, fields.flags);
+  Put32(bytes, 712, fields.contents);
+  Put32(bytes, 716, fields.value);
+  std::copy(fields.pixels.begin(), fields.pixels.end(), bytes.begin() + 968);
   return bytes;
 }
 

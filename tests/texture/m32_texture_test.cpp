@@ -12,18 +12,18 @@
 namespace tarnvick::testing {
 namespace {
 
-M32Spec Chain64M32() {
-  M32Spec spec;
-  spec.width = Chain64();
-  spec.height = Chain64();
-  spec.offset = {968, 17352};
-  spec.pixels = Ramp(4 * 5461, 5);
-  return spec;
+M32Fields Chain64M32() {
+  M32Fields fields;
+  fields.width = Chain64();
+  fields.height = Chain64();
+  fields.offset = {968, 17352};
+  fields.pixels = Ramp(4 * 5461, 5);
+  return fields;
 }
 
 TEST(M32Texture, ReadsTheHeaderAndThePixelsOfAllLevels) {
-  const M32Spec spec = Chain64M32();
-  const std::vector<std::uint8_t> bytes = BuildM32(spec);
+  const M32Fields fields = Chain64M32();
+  const std::vector<std::uint8_t> bytes = BuildM32(fields);
   TempDir dir;
   WriteBytes(dir / "a.M32", bytes);
   std::string error;
@@ -57,19 +57,19 @@ TEST(M32Texture, ReadsTheHeaderAndThePixelsOfAllLevels) {
 }
 
 TEST(M32Texture, SampleEncoderAgreesWithTheByteLayout) {
-  const M32Spec spec = Chain64M32();
-  std::vector<std::uint8_t> built = BuildM32(spec);
+  const M32Fields fields = Chain64M32();
+  std::vector<std::uint8_t> built = BuildM32(fields);
   samples::M32File file;
-  file.version = spec.version;
-  file.name = spec.name;
-  file.animation_name = spec.animation_name;
-  std::copy(spec.width.begin(), spec.width.end(), file.width.begin());
-  std::copy(spec.height.begin(), spec.height.end(), file.height.begin());
-  std::copy(spec.offset.begin(), spec.offset.end(), file.offset.begin());
-  file.flags = spec.flags;
-  file.contents = spec.contents;
-  file.value = spec.value;
-  file.pixels = spec.pixels;
+  file.version = fields.version;
+  file.name = fields.name;
+  file.animation_name = fields.animation_name;
+  std::copy(fields.width.begin(), fields.width.end(), file.width.begin());
+  std::copy(fields.height.begin(), fields.height.end(), file.height.begin());
+  std::copy(fields.offset.begin(), fields.offset.end(), file.offset.begin());
+  file.flags = fields.flags;
+  file.contents = fields.contents;
+  file.value = fields.value;
+  file.pixels = fields.pixels;
   std::vector<std::uint8_t> encoded = samples::EncodeM32(file);
   // The uninterpreted blocks differ by design; compare everything else.
   for (const auto& [from, to] : {std::pair{132, 260}, {388, 516}, {720, 968}}) {
@@ -84,10 +84,10 @@ TEST(M32Texture, VersionAndOffsetTableChangeNothingTrailingBytesAreIgnored) {
   const std::vector<std::uint8_t> reference_bytes = BuildM32(Chain64M32());
   ASSERT_TRUE(reference.Parse(reference_bytes.data(), reference_bytes.size()));
   for (const std::uint32_t version : {0u, 4u, 0xFFFFFFFFu}) {
-    M32Spec spec = Chain64M32();
-    spec.version = version;
-    spec.offset = version == 0 ? std::vector<std::uint32_t>(16, 0) : std::vector<std::uint32_t>(16, 0xFFFFFFF0);
-    std::vector<std::uint8_t> bytes = BuildM32(spec);
+    M32Fields fields = Chain64M32();
+    fields.version = version;
+    fields.offset = version == 0 ? std::vector<std::uint32_t>(16, 0) : std::vector<std::uint32_t>(16, 0xFFFFFFF0);
+    std::vector<std::uint8_t> bytes = BuildM32(fields);
     bytes.insert(bytes.end(), 100, 0xAB);
     M32Texture m32;
     ASSERT_TRUE(m32.Parse(bytes.data(), bytes.size())) << version;
@@ -105,11 +105,11 @@ TEST(M32Texture, MissingPathFailsAndHoldsNoPixels) {
 }
 
 TEST(M32Texture, EveryTruncationIsRefused) {
-  M32Spec spec;
-  spec.width = {2, 1};
-  spec.height = {3, 1};
-  spec.pixels = Ramp(4 * 7);
-  const std::vector<std::uint8_t> bytes = BuildM32(spec);
+  M32Fields fields;
+  fields.width = {2, 1};
+  fields.height = {3, 1};
+  fields.pixels = Ramp(4 * 7);
+  const std::vector<std::uint8_t> bytes = BuildM32(fields);
   for (std::size_t size = 0; size < bytes.size(); ++size) {
     const std::vector<std::uint8_t> cut(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(size));
     M32Texture m32;
@@ -130,7 +130,7 @@ TEST(M32Texture, EmptyAndHeaderOnlyFilesOnDisk) {
   EXPECT_EQ(CreateTexture(dir / "empty.m32", &error), nullptr);
   EXPECT_EQ(error, "file is truncated (0 of 968 bytes)");
   // A header that declares no pixels at all is a valid, empty texture.
-  WriteBytes(dir / "bare.m32", BuildM32(M32Spec{}));
+  WriteBytes(dir / "bare.m32", BuildM32(M32Fields{}));
   const std::unique_ptr<Texture> bare = CreateTexture(dir / "bare.m32", &error);
   ASSERT_NE(bare, nullptr);
   EXPECT_EQ(bare->byte_extent, 0);
@@ -154,10 +154,10 @@ TEST(M32Texture, SizesThatOverflowAreRefusedWithoutAllocating) {
       {{536870912}, {1}, "pixel data too large"},
   };
   for (const Case& c : cases) {
-    M32Spec spec;
-    spec.width = c.width;
-    spec.height = c.height;
-    const std::vector<std::uint8_t> bytes = BuildM32(spec);
+    M32Fields fields;
+    fields.width = c.width;
+    fields.height = c.height;
+    const std::vector<std::uint8_t> bytes = BuildM32(fields);
     M32Texture m32;
     const bool loaded = m32.Parse(bytes.data(), bytes.size());
     EXPECT_EQ(loaded, c.reason == nullptr);

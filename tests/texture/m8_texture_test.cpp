@@ -16,14 +16,14 @@ namespace tarnvick::testing {
 namespace {
 
 // A small file: level 0 of 4 x 2, level 1 of 2 x 1, level 2 of 1 x 1, then zeros.
-M8Spec SmallM8(std::int32_t version) {
-  M8Spec spec;
-  spec.version = version;
-  spec.width = {4, 2, 1};
-  spec.height = {2, 1, 1};
-  spec.offset = {1, 2, 3, 4};
-  spec.indices = {0, 255, 1, 2, 3, 4, 5, 6, 254, 7, 0};  // 8 + 2 + 1
-  return spec;
+M8Fields SmallM8(std::int32_t version) {
+  M8Fields fields;
+  fields.version = version;
+  fields.width = {4, 2, 1};
+  fields.height = {2, 1, 1};
+  fields.offset = {1, 2, 3, 4};
+  fields.indices = {0, 255, 1, 2, 3, 4, 5, 6, 254, 7, 0};  // 8 + 2 + 1
+  return fields;
 }
 
 std::string Text(const std::array<std::uint8_t, 32>& field) {
@@ -33,8 +33,8 @@ std::string Text(const std::array<std::uint8_t, 32>& field) {
 TEST(M8Texture, ReadsEveryVersionAtItsOwnOffsets) {
   for (const std::int32_t version : {-1, 0, 1, 2, 3, 4}) {
     SCOPED_TRACE("version " + std::to_string(version));
-    const M8Spec spec = SmallM8(version);
-    const std::vector<std::uint8_t> bytes = BuildM8(spec);
+    const M8Fields fields = SmallM8(version);
+    const std::vector<std::uint8_t> bytes = BuildM8(fields);
     const std::size_t expected_levels = version >= 2 ? 16 : 8;
     EXPECT_EQ(bytes.size(), (version <= 1 ? 944u : version <= 3 ? 1040u : 1748u) + 11u);
 
@@ -68,25 +68,25 @@ TEST(M8Texture, ReadsEveryVersionAtItsOwnOffsets) {
     EXPECT_EQ(m8.byte_extent, 4 * 2 * 3);
     // Every index expands to its three palette bytes: palette[i] = i % 251 here.
     ASSERT_EQ(m8.pixels.size(), 33u);
-    for (std::size_t j = 0; j < spec.indices.size(); ++j) {
+    for (std::size_t j = 0; j < fields.indices.size(); ++j) {
       for (std::size_t c = 0; c < 3; ++c) {
-        EXPECT_EQ(m8.pixels[3 * j + c], (3 * spec.indices[j] + c) % 251) << j;
+        EXPECT_EQ(m8.pixels[3 * j + c], (3 * fields.indices[j] + c) % 251) << j;
       }
     }
   }
 }
 
 TEST(M8Texture, IndexZeroAndIndex255TakeTheFirstAndLastPaletteEntries) {
-  M8Spec spec = SmallM8(2);
-  spec.palette.assign(768, 0x40);
-  spec.palette[0] = 1;
-  spec.palette[1] = 2;
-  spec.palette[2] = 3;
-  spec.palette[765] = 250;
-  spec.palette[766] = 251;
-  spec.palette[767] = 252;
+  M8Fields fields = SmallM8(2);
+  fields.palette.assign(768, 0x40);
+  fields.palette[0] = 1;
+  fields.palette[1] = 2;
+  fields.palette[2] = 3;
+  fields.palette[765] = 250;
+  fields.palette[766] = 251;
+  fields.palette[767] = 252;
   M8Texture m8;
-  const std::vector<std::uint8_t> bytes = BuildM8(spec);
+  const std::vector<std::uint8_t> bytes = BuildM8(fields);
   ASSERT_TRUE(m8.Parse(bytes.data(), bytes.size()));
   EXPECT_EQ(std::vector<std::uint8_t>(m8.pixels.begin(), m8.pixels.begin() + 6),
             (std::vector<std::uint8_t>{1, 2, 3, 250, 251, 252}));
@@ -94,45 +94,45 @@ TEST(M8Texture, IndexZeroAndIndex255TakeTheFirstAndLastPaletteEntries) {
 
 TEST(M8Texture, SampleEncoderAgreesWithTheByteLayout) {
   for (const std::int32_t version : {0, 2, 4}) {
-    const M8Spec spec = SmallM8(version);
+    const M8Fields fields = SmallM8(version);
     samples::M8File file;
     file.version = version;
-    file.name = spec.name;
-    file.animation_name = spec.animation_name;
-    file.width = spec.width;
-    file.height = spec.height;
-    file.offset = spec.offset;
+    file.name = fields.name;
+    file.animation_name = fields.animation_name;
+    file.width = fields.width;
+    file.height = fields.height;
+    file.offset = fields.offset;
     const std::vector<std::uint8_t> palette = DefaultM8Palette();
     std::copy(palette.begin(), palette.end(), file.palette.begin());
-    file.flags = spec.flags;
-    file.contents = spec.contents;
-    file.value = spec.value;
+    file.flags = fields.flags;
+    file.contents = fields.contents;
+    file.value = fields.value;
     file.filler = 0xEE;
-    file.indices = spec.indices;
-    EXPECT_EQ(samples::EncodeM8(file), BuildM8(spec)) << version;
+    file.indices = fields.indices;
+    EXPECT_EQ(samples::EncodeM8(file), BuildM8(fields)) << version;
   }
 }
 
 TEST(M8Texture, Version1ChainOf64HasLevel0ExtentOnly) {
-  M8Spec spec;
-  spec.version = 1;
-  spec.width = Chain64();
-  spec.height = Chain64();
-  spec.indices = Ramp(5461);
+  M8Fields fields;
+  fields.version = 1;
+  fields.width = Chain64();
+  fields.height = Chain64();
+  fields.indices = Ramp(5461);
   M8Texture m8;
-  const std::vector<std::uint8_t> bytes = BuildM8(spec);
+  const std::vector<std::uint8_t> bytes = BuildM8(fields);
   ASSERT_TRUE(m8.Parse(bytes.data(), bytes.size()));
   EXPECT_EQ(m8.pixels.size(), 16383u);
   EXPECT_EQ(m8.byte_extent, 12288);
 }
 
 TEST(M8Texture, OffsetTableHasNoEffectAndTrailingBytesAreIgnored) {
-  M8Spec spec = SmallM8(3);
+  M8Fields fields = SmallM8(3);
   M8Texture plain;
-  const std::vector<std::uint8_t> plain_bytes = BuildM8(spec);
+  const std::vector<std::uint8_t> plain_bytes = BuildM8(fields);
   ASSERT_TRUE(plain.Parse(plain_bytes.data(), plain_bytes.size()));
-  spec.offset = {0xFFFFFFFF, 12, 0, 7, 99, 1u << 31};
-  std::vector<std::uint8_t> odd_bytes = BuildM8(spec);
+  fields.offset = {0xFFFFFFFF, 12, 0, 7, 99, 1u << 31};
+  std::vector<std::uint8_t> odd_bytes = BuildM8(fields);
   odd_bytes.insert(odd_bytes.end(), 500, 0x77);
   M8Texture odd;
   ASSERT_TRUE(odd.Parse(odd_bytes.data(), odd_bytes.size()));
@@ -142,8 +142,8 @@ TEST(M8Texture, OffsetTableHasNoEffectAndTrailingBytesAreIgnored) {
 
 TEST(M8Texture, VersionsAbove4AreRefused) {
   for (const std::int32_t version : {5, 6, 100, std::numeric_limits<std::int32_t>::max()}) {
-    M8Spec spec = SmallM8(4);
-    std::vector<std::uint8_t> bytes = BuildM8(spec);
+    M8Fields fields = SmallM8(4);
+    std::vector<std::uint8_t> bytes = BuildM8(fields);
     Put32(bytes, 0, static_cast<std::uint32_t>(version));
     M8Texture m8;
     EXPECT_FALSE(m8.Parse(bytes.data(), bytes.size()));
@@ -151,8 +151,8 @@ TEST(M8Texture, VersionsAbove4AreRefused) {
     EXPECT_TRUE(m8.pixels.empty());
   }
   // The lowest negative version reads like version 0.
-  M8Spec spec = SmallM8(std::numeric_limits<std::int32_t>::min());
-  const std::vector<std::uint8_t> bytes = BuildM8(spec);
+  M8Fields fields = SmallM8(std::numeric_limits<std::int32_t>::min());
+  const std::vector<std::uint8_t> bytes = BuildM8(fields);
   M8Texture m8;
   EXPECT_TRUE(m8.Parse(bytes.data(), bytes.size()));
   EXPECT_EQ(m8.level_count, 8);
@@ -205,11 +205,11 @@ TEST(M8Texture, SizesThatOverflowAreRefusedWithoutAllocating) {
       {{715827883}, {1}, "pixel data too large"},
   };
   for (const Case& c : cases) {
-    M8Spec spec;
-    spec.version = 2;
-    spec.width = c.width;
-    spec.height = c.height;
-    const std::vector<std::uint8_t> bytes = BuildM8(spec);
+    M8Fields fields;
+    fields.version = 2;
+    fields.width = c.width;
+    fields.height = c.height;
+    const std::vector<std::uint8_t> bytes = BuildM8(fields);
     M8Texture m8;
     EXPECT_FALSE(m8.Parse(bytes.data(), bytes.size()));
     EXPECT_EQ(m8.load_error(), c.reason);
