@@ -13,9 +13,12 @@ namespace tarnvick {
 inline void ExerciseTexture(const Texture& texture, std::uint32_t height3) {
   ColorHistogram histogram;
   CountColors(texture, histogram);
-  Palette palette{};
-  for (std::size_t i = 0; i < palette.size(); ++i) palette[i] = static_cast<std::uint8_t>(i * 37);
-  static ColorMatcher matcher(palette);
+  // One matcher for the whole fuzzing run, as for a whole conversion walk.
+  static ColorMatcher matcher([] {
+    Palette palette{};
+    for (std::size_t i = 0; i < palette.size(); ++i) palette[i] = static_cast<std::uint8_t>(i * 37);
+    return palette;
+  }());
   std::vector<std::uint8_t> indices;
   if (height3 != 0) {
     QuantizeMips(texture.pixels.data(), texture.pixels.size(), texture.level0_width,

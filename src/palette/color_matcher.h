@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "palette/color_key.h"
 #include "palette/palette_file.h"
 
 namespace tarnvick {
@@ -19,9 +20,7 @@ class ColorMatcher {
 
   // The index of the palette entry nearest to `rgb` (3 bytes: red, green, blue).
   std::uint8_t Nearest(const std::uint8_t* rgb) {
-    const std::uint32_t key = static_cast<std::uint32_t>(rgb[0]) |
-                              (static_cast<std::uint32_t>(rgb[1]) << 8) |
-                              (static_cast<std::uint32_t>(rgb[2]) << 16);
+    const std::uint32_t key = ColorKey(rgb);
     std::uint64_t& word = known_[key >> 6];
     const std::uint64_t bit = std::uint64_t{1} << (key & 63);
     if ((word & bit) == 0) {
