@@ -13,10 +13,6 @@
 namespace tarnvick::testing {
 namespace {
 
-std::uint32_t U32(const std::vector<std::uint8_t>& bytes, std::size_t at) {
-  return bytes[at] | (bytes[at + 1] << 8) | (bytes[at + 2] << 16) | (static_cast<std::uint32_t>(bytes[at + 3]) << 24);
-}
-
 std::string Text(const std::vector<std::uint8_t>& bytes, std::size_t at) {
   std::string text(bytes.begin() + static_cast<std::ptrdiff_t>(at), bytes.begin() + static_cast<std::ptrdiff_t>(at + 32));
   return text.substr(0, text.find('\0'));
@@ -30,20 +26,20 @@ struct Decoded {
 
 Decoded DecodeM32(const std::vector<std::uint8_t>& b) {
   Decoded d;
-  d.wal = {Text(b, 4), Text(b, 260), U32(b, 516), U32(b, 580), U32(b, 708), U32(b, 712), U32(b, 716),
+  d.wal = {Text(b, 4), Text(b, 260), Get32(b, 516), Get32(b, 580), Get32(b, 708), Get32(b, 712), Get32(b, 716),
            PixelsOf32(std::vector<std::uint8_t>(b.begin() + 968, b.end()))};
   d.counted = d.wal.pixels;
   return d;
 }
 
 Decoded DecodeM8(const std::vector<std::uint8_t>& b) {
-  const M8Offsets at = M8OffsetsFor(static_cast<std::int32_t>(U32(b, 0)));
+  const M8Offsets at = M8OffsetsFor(static_cast<std::int32_t>(Get32(b, 0)));
   const std::vector<std::uint8_t> palette(b.begin() + static_cast<std::ptrdiff_t>(at.palette),
                                           b.begin() + static_cast<std::ptrdiff_t>(at.palette + 768));
   Decoded d;
-  const std::uint32_t w = U32(b, at.width);
-  const std::uint32_t h = U32(b, at.height);
-  d.wal = {Text(b, 4), Text(b, at.animation_name), w, h, U32(b, at.flags), U32(b, at.flags + 4), U32(b, at.flags + 8),
+  const std::uint32_t w = Get32(b, at.width);
+  const std::uint32_t h = Get32(b, at.height);
+  d.wal = {Text(b, 4), Text(b, at.animation_name), w, h, Get32(b, at.flags), Get32(b, at.flags + 4), Get32(b, at.flags + 8),
            PixelsOfIndices(std::vector<std::uint8_t>(b.begin() + static_cast<std::ptrdiff_t>(at.data), b.end()), palette)};
   d.counted.assign(d.wal.pixels.begin(), d.wal.pixels.begin() + static_cast<std::ptrdiff_t>(w) * h);
   return d;

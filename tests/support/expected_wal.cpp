@@ -1,5 +1,7 @@
 #include "support/expected_wal.h"
 
+#include "support/little_endian.h"
+
 namespace tarnvick::testing {
 
 std::uint8_t BruteForceNearest(const std::vector<std::uint8_t>& palette, const Rgb& colour) {
@@ -21,25 +23,22 @@ std::uint8_t BruteForceNearest(const std::vector<std::uint8_t>& palette, const R
 
 std::vector<std::uint8_t> ExpectedWal(const WalContent& content, const std::vector<std::uint8_t>& palette) {
   std::vector<std::uint8_t> out(100, 0);
-  const auto put = [&out](std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) out[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
-  };
   for (std::size_t i = 0; i < content.name.size() && i < 32; ++i) out[i] = static_cast<std::uint8_t>(content.name[i]);
-  put(32, content.width);
-  put(36, content.height);
+  Put32(out, 32, content.width);
+  Put32(out, 36, content.height);
   std::uint32_t offset = 100;
   std::size_t pixel = 0;
   for (std::uint32_t level = 0; level < 4; ++level) {
-    put(40 + 4 * level, offset);
+    Put32(out, 40 + 4 * level, offset);
     const std::uint32_t size = (content.width >> level) * (content.height >> level);
     offset += size;
   }
   for (std::size_t i = 0; i < content.animation_name.size() && i < 32; ++i) {
     out[56 + i] = static_cast<std::uint8_t>(content.animation_name[i]);
   }
-  put(88, content.flags);
-  put(92, content.contents);
-  put(96, content.value);
+  Put32(out, 88, content.flags);
+  Put32(out, 92, content.contents);
+  Put32(out, 96, content.value);
   for (; pixel < offset - 100; ++pixel) out.push_back(BruteForceNearest(palette, content.pixels.at(pixel)));
   return out;
 }

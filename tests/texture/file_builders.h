@@ -8,14 +8,9 @@
 #include <string>
 #include <vector>
 
-namespace tarnvick::testing {
+#include "support/little_endian.h"
 
-inline void Put32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t v) {
-  bytes[at] = static_cast<std::uint8_t>(v);
-  bytes[at + 1] = static_cast<std::uint8_t>(v >> 8);
-  bytes[at + 2] = static_cast<std::uint8_t>(v >> 16);
-  bytes[at + 3] = static_cast<std::uint8_t>(v >> 24);
-}
+namespace tarnvick::testing {
 
 inline void PutText(std::vector<std::uint8_t>& bytes, std::size_t at, const std::string& text) {
   std::memcpy(bytes.data() + at, text.data(), text.size());

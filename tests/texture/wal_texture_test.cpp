@@ -5,14 +5,11 @@
 #include <sys/stat.h>
 
 #include "support/expected_wal.h"
+#include "support/little_endian.h"
 #include "support/temp_dir.h"
 
 namespace tarnvick::testing {
 namespace {
-
-std::uint32_t U32At(const std::vector<std::uint8_t>& bytes, std::size_t at) {
-  return bytes[at] | (bytes[at + 1] << 8) | (bytes[at + 2] << 16) | (static_cast<std::uint32_t>(bytes[at + 3]) << 24);
-}
 
 struct SizeCase {
   std::uint32_t width, height;
@@ -45,16 +42,16 @@ TEST(WalTexture, LevelSizesOffsetsAndFileLength) {
     const std::vector<std::uint8_t> bytes = ReadBytes(dir / "t.wal");
     ASSERT_EQ(bytes.size(), c.file_size) << c.width << "x" << c.height;
     EXPECT_TRUE(std::equal(wal.name.begin(), wal.name.end(), bytes.begin()));
-    EXPECT_EQ(U32At(bytes, 32), c.width);
-    EXPECT_EQ(U32At(bytes, 36), c.height);
+    EXPECT_EQ(Get32(bytes, 32), c.width);
+    EXPECT_EQ(Get32(bytes, 36), c.height);
     for (std::size_t l = 0; l < 4; ++l) {
-      EXPECT_EQ(U32At(bytes, 40 + 4 * l), c.offsets[l]);
+      EXPECT_EQ(Get32(bytes, 40 + 4 * l), c.offsets[l]);
       EXPECT_EQ(wal.offset[l], c.offsets[l]);
     }
     EXPECT_TRUE(std::equal(wal.animation_name.begin(), wal.animation_name.end(), bytes.begin() + 56));
-    EXPECT_EQ(U32At(bytes, 88), 0xDEADBEEFu);
-    EXPECT_EQ(U32At(bytes, 92), 2u);
-    EXPECT_EQ(U32At(bytes, 96), 0x80000000u);
+    EXPECT_EQ(Get32(bytes, 88), 0xDEADBEEFu);
+    EXPECT_EQ(Get32(bytes, 92), 2u);
+    EXPECT_EQ(Get32(bytes, 96), 0x80000000u);
     EXPECT_TRUE(std::equal(bytes.begin() + 100, bytes.end(), wal.pixels.begin()));
   }
 }
