@@ -1,29 +1,24 @@
-// What the fuzz targets do with a texture that parsed: everything the converter and the colour
-// gatherer read from it.
+// What the fuzz targets do with a texture that parsed: what the program does with it, through
+// the same functions: count its colours and convert it to a WAL.
 #pragma once
 
-#include <vector>
-
-#include "palette/gather_colors.h"
-#include "palette/nearest_color.h"
+#include "convert/convert_texture.h"
+#include "palette/count_colors.h"
 #include "texture/texture.h"
 
 namespace tarnvick {
 
-inline void ExerciseTexture(const Texture& texture, std::uint32_t height3) {
+inline void ExerciseTexture(const Texture& texture) {
   ColorHistogram histogram;
-  CountColors(texture, histogram);
+  (void)CountColors(texture, histogram);
   // One matcher for the whole fuzzing run, as for a whole conversion walk.
   static ColorMatcher matcher([] {
     Palette palette{};
     for (std::size_t i = 0; i < palette.size(); ++i) palette[i] = static_cast<std::uint8_t>(i * 37);
     return palette;
   }());
-  std::vector<std::uint8_t> indices;
-  if (height3 != 0) {
-    QuantizeMips(texture.pixels.data(), texture.pixels.size(), texture.level0_width,
-                 texture.level0_height, 4, texture.bits_per_pixel / 8, matcher, indices);
-  }
+  Result<WalTexture> wal = ConvertTexture(texture, matcher);
+  if (wal) (void)wal->EncodeHeader();
 }
 
 }  // namespace tarnvick

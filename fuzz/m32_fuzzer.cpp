@@ -7,6 +7,6 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   tarnvick::M32Texture texture;
-  if (texture.Parse(data, size)) tarnvick::ExerciseTexture(texture, texture.height[3]);
+  if (texture.Parse({data, size})) tarnvick::ExerciseTexture(texture);
   return 0;
 }

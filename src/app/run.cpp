@@ -4,12 +4,14 @@
 #include <string>
 #include <system_error>
 
-#include "app/run_options.h"
+#include "app/command_line.h"
+#include "app/console.h"
+#include "app/generate_palette.h"
+#include "app/source_walk.h"
 #include "convert/convert_texture.h"
-#include "palette/generate_palette.h"
+#include "io/atomic_file.h"
 #include "palette/palette_file.h"
-#include "walk/report_error.h"
-#include "walk/walk_directory.h"
+#include "texture/create_texture.h"
 
 namespace tarnvick {
 namespace {
@@ -19,42 +21,58 @@ bool IsDirectory(const std::string& path) {
   return !path.empty() && std::filesystem::is_directory(path, error);
 }
 
+// Loads the source at `path`, converts it and writes its WAL; the reason when no WAL was written.
+Result<void> ConvertFile(const std::string& path, ColorMatcher& matcher, std::string& wal_path) {
+  const Result<std::unique_ptr<Texture>> texture = CreateTexture(path);
+  if (!texture) return Failure{texture.error()};
+  Result<WalTexture> wal = ConvertTexture(**texture, matcher);
+  if (!wal) return Failure{wal.error()};
+  const auto header = wal->EncodeHeader();
+  if (!header) return Failure{header.error()};
+  wal_path = WalPathFor(path);
+  return WriteFileAtomically(wal_path, {*header, wal->LevelData()});
+}
+
 }  // namespace
 
 int Run(int argc, const char* const* argv, ColorHistogram& histogram, RankedColors& ranked,
         std::FILE* out, std::FILE* err) {
-  std::fputs("tarnvick - M8/M32 to WAL texture converter\n\n", out);
-  RunOptions options;
-  if (const int code = ParseCommandLine(argc, argv, options, out); code != 0) return code;
+  Console console(out, err);
+  console.Banner();
+  const Result<RunOptions> parsed = ParseCommandLine(argc, argv);
+  if (!parsed) {
+    console.CommandLineError(parsed.error());
+    return ExitCodeOf(parsed.error());
+  }
+  const RunOptions& options = *parsed;
   if (!IsDirectory(options.start_directory)) {
-    ReportError(out, err, "start directory not found: " + options.start_directory);
+    console.Problem("start directory not found: " + options.start_directory);
     return kExitRunFailed;
   }
 
-  Palette palette{};
-  const std::string& palette_path = *options.palette_path;
-  if (options.generate) {
-    if (!GeneratePalette(options.start_directory, options.walk(), palette_path, histogram, ranked,
-                         palette, out, err)) {
-      return kExitRunFailed;
+  Result<Palette> palette = options.generate
+                                ? GeneratePalette(options, histogram, ranked, console)
+                                : LoadPalette(options.palette_path);
+  if (!palette) {
+    if (!options.generate) {
+      console.Problem("cannot read palette file: " + options.palette_path);
+    } else if (palette.error().kind == ErrorKind::kOutOfMemory) {
+      console.Problem("out of memory while counting colours");
+    } else {
+      console.Problem("cannot write palette file: " + options.palette_path);
     }
-  } else if (!LoadPalette(palette_path, palette)) {
-    ReportError(out, err, "cannot read palette file: " + palette_path);
     return kExitRunFailed;
   }
 
-  std::fputs("\nconverting M8/M32 files...", out);
-  ColorMatcher matcher(palette);
-  WalkDirectory(
-      options.start_directory, options.walk(),
-      [&](const std::string& path) {
-        std::string reason;
-        if (!ConvertTexture(path, matcher, reason)) {
-          ReportError(out, err, "skipped " + path + ": " + reason);
-        }
-      },
-      out, err);
-  std::fputs("\ndone.\n", out);
+  console.Progress("\nconverting M8/M32 files...");
+  ColorMatcher matcher(*palette);
+  WalkSources(options, console, [&](const std::string& path) {
+    std::string wal_path;
+    if (const Result<void> converted = ConvertFile(path, matcher, wal_path); !converted) {
+      console.Problem("skipped " + path + ": " + Describe(converted.error(), wal_path));
+    }
+  });
+  console.Progress("\ndone.\n");
   return 0;
 }
 

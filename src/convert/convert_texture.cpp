@@ -1,13 +1,10 @@
 #include "convert/convert_texture.h"
 
 #include <algorithm>
-#include <memory>
 
-#include "palette/nearest_color.h"
-#include "texture/create_texture.h"
+#include "convert/quantize_mips.h"
 #include "texture/m32_texture.h"
 #include "texture/m8_texture.h"
-#include "texture/wal_texture.h"
 
 namespace tarnvick {
 namespace {
@@ -34,37 +31,23 @@ std::string WalPathFor(const std::string& source_path) {
   return source_path.substr(0, dot + 1) + "wal";
 }
 
-bool ConvertTexture(const std::string& path, ColorMatcher& matcher, std::string& reason) {
-  const std::unique_ptr<Texture> texture = CreateTexture(path, &reason);
-  if (texture == nullptr) return false;
-
+Result<WalTexture> ConvertTexture(const Texture& texture, ColorMatcher& matcher) {
   WalTexture wal;
   std::uint32_t level3_height = 0;
-  if (texture->type == TextureType::kM8) {
-    level3_height = CopyFields(static_cast<const M8Texture&>(*texture), wal);
-  } else if (texture->type == TextureType::kM32) {
-    level3_height = CopyFields(static_cast<const M32Texture&>(*texture), wal);
+  if (texture.type == TextureType::kM8) {
+    level3_height = CopyFields(static_cast<const M8Texture&>(texture), wal);
+  } else if (texture.type == TextureType::kM32) {
+    level3_height = CopyFields(static_cast<const M32Texture&>(texture), wal);
   } else {
-    reason = "not an M8 or M32 texture";
-    return false;
+    return Fail(ErrorKind::kNotATexture);
   }
-  if (level3_height == 0) {
-    reason = "no fourth mip level";
-    return false;
-  }
-  const int stride = texture->bits_per_pixel / 8;
-  if (!QuantizeMips(texture->pixels.data(), texture->pixels.size(), wal.width, wal.height,
-                    WalTexture::kLevels, stride, matcher, wal.pixels)) {
-    reason = "too few pixels for four mip levels";
-    return false;
-  }
-  std::string error;
-  const std::string wal_path = WalPathFor(path);
-  if (!wal.Save(wal_path, error)) {
-    reason = "cannot write " + wal_path + ": " + error;
-    return false;
-  }
-  return true;
+  if (level3_height == 0) return Fail(ErrorKind::kNoFourthLevel);
+  Result<std::vector<std::uint8_t>> indices =
+      QuantizeMips(texture.pixels, wal.width, wal.height, WalTexture::kLevels,
+                   texture.bits_per_pixel / 8, matcher);
+  if (!indices) return Failure{indices.error()};
+  wal.pixels = std::move(*indices);
+  return wal;
 }
 
 }  // namespace tarnvick

@@ -1,9 +1,12 @@
-// Converting one M8 or M32 texture file into a WAL file beside it, against the shared palette.
+// Converting one loaded M8 or M32 texture into its WAL, in memory, against the shared palette.
 #pragma once
 
 #include <string>
 
+#include "io/error.h"
 #include "palette/color_matcher.h"
+#include "texture/texture.h"
+#include "texture/wal_texture.h"
 
 namespace tarnvick {
 
@@ -11,8 +14,10 @@ namespace tarnvick {
 // appended when there is no ".").
 std::string WalPathFor(const std::string& source_path);
 
-// Loads the texture at `path`, maps its first four mip levels to the palette of `matcher` and
-// writes the WAL. False, with a short reason in `reason`, when no WAL was written.
-bool ConvertTexture(const std::string& path, ColorMatcher& matcher, std::string& reason);
+// The WAL of `texture`: name, animation name, level-0 size, flags, contents and value copied,
+// its first four mip levels mapped by `matcher`. Fails with kNotATexture for a texture that is
+// neither M8 nor M32, kNoFourthLevel when its level-3 height is 0, kTooFewPixels when its pixels
+// do not cover the four levels.
+Result<WalTexture> ConvertTexture(const Texture& texture, ColorMatcher& matcher);
 
 }  // namespace tarnvick

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "palette/color_key.h"
-#include "palette/palette_file.h"
+#include "palette/palette.h"
 
 namespace tarnvick {
 

@@ -4,12 +4,13 @@
 #include <memory>
 #include <string>
 
+#include "io/error.h"
 #include "texture/texture.h"
 
 namespace tarnvick {
 
-// A loaded M8 or M32 texture, or null (with the reason in `error`, when given) when the path's
-// extension has no reader or the file does not load.
-std::unique_ptr<Texture> CreateTexture(const std::string& path, std::string* error = nullptr);
+// A loaded M8 or M32 texture. Fails with kNotATexture when the path's extension has no reader,
+// or with the reason the file could not be read or was refused.
+Result<std::unique_ptr<Texture>> CreateTexture(const std::string& path);
 
 }  // namespace tarnvick

@@ -10,7 +10,7 @@
 #include <limits>
 
 #include "texture/byte_order.h"
-#include "texture/texture_file.h"
+#include "io/read_file.h"
 
 namespace tarnvick {
 namespace {
@@ -29,31 +29,24 @@ void ReadTable(std::array<std::uint32_t, N>& table, const std::uint8_t* data, st
 
 }  // namespace
 
-bool M32Texture::RequiredFileSize(const std::uint8_t* data, std::size_t size,
-                                  std::uint64_t& required, std::string& error) {
-  if (size < kHeaderSize) {
-    error = TruncatedReason(kHeaderSize, size);
-    return false;
-  }
+Result<std::uint64_t> M32Texture::RequiredFileSize(std::span<const std::uint8_t> head) {
+  if (head.size() < kHeaderSize) return FailTruncated(kHeaderSize, head.size());
+  const std::uint8_t* data = head.data();
   std::uint64_t total = 0;
   for (std::size_t i = 0; i < kLevels; ++i) {
     const std::uint64_t level =
         static_cast<std::uint64_t>(ReadU32(data + 516 + 4 * i)) * ReadU32(data + 580 + 4 * i);
     total += level <= kMaxPixels ? level : 0;
-    if (level > kMaxPixels || total > kMaxPixels) {
-      error = "pixel data too large";
-      return false;
-    }
+    if (level > kMaxPixels || total > kMaxPixels) return Fail(ErrorKind::kTooLarge);
   }
-  required = kHeaderSize + 4 * total;
-  return true;
+  return kHeaderSize + 4 * total;
 }
 
-bool M32Texture::Parse(const std::uint8_t* data, std::size_t size) {
-  std::uint64_t required = 0;
-  std::string error;
-  if (!RequiredFileSize(data, size, required, error)) return Fail(error);
-  if (size < required) return Fail(TruncatedReason(required, size));
+Result<void> M32Texture::Parse(std::span<const std::uint8_t> bytes) {
+  const Result<std::uint64_t> required = RequiredFileSize(bytes);
+  if (!required) return Failure{required.error()};
+  if (bytes.size() < *required) return FailTruncated(*required, bytes.size());
+  const std::uint8_t* data = bytes.data();
 
   version = ReadU32(data);
   CopyBytes(name, data, 4);
@@ -71,22 +64,13 @@ bool M32Texture::Parse(const std::uint8_t* data, std::size_t size) {
   CopyBytes(unknown_860, data, 860);
   CopyBytes(unknown_892, data, 892);
 
-  byte_extent = static_cast<std::int32_t>(required - kHeaderSize);
+  byte_extent = static_cast<std::int32_t>(*required - kHeaderSize);
   level0_width = width[0];
   level0_height = height[0];
   type = TextureType::kM32;
   bits_per_pixel = 32;
-  pixels.assign(data + kHeaderSize, data + required);
-  return true;
-}
-
-bool M32Texture::Load(const std::string& path) {
-  std::vector<std::uint8_t> bytes;
-  std::string error;
-  if (!ReadTextureFile(path, kHeaderSize, &M32Texture::RequiredFileSize, bytes, error)) {
-    return Fail(error);
-  }
-  return Parse(bytes.data(), bytes.size());
+  pixels.assign(data + kHeaderSize, data + *required);
+  return {};
 }
 
 }  // namespace tarnvick

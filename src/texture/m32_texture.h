@@ -5,8 +5,9 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <string>
+#include <span>
 
+#include "io/error.h"
 #include "texture/texture.h"
 
 namespace tarnvick {
@@ -16,12 +17,11 @@ class M32Texture : public Texture {
   static constexpr std::size_t kHeaderSize = 968;
   static constexpr std::size_t kLevels = 16;
 
-  bool Load(const std::string& path) override;
-  // Parses a whole file held in memory; the same checks and results as Load.
-  bool Parse(const std::uint8_t* data, std::size_t size);
+  // Parses a whole file held in memory; fails when it is refused, leaving the object partly
+  // filled.
+  Result<void> Parse(std::span<const std::uint8_t> bytes);
   // How long a file must be, from its first bytes: header plus every level's pixels.
-  static bool RequiredFileSize(const std::uint8_t* data, std::size_t size, std::uint64_t& required,
-                               std::string& error);
+  static Result<std::uint64_t> RequiredFileSize(std::span<const std::uint8_t> head);
 
   // The header, field by field in file order; the uninterpreted blocks are named by offset.
   std::uint32_t version = 0;

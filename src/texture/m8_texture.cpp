@@ -10,7 +10,7 @@
 #include <limits>
 
 #include "texture/byte_order.h"
-#include "texture/texture_file.h"
+#include "io/read_file.h"
 
 namespace tarnvick {
 namespace {
@@ -44,42 +44,32 @@ std::vector<std::uint32_t> ReadTable(const std::uint8_t* data, std::size_t count
 
 }  // namespace
 
-bool M8Texture::RequiredFileSize(const std::uint8_t* data, std::size_t size,
-                                 std::uint64_t& required, std::string& error) {
-  if (size < 4) {
-    error = TruncatedReason(4, size);
-    return false;
-  }
+Result<std::uint64_t> M8Texture::RequiredFileSize(std::span<const std::uint8_t> head) {
+  const std::uint8_t* data = head.data();
+  const std::size_t size = head.size();
+  if (size < 4) return FailTruncated(4, size);
   const auto file_version = static_cast<std::int32_t>(ReadU32(data));
   if (file_version > kNewestVersion) {
-    error = "unsupported M8 version " + std::to_string(file_version);
-    return false;
+    return Fail(ErrorKind::kUnsupportedVersion, std::to_string(file_version));
   }
   const Layout layout = LayoutOf(file_version);
-  if (size < layout.header) {
-    error = TruncatedReason(layout.header, size);
-    return false;
-  }
+  if (size < layout.header) return FailTruncated(layout.header, size);
   std::uint64_t indices = 0;
   for (std::size_t i = 0; i < layout.levels; ++i) {
     const std::uint64_t w = ReadU32(data + layout.width + 4 * i);
     const std::uint64_t h = ReadU32(data + layout.height + 4 * i);
     const std::uint64_t level = w * h;  // exact: both factors are below 2^32
     indices += level <= kMaxIndices ? level : 0;
-    if (level > kMaxIndices || indices > kMaxIndices) {
-      error = "pixel data too large";
-      return false;
-    }
+    if (level > kMaxIndices || indices > kMaxIndices) return Fail(ErrorKind::kTooLarge);
   }
-  required = layout.header + indices;
-  return true;
+  return layout.header + indices;
 }
 
-bool M8Texture::Parse(const std::uint8_t* data, std::size_t size) {
-  std::uint64_t required = 0;
-  std::string error;
-  if (!RequiredFileSize(data, size, required, error)) return Fail(error);
-  if (size < required) return Fail(TruncatedReason(required, size));
+Result<void> M8Texture::Parse(std::span<const std::uint8_t> bytes) {
+  const Result<std::uint64_t> required = RequiredFileSize(bytes);
+  if (!required) return Failure{required.error()};
+  if (bytes.size() < *required) return FailTruncated(*required, bytes.size());
+  const std::uint8_t* data = bytes.data();
 
   version = static_cast<std::int32_t>(ReadU32(data));
   const Layout layout = LayoutOf(version);
@@ -100,23 +90,14 @@ bool M8Texture::Parse(const std::uint8_t* data, std::size_t size) {
   type = TextureType::kM8;
   bits_per_pixel = 24;
 
-  const std::size_t count = static_cast<std::size_t>(required - layout.header);
+  const std::size_t count = static_cast<std::size_t>(*required - layout.header);
   const std::uint8_t* indices = data + layout.header;
   pixels.resize(count * 3);
   std::uint8_t* out = pixels.data();
   for (std::size_t j = 0; j < count; ++j, out += 3) {
     std::memcpy(out, palette.data() + 3 * static_cast<std::size_t>(indices[j]), 3);
   }
-  return true;
-}
-
-bool M8Texture::Load(const std::string& path) {
-  std::vector<std::uint8_t> bytes;
-  std::string error;
-  if (!ReadTextureFile(path, kLongestHeader, &M8Texture::RequiredFileSize, bytes, error)) {
-    return Fail(error);
-  }
-  return Parse(bytes.data(), bytes.size());
+  return {};
 }
 
 }  // namespace tarnvick

@@ -5,9 +5,10 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <string>
+#include <span>
 #include <vector>
 
+#include "io/error.h"
 #include "texture/texture.h"
 
 namespace tarnvick {
@@ -19,12 +20,11 @@ class M8Texture : public Texture {
   // The longest header (version 4); the pixel indices follow it directly.
   static constexpr std::size_t kLongestHeader = 1748;
 
-  bool Load(const std::string& path) override;
-  // Parses a whole file held in memory; the same checks and results as Load.
-  bool Parse(const std::uint8_t* data, std::size_t size);
+  // Parses a whole file held in memory; fails when it is refused, leaving the object partly
+  // filled.
+  Result<void> Parse(std::span<const std::uint8_t> bytes);
   // How long a file must be, from its first bytes: header plus every stored level's indices.
-  static bool RequiredFileSize(const std::uint8_t* data, std::size_t size, std::uint64_t& required,
-                               std::string& error);
+  static Result<std::uint64_t> RequiredFileSize(std::span<const std::uint8_t> head);
 
   std::int32_t version = 0;
   std::array<std::uint8_t, 32> name{};

@@ -1,10 +1,12 @@
-// The loaded-texture model: what every user needs to know about any texture, whatever its file
-// format. Each file format derives its own class that knows how to read its file.
+// The loaded-texture model: what every user needs to know about any source texture, whatever its
+// file format. Each source format derives its own class that parses its file's bytes.
+//
+// texture/ holds the texture model and the M8, M32 and WAL formats as pure code: bytes in,
+// texture out; texture in, WAL bytes out. Only CreateTexture reads a file, through io/. It uses
+// io/ alone.
 #pragma once
 
 #include <cstdint>
-#include <string>
-#include <utility>
 #include <vector>
 
 #include "texture/texture_type.h"
@@ -18,13 +20,7 @@ class Texture {
   Texture& operator=(const Texture&) = delete;
   virtual ~Texture() = default;
 
-  // Reads the file at `path`. On success the fields below are set and `pixels` holds the pixels
-  // of all levels; on failure `load_error()` says why and no file is left open.
-  virtual bool Load(const std::string& path) = 0;
-
-  const std::string& load_error() const { return load_error_; }
-
-  std::int32_t byte_extent = 0;    // bytes of `pixels` the colour gatherer scans
+  std::int32_t byte_extent = 0;    // bytes of `pixels` whose colours count for the palette
   std::uint32_t level0_width = 0;  // width of mip level 0, in pixels
   std::uint32_t level0_height = 0;
   TextureType type = TextureType::kNone;
@@ -32,15 +28,6 @@ class Texture {
   std::uint8_t level_count = 0;     // mip levels the file carries (M8 only)
   // Pixels of all mip levels, level 0 first; each pixel's colour bytes are red, green, blue.
   std::vector<std::uint8_t> pixels;
-
- protected:
-  bool Fail(std::string reason) {
-    load_error_ = std::move(reason);
-    return false;
-  }
-
- private:
-  std::string load_error_;
 };
 
 }  // namespace tarnvick

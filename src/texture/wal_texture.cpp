@@ -2,29 +2,33 @@
 
 #include <cstring>
 
-#include "texture/atomic_file.h"
 #include "texture/byte_order.h"
 
 namespace tarnvick {
+namespace {
 
-bool WalTexture::Load(const std::string& /*path*/) { return Fail("WAL files are not read"); }
+std::uint64_t TotalSize(const WalTexture& wal) {
+  std::uint64_t total = 0;
+  for (int level = 0; level < WalTexture::kLevels; ++level) total += wal.LevelSize(level);
+  return total;
+}
+
+}  // namespace
 
 std::uint64_t WalTexture::LevelSize(int level) const {
   return static_cast<std::uint64_t>(width >> level) * (height >> level);
 }
 
-bool WalTexture::Save(const std::string& path, std::string& error) {
-  std::uint64_t total = 0;
-  for (int level = 0; level < kLevels; ++level) total += LevelSize(level);
-  if (pixels.size() < total) {
-    error = "too few pixels for four mip levels";
-    return false;
-  }
+std::span<const std::uint8_t> WalTexture::LevelData() const {
+  const std::uint64_t total = TotalSize(*this);
+  return {pixels.data(), total < pixels.size() ? static_cast<std::size_t>(total) : pixels.size()};
+}
+
+Result<std::array<std::uint8_t, WalTexture::kHeaderSize>> WalTexture::EncodeHeader() {
+  const std::uint64_t total = TotalSize(*this);
+  if (pixels.size() < total) return Fail(ErrorKind::kTooFewPixels);
   // The offsets are unsigned 32-bit; files whose levels would not fit are not written.
-  if (kHeaderSize + total > UINT32_MAX) {
-    error = "texture too large for a WAL file";
-    return false;
-  }
+  if (kHeaderSize + total > UINT32_MAX) return Fail(ErrorKind::kTooLarge);
   offset[0] = kHeaderSize;
   for (int level = 1; level < kLevels; ++level) {
     offset[level] = offset[level - 1] + static_cast<std::uint32_t>(LevelSize(level - 1));
@@ -41,10 +45,7 @@ bool WalTexture::Save(const std::string& path, std::string& error) {
   WriteU32(header.data() + 88, flags);
   WriteU32(header.data() + 92, contents);
   WriteU32(header.data() + 96, value);
-
-  return WriteFileAtomically(
-      path, {std::span<const std::uint8_t>(header), std::span<const std::uint8_t>(pixels.data(), total)},
-      error);
+  return header;
 }
 
 }  // namespace tarnvick

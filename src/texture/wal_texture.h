@@ -1,27 +1,27 @@
 // A WAL texture: 8-bit indices into the shared palette in exactly four mip levels behind a
-// 100-byte header. Written only: this system makes WAL files, it never reads them.
+// 100-byte header. This system makes WAL files and never reads them: the class encodes only.
 #pragma once
 
 #include <array>
 #include <cstdint>
-#include <string>
+#include <span>
+#include <vector>
 
-#include "texture/texture.h"
+#include "io/error.h"
 
 namespace tarnvick {
 
-class WalTexture : public Texture {
+class WalTexture {
  public:
   static constexpr std::uint32_t kHeaderSize = 100;
   static constexpr int kLevels = 4;
 
-  // WAL files are never read: always false.
-  bool Load(const std::string& path) override;
-
-  // Writes the header (with the offsets computed from `width` and `height`, also stored in
-  // `offset`) and four levels of indices from `pixels`. The file is replaced atomically. False,
-  // with the reason in `error`, when `pixels` holds too few indices or the file cannot be written.
-  bool Save(const std::string& path, std::string& error);
+  // The 100-byte header, with the level offsets computed from `width` and `height` (and stored
+  // in `offset`). Fails with kTooFewPixels when `pixels` holds fewer indices than the four
+  // levels need, kTooLarge when the file would pass 4 GiB.
+  Result<std::array<std::uint8_t, kHeaderSize>> EncodeHeader();
+  // The indices the file holds after its header: the four levels, back to back.
+  std::span<const std::uint8_t> LevelData() const;
 
   // Indices in level `level` (0 to 3): (width >> level) x (height >> level).
   std::uint64_t LevelSize(int level) const;
@@ -34,6 +34,7 @@ class WalTexture : public Texture {
   std::uint32_t flags = 0;
   std::uint32_t contents = 0;
   std::uint32_t value = 0;
+  std::vector<std::uint8_t> pixels;  // the indices, level 0 first
 };
 
 }  // namespace tarnvick

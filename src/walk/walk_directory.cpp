@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "texture/texture_type.h"
-#include "walk/report_error.h"
 
 namespace tarnvick {
 namespace {
@@ -19,22 +18,22 @@ struct Entry {
   bool is_real_directory;  // not following links: only these are entered
 };
 
-// The entries of `directory` sorted by name; false when it cannot be listed.
-bool ListDirectory(const std::string& directory, std::vector<Entry>& entries) {
+// The entries of `directory` sorted by name, or why it cannot be listed.
+Result<void> ListDirectory(const std::string& directory, std::vector<Entry>& entries) {
   std::error_code error;
   fs::directory_iterator it(fs::path(directory), error);
-  if (error) return false;
+  if (error) return Fail(ErrorKind::kCannotList, error.message());
   for (; it != fs::directory_iterator(); it.increment(error)) {
-    if (error) return false;
+    if (error) return Fail(ErrorKind::kCannotList, error.message());
     const fs::directory_entry& entry = *it;
     std::error_code ignored;
     entries.push_back({entry.path().filename().string(), entry.is_directory(ignored),
                        entry.symlink_status(ignored).type() == fs::file_type::directory});
   }
-  if (error) return false;
+  if (error) return Fail(ErrorKind::kCannotList, error.message());
   std::sort(entries.begin(), entries.end(),
             [](const Entry& a, const Entry& b) { return a.name < b.name; });
-  return true;
+  return {};
 }
 
 bool IsSourceTexture(const std::string& name) {
@@ -44,21 +43,20 @@ bool IsSourceTexture(const std::string& name) {
 
 }  // namespace
 
-void WalkDirectory(const std::string& directory, const WalkOptions& options,
-                   const FileAction& action, std::FILE* out, std::FILE* err) {
-  if (options.verbose) std::fprintf(out, "\n\t%s...", directory.c_str());
+void WalkDirectory(const std::string& directory, bool recurse, const WalkVisitor& visitor) {
+  visitor.entered(directory);
   std::vector<Entry> entries;
-  if (!ListDirectory(directory, entries)) {
-    ReportError(out, err, "cannot read directory: " + directory);
+  if (const Result<void> listed = ListDirectory(directory, entries); !listed) {
+    visitor.unreadable(directory, listed.error());
   }
   const std::string prefix = directory + static_cast<char>(fs::path::preferred_separator);
   for (const Entry& entry : entries) {
-    if (!entry.is_directory && IsSourceTexture(entry.name)) action(prefix + entry.name);
+    if (!entry.is_directory && IsSourceTexture(entry.name)) visitor.file(prefix + entry.name);
   }
-  if (!options.recurse) return;
+  if (!recurse) return;
   for (const Entry& entry : entries) {
     if (entry.is_real_directory && entry.name != "." && entry.name != "..") {
-      WalkDirectory(prefix + entry.name, options, action, out, err);
+      WalkDirectory(prefix + entry.name, recurse, visitor);
     }
   }
 }

@@ -1,5 +1,7 @@
-// Nearest-colour mapping: distance, ties, the cache, strides and the mip levels of QuantizeMips.
-#include "palette/nearest_color.h"
+// Nearest-colour mapping: distance, ties, the cache and strides, in the plain search and the
+// fast matcher.
+#include "palette/color_matcher.h"
+#include "support/reference_nearest.h"
 
 #include <gtest/gtest.h>
 
@@ -88,40 +90,6 @@ TEST(MapPixels, TheFourthByteOfAPixelIsIgnoredAndNothingIsWrittenForCountsBelowO
   MapPixels(out, 0, pixels, palette, 4);
   MapPixels(out, -5, pixels, palette, 4);
   EXPECT_EQ(out[0], 1);
-}
-
-TEST(QuantizeMips, TakesEachLevelFromThePixelsAfterThePreviousOne) {
-  // Entry i is grey level i; pixel p of the source has grey level (p / 64) % 256 ... with a
-  // different level for each mip level, so any misplaced run shows.
-  Palette palette{};
-  for (std::size_t i = 0; i < kPaletteEntries; ++i) Set(palette, i, static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(i));
-  std::vector<std::uint8_t> source;
-  for (const auto& [count, grey] : {std::pair{4096, 10}, {1024, 20}, {256, 30}, {64, 40}, {16, 50}}) {
-    for (int p = 0; p < count; ++p) source.insert(source.end(), {static_cast<std::uint8_t>(grey), static_cast<std::uint8_t>(grey), static_cast<std::uint8_t>(grey)});
-  }
-  std::vector<std::uint8_t> out;
-  ColorMatcher matcher(palette);
-  ASSERT_TRUE(QuantizeMips(source.data(), source.size(), 64, 64, 4, 3, matcher, out));
-  ASSERT_EQ(out.size(), 5440u);
-  EXPECT_EQ(std::count(out.begin(), out.begin() + 4096, 10), 4096);
-  EXPECT_EQ(std::count(out.begin() + 4096, out.begin() + 5120, 20), 1024);
-  EXPECT_EQ(std::count(out.begin() + 5120, out.begin() + 5376, 30), 256);
-  EXPECT_EQ(std::count(out.begin() + 5376, out.end(), 40), 64);
-
-  // 16 x 2: levels of 32, 8, 0 and 0 pixels.
-  ASSERT_TRUE(QuantizeMips(source.data(), source.size(), 16, 2, 4, 3, matcher, out));
-  EXPECT_EQ(out.size(), 40u);
-}
-
-TEST(QuantizeMips, RefusesSourcesThatHoldTooFewPixels) {
-  ColorMatcher matcher(Palette{});
-  std::vector<std::uint8_t> source(3 * 5439, 7);
-  std::vector<std::uint8_t> out = {1, 2, 3};
-  EXPECT_FALSE(QuantizeMips(source.data(), source.size(), 64, 64, 4, 3, matcher, out));
-  EXPECT_EQ(out, (std::vector<std::uint8_t>{1, 2, 3}));
-  EXPECT_FALSE(QuantizeMips(source.data(), source.size(), 0xFFFFFFFF, 0xFFFFFFFF, 4, 3, matcher, out));
-  source.resize(3 * 5440);
-  EXPECT_TRUE(QuantizeMips(source.data(), source.size(), 64, 64, 4, 3, matcher, out));
 }
 
 // The fast matcher must give exactly the plain search's index for every colour.

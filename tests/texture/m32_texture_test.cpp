@@ -6,6 +6,7 @@
 
 #include "support/temp_dir.h"
 #include "texture/create_texture.h"
+#include "support/reason.h"
 #include "texture/file_builders.h"
 #include "texture_encoder.h"
 
@@ -26,10 +27,9 @@ TEST(M32Texture, ReadsTheHeaderAndThePixelsOfAllLevels) {
   const std::vector<std::uint8_t> bytes = BuildM32(fields);
   TempDir dir;
   WriteBytes(dir / "a.M32", bytes);
-  std::string error;
-  const std::unique_ptr<Texture> loaded = CreateTexture(dir / "a.M32", &error);
-  ASSERT_NE(loaded, nullptr) << error;
-  const auto& m32 = static_cast<const M32Texture&>(*loaded);
+  const Result<std::unique_ptr<Texture>> loaded = CreateTexture(dir / "a.M32");
+  ASSERT_TRUE(loaded) << ReasonOf(loaded);
+  const auto& m32 = static_cast<const M32Texture&>(**loaded);
   EXPECT_EQ(m32.version, 7u);
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(m32.name.data())), "m32name");
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(m32.animation_name.data())), "m32anim");
@@ -82,7 +82,7 @@ TEST(M32Texture, SampleEncoderAgreesWithTheByteLayout) {
 TEST(M32Texture, VersionAndOffsetTableChangeNothingTrailingBytesAreIgnored) {
   M32Texture reference;
   const std::vector<std::uint8_t> reference_bytes = BuildM32(Chain64M32());
-  ASSERT_TRUE(reference.Parse(reference_bytes.data(), reference_bytes.size()));
+  ASSERT_TRUE(reference.Parse(reference_bytes));
   for (const std::uint32_t version : {0u, 4u, 0xFFFFFFFFu}) {
     M32Fields fields = Chain64M32();
     fields.version = version;
@@ -90,18 +90,15 @@ TEST(M32Texture, VersionAndOffsetTableChangeNothingTrailingBytesAreIgnored) {
     std::vector<std::uint8_t> bytes = BuildM32(fields);
     bytes.insert(bytes.end(), 100, 0xAB);
     M32Texture m32;
-    ASSERT_TRUE(m32.Parse(bytes.data(), bytes.size())) << version;
+    ASSERT_TRUE(m32.Parse(bytes)) << version;
     EXPECT_EQ(m32.pixels, reference.pixels);
     EXPECT_EQ(m32.byte_extent, reference.byte_extent);
   }
 }
 
-TEST(M32Texture, MissingPathFailsAndHoldsNoPixels) {
+TEST(M32Texture, MissingPathFails) {
   TempDir dir;
-  M32Texture m32;
-  EXPECT_FALSE(m32.Load(dir / "nothing.m32"));
-  EXPECT_TRUE(m32.pixels.empty());
-  EXPECT_EQ(m32.load_error(), "cannot open file: No such file or directory");
+  EXPECT_EQ(ReasonOf(CreateTexture(dir / "nothing.m32")), "cannot open file: No such file or directory");
 }
 
 TEST(M32Texture, EveryTruncationIsRefused) {
@@ -113,28 +110,27 @@ TEST(M32Texture, EveryTruncationIsRefused) {
   for (std::size_t size = 0; size < bytes.size(); ++size) {
     const std::vector<std::uint8_t> cut(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(size));
     M32Texture m32;
-    ASSERT_FALSE(m32.Parse(cut.data(), cut.size())) << size;
+    const Result<void> parsed = m32.Parse(cut);
+    ASSERT_FALSE(parsed) << size;
     EXPECT_TRUE(m32.pixels.empty());
     const std::size_t needed = size < 968 ? 968 : 996;
-    EXPECT_EQ(m32.load_error(), "file is truncated (" + std::to_string(size) + " of " + std::to_string(needed) + " bytes)");
+    EXPECT_EQ(ReasonOf(parsed), "file is truncated (" + std::to_string(size) + " of " + std::to_string(needed) + " bytes)");
   }
   M32Texture whole;
-  EXPECT_TRUE(whole.Parse(bytes.data(), bytes.size()));
+  EXPECT_TRUE(whole.Parse(bytes));
   EXPECT_EQ(whole.byte_extent, 28);
 }
 
 TEST(M32Texture, EmptyAndHeaderOnlyFilesOnDisk) {
   TempDir dir;
-  std::string error;
   WriteBytes(dir / "empty.m32", {});
-  EXPECT_EQ(CreateTexture(dir / "empty.m32", &error), nullptr);
-  EXPECT_EQ(error, "file is truncated (0 of 968 bytes)");
+  EXPECT_EQ(ReasonOf(CreateTexture(dir / "empty.m32")), "file is truncated (0 of 968 bytes)");
   // A header that declares no pixels at all is a valid, empty texture.
   WriteBytes(dir / "bare.m32", BuildM32(M32Fields{}));
-  const std::unique_ptr<Texture> bare = CreateTexture(dir / "bare.m32", &error);
-  ASSERT_NE(bare, nullptr);
-  EXPECT_EQ(bare->byte_extent, 0);
-  EXPECT_TRUE(bare->pixels.empty());
+  const Result<std::unique_ptr<Texture>> bare = CreateTexture(dir / "bare.m32");
+  ASSERT_TRUE(bare);
+  EXPECT_EQ((*bare)->byte_extent, 0);
+  EXPECT_TRUE((*bare)->pixels.empty());
 }
 
 TEST(M32Texture, SizesThatOverflowAreRefusedWithoutAllocating) {
@@ -159,9 +155,9 @@ TEST(M32Texture, SizesThatOverflowAreRefusedWithoutAllocating) {
     fields.height = c.height;
     const std::vector<std::uint8_t> bytes = BuildM32(fields);
     M32Texture m32;
-    const bool loaded = m32.Parse(bytes.data(), bytes.size());
-    EXPECT_EQ(loaded, c.reason == nullptr);
-    EXPECT_EQ(m32.load_error(), c.reason == nullptr ? "" : c.reason);
+    const Result<void> loaded = m32.Parse(bytes);
+    EXPECT_EQ(static_cast<bool>(loaded), c.reason == nullptr);
+    EXPECT_EQ(ReasonOf(loaded), c.reason == nullptr ? "" : c.reason);
     EXPECT_TRUE(m32.pixels.empty());
   }
 }

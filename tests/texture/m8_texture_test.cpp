@@ -9,6 +9,7 @@
 
 #include "support/temp_dir.h"
 #include "texture/create_texture.h"
+#include "support/reason.h"
 #include "texture/file_builders.h"
 #include "texture_encoder.h"
 
@@ -40,10 +41,9 @@ TEST(M8Texture, ReadsEveryVersionAtItsOwnOffsets) {
 
     TempDir dir;
     WriteBytes(dir / "a.m8", bytes);
-    std::string error;
-    const std::unique_ptr<Texture> loaded = CreateTexture(dir / "a.m8", &error);
-    ASSERT_NE(loaded, nullptr) << error;
-    const auto& m8 = static_cast<const M8Texture&>(*loaded);
+    const Result<std::unique_ptr<Texture>> loaded = CreateTexture(dir / "a.m8");
+    ASSERT_TRUE(loaded) << ReasonOf(loaded);
+    const auto& m8 = static_cast<const M8Texture&>(**loaded);
     EXPECT_EQ(m8.version, version);
     EXPECT_EQ(Text(m8.name), "m8name");
     EXPECT_EQ(Text(m8.animation_name), "m8anim");
@@ -87,7 +87,7 @@ TEST(M8Texture, IndexZeroAndIndex255TakeTheFirstAndLastPaletteEntries) {
   fields.palette[767] = 252;
   M8Texture m8;
   const std::vector<std::uint8_t> bytes = BuildM8(fields);
-  ASSERT_TRUE(m8.Parse(bytes.data(), bytes.size()));
+  ASSERT_TRUE(m8.Parse(bytes));
   EXPECT_EQ(std::vector<std::uint8_t>(m8.pixels.begin(), m8.pixels.begin() + 6),
             (std::vector<std::uint8_t>{1, 2, 3, 250, 251, 252}));
 }
@@ -121,7 +121,7 @@ TEST(M8Texture, Version1ChainOf64HasLevel0ExtentOnly) {
   fields.indices = Ramp(5461);
   M8Texture m8;
   const std::vector<std::uint8_t> bytes = BuildM8(fields);
-  ASSERT_TRUE(m8.Parse(bytes.data(), bytes.size()));
+  ASSERT_TRUE(m8.Parse(bytes));
   EXPECT_EQ(m8.pixels.size(), 16383u);
   EXPECT_EQ(m8.byte_extent, 12288);
 }
@@ -130,12 +130,12 @@ TEST(M8Texture, OffsetTableHasNoEffectAndTrailingBytesAreIgnored) {
   M8Fields fields = SmallM8(3);
   M8Texture plain;
   const std::vector<std::uint8_t> plain_bytes = BuildM8(fields);
-  ASSERT_TRUE(plain.Parse(plain_bytes.data(), plain_bytes.size()));
+  ASSERT_TRUE(plain.Parse(plain_bytes));
   fields.offset = {0xFFFFFFFF, 12, 0, 7, 99, 1u << 31};
   std::vector<std::uint8_t> odd_bytes = BuildM8(fields);
   odd_bytes.insert(odd_bytes.end(), 500, 0x77);
   M8Texture odd;
-  ASSERT_TRUE(odd.Parse(odd_bytes.data(), odd_bytes.size()));
+  ASSERT_TRUE(odd.Parse(odd_bytes));
   EXPECT_EQ(odd.pixels, plain.pixels);
   EXPECT_EQ(odd.offset[0], 0xFFFFFFFFu);
 }
@@ -146,15 +146,14 @@ TEST(M8Texture, VersionsAbove4AreRefused) {
     std::vector<std::uint8_t> bytes = BuildM8(fields);
     Put32(bytes, 0, static_cast<std::uint32_t>(version));
     M8Texture m8;
-    EXPECT_FALSE(m8.Parse(bytes.data(), bytes.size()));
-    EXPECT_EQ(m8.load_error(), "unsupported M8 version " + std::to_string(version));
+    EXPECT_EQ(ReasonOf(m8.Parse(bytes)), "unsupported M8 version " + std::to_string(version));
     EXPECT_TRUE(m8.pixels.empty());
   }
   // The lowest negative version reads like version 0.
   M8Fields fields = SmallM8(std::numeric_limits<std::int32_t>::min());
   const std::vector<std::uint8_t> bytes = BuildM8(fields);
   M8Texture m8;
-  EXPECT_TRUE(m8.Parse(bytes.data(), bytes.size()));
+  EXPECT_TRUE(m8.Parse(bytes));
   EXPECT_EQ(m8.level_count, 8);
 }
 
@@ -165,12 +164,13 @@ TEST(M8Texture, EveryTruncationIsRefused) {
       // A copy of exactly `size` bytes, so that the sanitizers see any read past it.
       const std::vector<std::uint8_t> cut(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(size));
       M8Texture m8;
-      ASSERT_FALSE(m8.Parse(cut.data(), cut.size())) << "version " << version << ", size " << size;
+      const Result<void> parsed = m8.Parse(cut);
+      ASSERT_FALSE(parsed) << "version " << version << ", size " << size;
       EXPECT_TRUE(m8.pixels.empty());
-      EXPECT_NE(m8.load_error().find("truncated"), std::string::npos) << m8.load_error();
+      EXPECT_NE(ReasonOf(parsed).find("truncated"), std::string::npos) << ReasonOf(parsed);
     }
     M8Texture whole;
-    EXPECT_TRUE(whole.Parse(bytes.data(), bytes.size()));
+    EXPECT_TRUE(whole.Parse(bytes));
   }
 }
 
@@ -180,10 +180,8 @@ TEST(M8Texture, TruncatedFilesOnDiskAreRefusedWithTheirSizes) {
   // Boundaries of the version-4 header fields, and a cut inside the indices.
   for (const std::size_t size : {0, 3, 4, 36, 516, 580, 644, 708, 740, 968, 1736, 1740, 1744, 1748, 1758}) {
     WriteBytes(dir / "cut.m8", std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(size)));
-    std::string error;
-    EXPECT_EQ(CreateTexture(dir / "cut.m8", &error), nullptr);
     const std::size_t needed = size < 4 ? 4 : size < 1748 ? 1748 : 1759;
-    EXPECT_EQ(error, "file is truncated (" + std::to_string(size) + " of " + std::to_string(needed) + " bytes)");
+    EXPECT_EQ(ReasonOf(CreateTexture(dir / "cut.m8")), "file is truncated (" + std::to_string(size) + " of " + std::to_string(needed) + " bytes)");
   }
 }
 
@@ -211,8 +209,7 @@ TEST(M8Texture, SizesThatOverflowAreRefusedWithoutAllocating) {
     fields.height = c.height;
     const std::vector<std::uint8_t> bytes = BuildM8(fields);
     M8Texture m8;
-    EXPECT_FALSE(m8.Parse(bytes.data(), bytes.size()));
-    EXPECT_EQ(m8.load_error(), c.reason);
+    EXPECT_EQ(ReasonOf(m8.Parse(bytes)), c.reason);
     EXPECT_TRUE(m8.pixels.empty());
   }
 }

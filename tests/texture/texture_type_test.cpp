@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "support/temp_dir.h"
+#include "support/reason.h"
 #include "texture/create_texture.h"
 
 namespace tarnvick::testing {
@@ -33,20 +34,15 @@ TEST(CreateTexture, GivesNothingForTypesWithoutAReader) {
   TempDir dir;
   for (const char* name : {"a.pcx", "a.wal", "a.tex", "a.bmp", "a.tga", "a"}) {
     WriteBytes(dir / name, std::vector<std::uint8_t>(4096, 1));
-    std::string error;
-    EXPECT_EQ(CreateTexture(dir / name, &error), nullptr) << name;
-    EXPECT_EQ(error, "not an M8 or M32 file") << name;
+    EXPECT_EQ(ReasonOf(CreateTexture(dir / name)), "not an M8 or M32 file") << name;
   }
 }
 
 TEST(CreateTexture, FileThatCannotBeOpenedGivesNothingWithTheReason) {
   TempDir dir;
-  std::string error;
-  EXPECT_EQ(CreateTexture(dir / "missing.m32", &error), nullptr);
-  EXPECT_EQ(error, "cannot open file: No such file or directory");
+  EXPECT_EQ(ReasonOf(CreateTexture(dir / "missing.m32")), "cannot open file: No such file or directory");
   std::filesystem::create_directory(dir / "folder.m8");
-  EXPECT_EQ(CreateTexture(dir / "folder.m8", &error), nullptr);
-  EXPECT_EQ(error, "not a regular file");
+  EXPECT_EQ(ReasonOf(CreateTexture(dir / "folder.m8")), "not a regular file");
 }
 
 }  // namespace

@@ -4,12 +4,20 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include "io/atomic_file.h"
 #include "support/expected_wal.h"
 #include "support/little_endian.h"
 #include "support/temp_dir.h"
 
 namespace tarnvick::testing {
 namespace {
+
+// Writes `wal` to `path` as the program does: its header and its four levels, atomically.
+Result<void> Save(WalTexture& wal, const std::string& path) {
+  const auto header = wal.EncodeHeader();
+  if (!header) return Failure{header.error()};
+  return WriteFileAtomically(path, {*header, wal.LevelData()});
+}
 
 struct SizeCase {
   std::uint32_t width, height;
@@ -37,8 +45,7 @@ TEST(WalTexture, LevelSizesOffsetsAndFileLength) {
     wal.flags = 0xDEADBEEF;
     wal.contents = 2;
     wal.value = 0x80000000;
-    std::string error;
-    ASSERT_TRUE(wal.Save(dir / "t.wal", error)) << error;
+    ASSERT_TRUE(Save(wal, dir / "t.wal"));
     const std::vector<std::uint8_t> bytes = ReadBytes(dir / "t.wal");
     ASSERT_EQ(bytes.size(), c.file_size) << c.width << "x" << c.height;
     EXPECT_TRUE(std::equal(wal.name.begin(), wal.name.end(), bytes.begin()));
@@ -64,8 +71,7 @@ TEST(WalTexture, ReplacesALongerFileKeepingItsPermissions) {
   wal.width = 4;
   wal.height = 2;
   wal.pixels = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
-  std::string error;
-  ASSERT_TRUE(wal.Save(dir / "t.wal", error));
+  ASSERT_TRUE(Save(wal, dir / "t.wal"));
   EXPECT_EQ(ReadBytes(dir / "t.wal").size(), 110u);
   struct stat info {};
   ASSERT_EQ(::stat((dir / "t.wal").c_str(), &info), 0);
@@ -80,10 +86,9 @@ TEST(WalTexture, NewFileGetsThePermissionsOfAPlainCreate) {
   wal.width = 2;
   wal.height = 2;
   wal.pixels = {1, 2, 3, 4, 5};
-  std::string error;
-  const bool saved = wal.Save(dir / "n.wal", error);
+  const Result<void> saved = Save(wal, dir / "n.wal");
   ::umask(old_mask);
-  ASSERT_TRUE(saved) << error;
+  ASSERT_TRUE(saved);
   struct stat info {};
   ASSERT_EQ(::stat((dir / "n.wal").c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 07777, 0640u);
@@ -95,9 +100,9 @@ TEST(WalTexture, TooFewPixelsWriteNothing) {
   wal.width = 64;
   wal.height = 64;
   wal.pixels.assign(5439, 0);
-  std::string error;
-  EXPECT_FALSE(wal.Save(dir / "t.wal", error));
-  EXPECT_EQ(error, "too few pixels for four mip levels");
+  const Result<void> saved = Save(wal, dir / "t.wal");
+  ASSERT_FALSE(saved);
+  EXPECT_EQ(saved.error().kind, ErrorKind::kTooFewPixels);
   EXPECT_TRUE(ListNames(dir.path()).empty());
 }
 

@@ -9,22 +9,33 @@
 #include <string>
 #include <vector>
 
-#include "support/captured_stream.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
 
 namespace tarnvick::testing {
 namespace {
 
-// Walks `directory`; every action call and verbose line lands in one transcript, in order.
+struct WalkOptions {
+  bool recurse = false;
+  bool verbose = false;  // record the directories entered
+};
+
+// Walks `directory`; every file and (when verbose) every directory entered lands in one
+// transcript, in order; directories that cannot be read land in `errors`.
 std::string Walk(const std::string& directory, WalkOptions options, std::string* errors = nullptr) {
-  CapturedStream out;
-  CapturedStream err;
-  WalkDirectory(
-      directory, options, [&](const std::string& path) { std::fprintf(out.get(), "\n[%s]", path.c_str()); },
-      out.get(), err.get());
-  if (errors != nullptr) *errors = err.text();
-  return out.text();
+  std::string transcript;
+  std::string unreadable;
+  WalkDirectory(directory, options.recurse,
+                {.entered = [&](const std::string& entered) {
+                   if (options.verbose) transcript += "\n\t" + entered + "...";
+                 },
+                 .unreadable = [&](const std::string& path, const Error& error) {
+                   EXPECT_EQ(error.kind, ErrorKind::kCannotList);
+                   unreadable += "tarnvick: cannot read directory: " + path + "\n";
+                 },
+                 .file = [&](const std::string& path) { transcript += "\n[" + path + "]"; }});
+  if (errors != nullptr) *errors = unreadable;
+  return transcript;
 }
 
 TEST(WalkDirectory, SelectsM8AndM32ByExtensionInAnyCase) {

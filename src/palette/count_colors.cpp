@@ -1,10 +1,9 @@
-#include "palette/gather_colors.h"
+#include "palette/count_colors.h"
 
 #include <algorithm>
 #include <vector>
 
 #include "palette/color_key.h"
-#include "texture/create_texture.h"
 
 namespace tarnvick {
 
@@ -31,9 +30,9 @@ void SortKeys(std::vector<std::uint32_t>& keys) {
 
 }  // namespace
 
-bool CountColors(const Texture& texture, ColorHistogram& histogram) {
+Result<void> CountColors(const Texture& texture, ColorHistogram& histogram) {
   const std::int32_t step = texture.bits_per_pixel / 8;
-  if (step < 3) return true;
+  if (step < 3) return {};
   const auto extent = static_cast<std::size_t>(texture.byte_extent > 0 ? texture.byte_extent : 0);
   const std::size_t end = extent < texture.pixels.size() ? extent : texture.pixels.size();
   // The keys are sorted first, so that the histogram is searched once per distinct colour of
@@ -50,17 +49,12 @@ bool CountColors(const Texture& texture, ColorHistogram& histogram) {
     ColorHistogram::Node* node = histogram.Find(keys[i]);
     if (node == nullptr) {
       node = histogram.Insert(keys[i], 0);
-      if (node == nullptr) return false;
+      if (node == nullptr) return Fail(ErrorKind::kOutOfMemory);
     }
     node->value += j - i;
     i = j;
   }
-  return true;
-}
-
-bool GatherColors(const std::string& path, ColorHistogram& histogram) {
-  const std::unique_ptr<Texture> texture = CreateTexture(path);
-  return texture == nullptr || CountColors(*texture, histogram);
+  return {};
 }
 
 }  // namespace tarnvick

@@ -1,4 +1,4 @@
-#include "palette/nearest_color.h"
+#include "support/reference_nearest.h"
 
 #include "palette/color_key.h"
 
@@ -32,23 +32,6 @@ void MapPixels(std::uint8_t* out, std::int32_t count, const std::uint8_t* first,
   LastMatch cache;
   const std::uint8_t* pixel = first;
   for (std::int32_t i = 0; i < count; ++i, pixel += stride) out[i] = NearestIndex(palette, pixel, cache);
-}
-
-bool QuantizeMips(const std::uint8_t* source, std::size_t source_size, std::uint32_t width,
-                  std::uint32_t height, int levels, int stride, ColorMatcher& matcher,
-                  std::vector<std::uint8_t>& out) {
-  std::uint64_t total = 0;
-  for (int level = 0; level < levels && level < 32; ++level) {
-    const std::uint64_t size = static_cast<std::uint64_t>(width >> level) * (height >> level);
-    if (size > INT32_MAX) return false;
-    total += size;
-  }
-  if (stride < 3 || total > INT32_MAX || total * static_cast<std::uint64_t>(stride) > source_size) {
-    return false;
-  }
-  out.assign(static_cast<std::size_t>(total), 0);
-  matcher.Map(out.data(), out.size(), source, static_cast<std::size_t>(stride));
-  return true;
 }
 
 }  // namespace tarnvick

@@ -1,4 +1,4 @@
-#include "texture/scoped_file.h"
+#include "io/scoped_file.h"
 
 namespace tarnvick {
 

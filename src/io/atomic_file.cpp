@@ -1,4 +1,4 @@
-#include "texture/atomic_file.h"
+#include "io/atomic_file.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -6,10 +6,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <vector>
 
-#include "texture/scoped_file.h"
+#include "io/scoped_file.h"
 
 namespace tarnvick {
 namespace {
@@ -21,47 +20,33 @@ std::string DirectoryOf(const std::string& path) {
   return path.substr(0, slash);
 }
 
-bool Failed(std::string& error) {
-  error = std::strerror(errno);
-  return false;
-}
-
 // The mode a plain create would give `path`: that of the file it replaces, or 0666 less umask.
-bool ModeFor(const std::string& path, mode_t& mode, std::string& error) {
+Result<mode_t> ModeFor(const std::string& path) {
   struct stat info {};
   if (::stat(path.c_str(), &info) == 0) {
-    if (S_ISDIR(info.st_mode)) {
-      errno = EISDIR;
-      return Failed(error);
-    }
-    if (::access(path.c_str(), W_OK) != 0) return Failed(error);
-    mode = info.st_mode & 07777;
-    return true;
+    if (S_ISDIR(info.st_mode)) return FailErrno(ErrorKind::kCannotWrite, EISDIR);
+    if (::access(path.c_str(), W_OK) != 0) return FailErrno(ErrorKind::kCannotWrite);
+    return static_cast<mode_t>(info.st_mode & 07777);
   }
-  if (errno != ENOENT) return Failed(error);
+  if (errno != ENOENT) return FailErrno(ErrorKind::kCannotWrite);
   const mode_t mask = ::umask(0);
   ::umask(mask);
-  mode = 0666 & ~mask;
-  return true;
+  return static_cast<mode_t>(0666 & ~mask);
 }
 
 }  // namespace
 
-bool WriteFileAtomically(const std::string& path,
-                         std::initializer_list<std::span<const std::uint8_t>> chunks,
-                         std::string& error) {
-  mode_t mode = 0;
-  if (path.empty()) {
-    errno = ENOENT;
-    return Failed(error);
-  }
-  if (!ModeFor(path, mode, error)) return false;
+Result<void> WriteFileAtomically(const std::string& path,
+                                 std::initializer_list<std::span<const std::uint8_t>> chunks) {
+  if (path.empty()) return FailErrno(ErrorKind::kCannotWrite, ENOENT);
+  const Result<mode_t> mode = ModeFor(path);
+  if (!mode) return Failure{mode.error()};
 
   std::string temp_name = DirectoryOf(path) + "/.tarnvick-XXXXXX";
   std::vector<char> temp(temp_name.begin(), temp_name.end());
   temp.push_back('\0');
   const int fd = ::mkstemp(temp.data());
-  if (fd < 0) return Failed(error);
+  if (fd < 0) return FailErrno(ErrorKind::kCannotWrite);
   temp_name = temp.data();
 
   ScopedFile file;
@@ -70,12 +55,11 @@ bool WriteFileAtomically(const std::string& path,
     const int saved = errno;
     ::close(fd);
     ::unlink(temp_name.c_str());
-    errno = saved;
-    return Failed(error);
+    return FailErrno(ErrorKind::kCannotWrite, saved);
   }
   file.Adopt(stream);
 
-  bool ok = ::fchmod(fd, mode) == 0;
+  bool ok = ::fchmod(fd, *mode) == 0;
   for (const auto& chunk : chunks) {
     if (!ok) break;
     ok = chunk.empty() || std::fwrite(chunk.data(), 1, chunk.size(), stream) == chunk.size();
@@ -85,11 +69,10 @@ bool WriteFileAtomically(const std::string& path,
   const bool closed = file.Close();
   if (ok && !closed) ok = false;
   else if (!ok) errno = write_errno;
-  if (ok && std::rename(temp_name.c_str(), path.c_str()) == 0) return true;
+  if (ok && std::rename(temp_name.c_str(), path.c_str()) == 0) return {};
   const int saved = errno;
   ::unlink(temp_name.c_str());
-  errno = saved;
-  return Failed(error);
+  return FailErrno(ErrorKind::kCannotWrite, saved);
 }
 
 }  // namespace tarnvick

@@ -8,13 +8,14 @@
 #include <span>
 #include <string>
 
+#include "io/error.h"
+
 namespace tarnvick {
 
 // Writes the chunks, in order, as the whole content of `path`. The new file gets the permissions
-// a plain create would give it (those of the file it replaces, if any). False, with the reason in
-// `error`, when anything fails; a target that may not be written to is not replaced.
-bool WriteFileAtomically(const std::string& path,
-                         std::initializer_list<std::span<const std::uint8_t>> chunks,
-                         std::string& error);
+// a plain create would give it (those of the file it replaces, if any). A target that may not be
+// written to is not replaced. Fails with kCannotWrite and the system's reason.
+Result<void> WriteFileAtomically(const std::string& path,
+                                 std::initializer_list<std::span<const std::uint8_t>> chunks);
 
 }  // namespace tarnvick

@@ -1,6 +1,6 @@
 // Colour counting: the sorted, run-length counting must give exactly the counts of counting
 // pixel by pixel, for every pixel layout the readers produce.
-#include "palette/gather_colors.h"
+#include "palette/count_colors.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,24 @@
+// The palette indices of a texture's first mip levels.
+//
+// convert/ turns one loaded texture into its WAL in memory, with no file involved. It uses
+// texture/ and palette/ (and io/ for the error type).
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "io/error.h"
+#include "palette/color_matcher.h"
+
+namespace tarnvick {
+
+// Indices for the first `levels` mip levels of a texture of `width` x `height`: level l has
+// (width >> l) x (height >> l) pixels of `stride` bytes, taken one level after the other from
+// the start of `source` and mapped by `matcher`. Fails with kTooFewPixels when `source` holds
+// too few.
+Result<std::vector<std::uint8_t>> QuantizeMips(std::span<const std::uint8_t> source,
+                                               std::uint32_t width, std::uint32_t height,
+                                               int levels, int stride, ColorMatcher& matcher);
+
+}  // namespace tarnvick

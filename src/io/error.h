@@ -1,0 +1,94 @@
+// The one way an operation fails: a kind, for the caller to decide on, and a detail text (an
+// errno text, a size, a version) for the message the program makes of it. Operations that can
+// fail return Result<T>: the value, or the Error.
+//
+// io/ holds everything that touches files besides the directory walk: this error type, the
+// scoped stream, whole-file reads with their size checked first, and atomic writes. It uses
+// nothing of the project.
+#pragma once
+
+#include <cerrno>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <type_traits>
+#include <utility>
+#include <variant>
+
+namespace tarnvick {
+
+enum class ErrorKind {
+  kCannotOpen,          // detail: the system's reason
+  kNotRegularFile,
+  kReadError,           // detail: the system's reason, or empty
+  kTruncated,           // detail: "N of M bytes"
+  kTooLarge,
+  kUnsupportedVersion,  // detail: the version
+  kNotATexture,         // no reader for the file's extension
+  kNoFourthLevel,
+  kTooFewPixels,
+  kCannotWrite,         // detail: the system's reason
+  kCannotList,          // detail: the system's reason
+  kOutOfMemory,
+  // The command line.
+  kNoStartDirectory,
+  kInvalidParameter,    // detail: the argument
+  kTwoPaletteOptions,
+};
+
+struct Error {
+  ErrorKind kind;
+  std::string detail;
+};
+
+// A failure on its way back: converts to a Result of any type.
+struct Failure {
+  Error error;
+};
+
+// The value of an operation that can fail, or its Error. (The standard's expected type is not
+// available to every compiler this project is built with, the fuzzing one included.)
+template <typename T>
+class [[nodiscard]] Result {
+ public:
+  template <typename U = T>
+    requires(std::is_constructible_v<T, U &&> &&
+             !std::is_same_v<std::remove_cvref_t<U>, Result> &&
+             !std::is_same_v<std::remove_cvref_t<U>, Failure>)
+  Result(U&& value) : state_(std::in_place_index<0>, std::forward<U>(value)) {}
+  Result(Failure failure) : state_(std::in_place_index<1>, std::move(failure.error)) {}
+
+  explicit operator bool() const { return state_.index() == 0; }
+  T& operator*() { return std::get<0>(state_); }
+  const T& operator*() const { return std::get<0>(state_); }
+  T* operator->() { return &std::get<0>(state_); }
+  const T* operator->() const { return &std::get<0>(state_); }
+  const Error& error() const { return std::get<1>(state_); }
+
+ private:
+  std::variant<T, Error> state_;
+};
+
+template <>
+class [[nodiscard]] Result<void> {
+ public:
+  Result() = default;
+  Result(Failure failure) : error_(std::move(failure.error)) {}
+
+  explicit operator bool() const { return !error_.has_value(); }
+  const Error& error() const { return *error_; }
+
+ private:
+  std::optional<Error> error_;
+};
+
+inline Failure Fail(ErrorKind kind, std::string detail = {}) {
+  return Failure{Error{kind, std::move(detail)}};
+}
+
+// A failure whose detail is the text of `error_number` (errno by default).
+inline Failure FailErrno(ErrorKind kind, int error_number = errno) {
+  return Fail(kind, std::strerror(error_number));
+}
+
+}  // namespace tarnvick

@@ -1,0 +1,14 @@
+// Counting the colours of one source texture into the colour histogram.
+#pragma once
+
+#include "io/error.h"
+#include "palette/color_tables.h"
+#include "texture/texture.h"
+
+namespace tarnvick {
+
+// Adds every pixel of the first `byte_extent` bytes of `texture` to `histogram` (the first three
+// bytes of each pixel; a fourth byte is ignored). Fails only with kOutOfMemory.
+Result<void> CountColors(const Texture& texture, ColorHistogram& histogram);
+
+}  // namespace tarnvick

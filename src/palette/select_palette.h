@@ -1,0 +1,18 @@
+// Picking the popularity palette: every counted colour ranked by (count, colour key), and the
+// 256 greatest taken, most pixels first.
+#pragma once
+
+#include "io/error.h"
+#include "palette/color_tables.h"
+#include "palette/palette.h"
+
+namespace tarnvick {
+
+// One ranked record per histogram entry. Fails only with kOutOfMemory.
+Result<void> RankColors(const ColorHistogram& histogram, RankedColors& ranked);
+
+// The palette of the ranked colours: entry 0 the greatest (count, colour key), then down;
+// entries past the last colour are black.
+Palette SelectPalette(const RankedColors& ranked);
+
+}  // namespace tarnvick
