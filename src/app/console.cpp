@@ -10,6 +10,8 @@ std::string Describe(const Error& error, const std::string& target) {
       return "not a regular file";
     case ErrorKind::kReadError:
       return error.detail.empty() ? "read error" : "read error: " + error.detail;
+    case ErrorKind::kEmptyFile:
+      return "empty file";
     case ErrorKind::kTruncated:
       return "file is truncated (" + error.detail + ")";
     case ErrorKind::kTooLarge:
@@ -20,6 +22,8 @@ std::string Describe(const Error& error, const std::string& target) {
       return "not an M8 or M32 file";
     case ErrorKind::kNoFourthLevel:
       return "no fourth mip level";
+    case ErrorKind::kEmptyFourthLevel:
+      return "fourth mip level is empty";
     case ErrorKind::kTooFewPixels:
       return "too few pixels for four mip levels";
     case ErrorKind::kCannotWrite:
@@ -70,8 +74,26 @@ void Console::CommandLineError(const Error& error) {
 void Console::Progress(const std::string& text) { std::fputs(text.c_str(), out_); }
 
 void Console::Problem(const std::string& message) {
+  // Control characters (a newline in a file name) would break the one-line format.
+  std::string line = "tarnvick: ";
+  for (const char c : message) {
+    const auto byte = static_cast<unsigned char>(c);
+    if ((byte >= 0x01 && byte <= 0x1f) || byte == 0x7f) {
+      static constexpr char kHex[] = "0123456789abcdef";
+      line += {'\\', 'x', kHex[byte >> 4], kHex[byte & 15]};
+    } else {
+      line += c;
+    }
+  }
+  line += '\n';
   std::fflush(out_);
-  std::fprintf(err_, "tarnvick: %s\n", message.c_str());
+  std::fputs(line.c_str(), err_);
+}
+
+bool Console::Failed() {
+  const bool out_failed = std::fflush(out_) != 0 || std::ferror(out_) != 0;
+  const bool err_failed = std::fflush(err_) != 0 || std::ferror(err_) != 0;
+  return out_failed || err_failed;
 }
 
 }  // namespace tarnvick

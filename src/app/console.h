@@ -27,8 +27,10 @@ class Console {
   // Progress text on standard output, exactly as given.
   void Progress(const std::string& text);
   // "tarnvick: MESSAGE" on standard error, after the progress so far, so that the two appear in
-  // order on a terminal.
+  // order on a terminal. Control characters print as \xHH.
   void Problem(const std::string& message);
+  // Whether anything printed so far could not be written (a full disk, a closed pipe).
+  bool Failed();
 
  private:
   std::FILE* out_;

@@ -13,11 +13,16 @@ Result<Palette> GeneratePalette(const RunOptions& options, ColorHistogram& histo
   console.Progress("generating optimal palette...");
   console.Progress("\n\tgathering palette data...");
   Result<void> counted;
-  WalkSources(options, console, [&](const std::string& path) {
+  WalkSources(options, console, [&](const SourceFile& file) {
     if (!counted) return;
-    // A file that does not load counts nothing; the conversion walk tells why.
-    const Result<std::unique_ptr<Texture>> texture = CreateTexture(path);
-    if (texture) counted = CountColors(**texture, histogram);
+    // A file that does not load counts nothing (the conversion walk tells why), unless memory
+    // ran out: then the palette cannot be made.
+    const Result<std::unique_ptr<Texture>> texture = CreateTexture(file.ref);
+    if (!texture) {
+      if (texture.error().kind == ErrorKind::kOutOfMemory) counted = Fail(ErrorKind::kOutOfMemory, file.path);
+      return;
+    }
+    if (!CountColors(**texture, histogram)) counted = Fail(ErrorKind::kOutOfMemory, file.path);
   });
   console.Progress("\n\tprocessing palette data...");
   if (!counted) return Failure{counted.error()};
@@ -26,7 +31,7 @@ Result<Palette> GeneratePalette(const RunOptions& options, ColorHistogram& histo
   }
   const Palette palette = SelectPalette(ranked);
   console.Progress("\n\twriting palette data...");
-  const Result<void> saved = SavePalette(options.palette_path, palette);
+  const Result<void> saved = SavePalette({AT_FDCWD, options.palette_path}, palette);
   console.Progress("\n\n");
   if (!saved) return Failure{saved.error()};
   return palette;

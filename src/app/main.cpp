@@ -1,8 +1,13 @@
 // The tarnvick program: converts M8 and M32 textures to WAL against one shared palette.
-#include <csignal>
+#include <signal.h>
+#include <sys/resource.h>
+
 #include <cstdio>
+#include <exception>
+#include <new>
 
 #include "app/run.h"
+#include "io/temporary_files.h"
 #include "palette/color_tables.h"
 
 namespace {
@@ -11,10 +16,43 @@ namespace {
 tarnvick::ColorHistogram color_histogram;
 tarnvick::RankedColors ranked_colors;
 
+// Ending by a signal: the temporary file being written goes first, then the process ends by the
+// same signal, as it would have without the handler.
+void EndBySignal(int signal) {
+  tarnvick::RemoveTemporaryFiles();
+  ::signal(signal, SIG_DFL);
+  ::raise(signal);
+}
+
+void SetUpProcess() {
+  // A write past a file-size limit must fail like a full disk, and a closed pipe like any other
+  // output that cannot be written: neither may kill the run.
+  ::signal(SIGXFSZ, SIG_IGN);
+  ::signal(SIGPIPE, SIG_IGN);
+  struct sigaction action {};
+  action.sa_handler = EndBySignal;
+  sigemptyset(&action.sa_mask);
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signal, &action, nullptr);
+  // The walk holds one open directory for each level of a tree: allow as many as the system does.
+  rlimit files{};
+  if (::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+    files.rlim_cur = files.rlim_max;
+    ::setrlimit(RLIMIT_NOFILE, &files);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  // A write past a file-size limit must fail like a full disk, not kill the process.
-  std::signal(SIGXFSZ, SIG_IGN);
-  return tarnvick::Run(argc, argv, color_histogram, ranked_colors, stdout, stderr);
+  SetUpProcess();
+  try {
+    return tarnvick::Run(argc, argv, color_histogram, ranked_colors, stdout, stderr);
+  } catch (const std::bad_alloc&) {
+    std::fflush(stdout);
+    std::fputs("tarnvick: out of memory\n", stderr);
+  } catch (const std::exception& error) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "tarnvick: %s\n", error.what());
+  }
+  return tarnvick::kExitRunFailed;
 }

@@ -21,16 +21,53 @@ bool IsDirectory(const std::string& path) {
   return !path.empty() && std::filesystem::is_directory(path, error);
 }
 
-// Loads the source at `path`, converts it and writes its WAL; the reason when no WAL was written.
-Result<void> ConvertFile(const std::string& path, ColorMatcher& matcher, std::string& wal_path) {
-  const Result<std::unique_ptr<Texture>> texture = CreateTexture(path);
+// The reason as the palette lines print it: the system's text alone for a file that cannot be
+// opened or written.
+std::string PaletteReason(const Error& error) {
+  if (error.kind == ErrorKind::kCannotOpen || error.kind == ErrorKind::kCannotWrite) return error.detail;
+  return Describe(error);
+}
+
+// The palette of a run that reads it (-p), with its warning; the failure already told.
+Result<Palette> ReadPalette(const RunOptions& options, Console& console) {
+  const Result<LoadedPalette> loaded = LoadPalette({AT_FDCWD, options.palette_path});
+  if (!loaded) {
+    console.Problem("cannot read palette file: " + options.palette_path + ": " + PaletteReason(loaded.error()));
+    return Failure{loaded.error()};
+  }
+  if (loaded->length < kPaletteFileSize) {
+    console.Problem("short palette file (" + std::to_string(loaded->length) + " of " +
+                    std::to_string(kPaletteFileSize) + " bytes), the missing entries are black: " +
+                    options.palette_path);
+  }
+  return loaded->palette;
+}
+
+// The palette of a generating run; the failure already told.
+Result<Palette> MakePalette(const RunOptions& options, ColorHistogram& histogram, RankedColors& ranked,
+                            Console& console) {
+  Result<Palette> palette = GeneratePalette(options, histogram, ranked, console);
+  if (!palette) {
+    const Error& error = palette.error();
+    if (error.kind == ErrorKind::kOutOfMemory) {
+      console.Problem("out of memory while counting colours" + (error.detail.empty() ? "" : ": " + error.detail));
+    } else {
+      console.Problem("cannot write palette file: " + options.palette_path + ": " + PaletteReason(error));
+    }
+  }
+  return palette;
+}
+
+// Loads a source, converts it and writes its WAL beside it.
+Result<void> ConvertFile(const SourceFile& source, ColorMatcher& matcher) {
+  const Result<std::unique_ptr<Texture>> texture = CreateTexture(source.ref);
   if (!texture) return Failure{texture.error()};
   Result<WalTexture> wal = ConvertTexture(**texture, matcher);
   if (!wal) return Failure{wal.error()};
   const auto header = wal->EncodeHeader();
   if (!header) return Failure{header.error()};
-  wal_path = WalPathFor(path);
-  return WriteFileAtomically(wal_path, {*header, wal->LevelData()});
+  return WriteFileAtomically({source.ref.directory, WalPathFor(source.ref.name)},
+                             {*header, wal->LevelData()}, LinkPolicy::kReplaceLink);
 }
 
 }  // namespace
@@ -49,31 +86,30 @@ int Run(int argc, const char* const* argv, ColorHistogram& histogram, RankedColo
     console.Problem("start directory not found: " + options.start_directory);
     return kExitRunFailed;
   }
-
-  Result<Palette> palette = options.generate
-                                ? GeneratePalette(options, histogram, ranked, console)
-                                : LoadPalette(options.palette_path);
-  if (!palette) {
-    if (!options.generate) {
-      console.Problem("cannot read palette file: " + options.palette_path);
-    } else if (palette.error().kind == ErrorKind::kOutOfMemory) {
-      console.Problem("out of memory while counting colours");
-    } else {
-      console.Problem("cannot write palette file: " + options.palette_path);
+  if (options.generate) {
+    // A palette that cannot be written is told before the whole library is read for it.
+    if (const Result<FileRef> writable = CheckWritable({AT_FDCWD, options.palette_path}, LinkPolicy::kWriteThrough);
+        !writable) {
+      console.Problem("cannot write palette file: " + options.palette_path + ": " + writable.error().detail);
+      return kExitRunFailed;
     }
-    return kExitRunFailed;
   }
+
+  const Result<Palette> palette = options.generate ? MakePalette(options, histogram, ranked, console)
+                                                   : ReadPalette(options, console);
+  if (!palette) return kExitRunFailed;
 
   console.Progress("\nconverting M8/M32 files...");
   ColorMatcher matcher(*palette);
-  WalkSources(options, console, [&](const std::string& path) {
-    std::string wal_path;
-    if (const Result<void> converted = ConvertFile(path, matcher, wal_path); !converted) {
-      console.Problem("skipped " + path + ": " + Describe(converted.error(), wal_path));
+  bool write_failed = false;
+  WalkSources(options, console, [&](const SourceFile& source) {
+    if (const Result<void> converted = ConvertFile(source, matcher); !converted) {
+      write_failed = write_failed || converted.error().kind == ErrorKind::kCannotWrite;
+      console.Problem("skipped " + source.path + ": " + Describe(converted.error(), WalPathFor(source.path)));
     }
   });
   console.Progress("\ndone.\n");
-  return 0;
+  return write_failed || console.Failed() ? kExitIncomplete : 0;
 }
 
 }  // namespace tarnvick

@@ -9,6 +9,8 @@ namespace tarnvick {
 
 // Exit codes beyond those of the command line (1 to 3).
 inline constexpr int kExitRunFailed = 4;  // bad start directory, palette not read or written
+// The run reached its end, but a WAL could not be written, or the messages could not be.
+inline constexpr int kExitIncomplete = 5;
 
 // Runs the converter on argv (program name first), with the process's two colour containers.
 // Progress goes to `out`, problems to `err`; returns the exit code.

@@ -7,11 +7,12 @@
 
 #include "app/command_line.h"
 #include "app/console.h"
+#include "walk/walk_directory.h"
 
 namespace tarnvick {
 
 // Walks the start directory as `options` say, calling `file` for each source file.
 void WalkSources(const RunOptions& options, Console& console,
-                 const std::function<void(const std::string& path)>& file);
+                 const std::function<void(const SourceFile& file)>& file);
 
 }  // namespace tarnvick

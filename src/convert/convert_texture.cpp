@@ -44,8 +44,9 @@ Result<WalTexture> ConvertTexture(const Texture& texture, ColorMatcher& matcher)
   if (level3_height == 0) return Fail(ErrorKind::kNoFourthLevel);
   Result<std::vector<std::uint8_t>> indices =
       QuantizeMips(texture.pixels, wal.width, wal.height, WalTexture::kLevels,
-                   texture.bits_per_pixel / 8, matcher);
+                   texture.bits_per_pixel / 8, matcher, texture.IndexColours());
   if (!indices) return Failure{indices.error()};
+  if (wal.LevelSize(WalTexture::kLevels - 1) == 0) return Fail(ErrorKind::kEmptyFourthLevel);
   wal.pixels = std::move(*indices);
   return wal;
 }

@@ -17,7 +17,8 @@ std::string WalPathFor(const std::string& source_path);
 // The WAL of `texture`: name, animation name, level-0 size, flags, contents and value copied,
 // its first four mip levels mapped by `matcher`. Fails with kNotATexture for a texture that is
 // neither M8 nor M32, kNoFourthLevel when its level-3 height is 0, kTooFewPixels when its pixels
-// do not cover the four levels.
+// do not cover the four levels, kEmptyFourthLevel when level 3 of the WAL would hold no pixel
+// (width or height below 8), kOutOfMemory.
 Result<WalTexture> ConvertTexture(const Texture& texture, ColorMatcher& matcher);
 
 }  // namespace tarnvick

@@ -15,10 +15,13 @@ namespace tarnvick {
 
 // Indices for the first `levels` mip levels of a texture of `width` x `height`: level l has
 // (width >> l) x (height >> l) pixels of `stride` bytes, taken one level after the other from
-// the start of `source` and mapped by `matcher`. Fails with kTooFewPixels when `source` holds
-// too few.
+// the start of `source` and mapped by `matcher`. A pixel is its first three bytes (red, green,
+// blue) or, with `index_colours` (stride 1), the colour of its index in that 768-byte table.
+// Fails with kTooFewPixels when `source` holds too few, kOutOfMemory when the indices cannot be
+// allocated.
 Result<std::vector<std::uint8_t>> QuantizeMips(std::span<const std::uint8_t> source,
                                                std::uint32_t width, std::uint32_t height,
-                                               int levels, int stride, ColorMatcher& matcher);
+                                               int levels, int stride, ColorMatcher& matcher,
+                                               const std::uint8_t* index_colours = nullptr);
 
 }  // namespace tarnvick

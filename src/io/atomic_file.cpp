@@ -4,75 +4,114 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
-#include <cstdlib>
+#include <climits>
 #include <vector>
 
-#include "io/scoped_file.h"
+#include "io/temporary_files.h"
 
 namespace tarnvick {
 namespace {
 
-std::string DirectoryOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
+constexpr int kMostLinks = 40;
+
+// `name` with every link along the last component followed, as far as it exists.
+Result<std::string> FollowLinks(int directory, std::string name) {
+  for (int hops = 0; hops < kMostLinks; ++hops) {
+    struct stat info {};
+    if (::fstatat(directory, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !S_ISLNK(info.st_mode)) {
+      return name;
+    }
+    std::vector<char> target(PATH_MAX + 1);
+    const ssize_t length = ::readlinkat(directory, name.c_str(), target.data(), target.size());
+    if (length < 0) return FailErrno(ErrorKind::kCannotWrite);
+    const std::string link(target.data(), static_cast<std::size_t>(length));
+    if (link.front() == '/' || name.find('/') == std::string::npos) {
+      name = link;
+    } else {
+      name = DirectoryPart(name) + "/" + link;
+    }
+  }
+  return FailErrno(ErrorKind::kCannotWrite, ELOOP);
 }
 
-// The mode a plain create would give `path`: that of the file it replaces, or 0666 less umask.
-Result<mode_t> ModeFor(const std::string& path) {
+// The mode a plain create would give `target`: that of the file it replaces, or 0666 less umask.
+mode_t CreateMode(const FileRef& target) {
   struct stat info {};
-  if (::stat(path.c_str(), &info) == 0) {
-    if (S_ISDIR(info.st_mode)) return FailErrno(ErrorKind::kCannotWrite, EISDIR);
-    if (::access(path.c_str(), W_OK) != 0) return FailErrno(ErrorKind::kCannotWrite);
+  if (::fstatat(target.directory, target.name.c_str(), &info, 0) == 0) {
     return static_cast<mode_t>(info.st_mode & 07777);
   }
-  if (errno != ENOENT) return FailErrno(ErrorKind::kCannotWrite);
   const mode_t mask = ::umask(0);
   ::umask(mask);
   return static_cast<mode_t>(0666 & ~mask);
 }
 
+Result<void> WriteAll(int fd, std::span<const std::uint8_t> bytes) {
+  while (!bytes.empty()) {
+    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return FailErrno(ErrorKind::kCannotWrite);
+    }
+    bytes = bytes.subspan(static_cast<std::size_t>(written));
+  }
+  return {};
+}
+
 }  // namespace
 
-Result<void> WriteFileAtomically(const std::string& path,
-                                 std::initializer_list<std::span<const std::uint8_t>> chunks) {
-  if (path.empty()) return FailErrno(ErrorKind::kCannotWrite, ENOENT);
-  const Result<mode_t> mode = ModeFor(path);
-  if (!mode) return Failure{mode.error()};
-
-  std::string temp_name = DirectoryOf(path) + "/.tarnvick-XXXXXX";
-  std::vector<char> temp(temp_name.begin(), temp_name.end());
-  temp.push_back('\0');
-  const int fd = ::mkstemp(temp.data());
-  if (fd < 0) return FailErrno(ErrorKind::kCannotWrite);
-  temp_name = temp.data();
-
-  ScopedFile file;
-  std::FILE* stream = ::fdopen(fd, "wb");
-  if (stream == nullptr) {
-    const int saved = errno;
-    ::close(fd);
-    ::unlink(temp_name.c_str());
-    return FailErrno(ErrorKind::kCannotWrite, saved);
+Result<FileRef> CheckWritable(const FileRef& target, LinkPolicy links) {
+  if (target.name.empty()) return FailErrno(ErrorKind::kCannotWrite, ENOENT);
+  FileRef file = target;
+  if (links == LinkPolicy::kWriteThrough) {
+    Result<std::string> followed = FollowLinks(target.directory, target.name);
+    if (!followed) return Failure{followed.error()};
+    file.name = *followed;
   }
-  file.Adopt(stream);
+  struct stat info {};
+  if (::fstatat(file.directory, file.name.c_str(), &info, 0) == 0) {
+    if (!S_ISREG(info.st_mode)) return Fail(ErrorKind::kCannotWrite, "not a regular file");
+    struct stat own {};
+    const bool is_link = ::fstatat(file.directory, file.name.c_str(), &own, AT_SYMLINK_NOFOLLOW) == 0 &&
+                         S_ISLNK(own.st_mode);
+    // A file the user may not write is not replaced behind their back; a link in its place is.
+    if (!is_link && ::faccessat(file.directory, file.name.c_str(), W_OK, 0) != 0) {
+      return FailErrno(ErrorKind::kCannotWrite);
+    }
+  } else if (errno != ENOENT) {
+    return FailErrno(ErrorKind::kCannotWrite);
+  }
+  const std::string folder = DirectoryPart(file.name);
+  if (::fstatat(file.directory, folder.c_str(), &info, 0) != 0) return FailErrno(ErrorKind::kCannotWrite);
+  if (!S_ISDIR(info.st_mode)) return FailErrno(ErrorKind::kCannotWrite, ENOTDIR);
+  if (::faccessat(file.directory, folder.c_str(), W_OK | X_OK, 0) != 0) {
+    return FailErrno(ErrorKind::kCannotWrite);
+  }
+  return file;
+}
 
-  bool ok = ::fchmod(fd, *mode) == 0;
+Result<void> WriteFileAtomically(const FileRef& target,
+                                 std::initializer_list<std::span<const std::uint8_t>> chunks,
+                                 LinkPolicy links) {
+  const Result<FileRef> file = CheckWritable(target, links);
+  if (!file) return Failure{file.error()};
+  const mode_t mode = CreateMode(*file);
+  Result<TemporaryFile> temporary = CreateTemporaryFile(*file);
+  if (!temporary) return Failure{temporary.error()};
+
+  Result<void> written;
+  if (::fchmod(temporary->fd.get(), mode) != 0) written = FailErrno(ErrorKind::kCannotWrite);
   for (const auto& chunk : chunks) {
-    if (!ok) break;
-    ok = chunk.empty() || std::fwrite(chunk.data(), 1, chunk.size(), stream) == chunk.size();
+    if (written) written = WriteAll(temporary->fd.get(), chunk);
   }
-  ok = ok && std::fflush(stream) == 0;
-  const int write_errno = errno;
-  const bool closed = file.Close();
-  if (ok && !closed) ok = false;
-  else if (!ok) errno = write_errno;
-  if (ok && std::rename(temp_name.c_str(), path.c_str()) == 0) return {};
-  const int saved = errno;
-  ::unlink(temp_name.c_str());
-  return FailErrno(ErrorKind::kCannotWrite, saved);
+  if (!temporary->fd.Close() && written) written = FailErrno(ErrorKind::kCannotWrite);
+  if (written && ::renameat(file->directory, temporary->ref.name.c_str(), file->directory,
+                            file->name.c_str()) != 0) {
+    written = FailErrno(ErrorKind::kCannotWrite);
+  }
+  if (!written) ::unlinkat(file->directory, temporary->ref.name.c_str(), 0);
+  ForgetTemporaryFile(*temporary);
+  return written;
 }
 
 }  // namespace tarnvick

@@ -1,21 +1,35 @@
 // Writing a whole file atomically: the bytes go to a temporary file in the target's directory,
-// which replaces the target only after every byte was written and flushed. On any failure the
-// temporary file is removed and an existing target is left exactly as it was.
+// which replaces the target only after every byte was written. On any failure the temporary file
+// is removed and an existing target is left exactly as it was. A target that exists and is not a
+// regular file (a directory, a device, a FIFO, a socket, following links) is never replaced.
+// No fsync: what is written can be made again, and a power cut may lose the newest files.
 #pragma once
 
 #include <cstdint>
 #include <initializer_list>
 #include <span>
-#include <string>
 
 #include "io/error.h"
+#include "io/file_ref.h"
 
 namespace tarnvick {
 
-// Writes the chunks, in order, as the whole content of `path`. The new file gets the permissions
-// a plain create would give it (those of the file it replaces, if any). A target that may not be
-// written to is not replaced. Fails with kCannotWrite and the system's reason.
-Result<void> WriteFileAtomically(const std::string& path,
-                                 std::initializer_list<std::span<const std::uint8_t>> chunks);
+enum class LinkPolicy {
+  kReplaceLink,   // a link at the target is replaced by the new file; what it names is untouched
+  kWriteThrough,  // the file a link names is replaced (created when the link dangles)
+};
+
+// The file a write to `target` would replace (the link resolved, for kWriteThrough), once it is
+// known that it can be written: it is missing or a regular file the user may write, and its
+// folder exists and the user may create files in it. Fails with kCannotWrite and the reason
+// ("not a regular file", or the system's text).
+Result<FileRef> CheckWritable(const FileRef& target, LinkPolicy links);
+
+// Writes the chunks, in order, as the whole content of `target`. The new file gets the
+// permissions a plain create would give it (those of the file it replaces, if any). Fails with
+// kCannotWrite and the reason.
+Result<void> WriteFileAtomically(const FileRef& target,
+                                 std::initializer_list<std::span<const std::uint8_t>> chunks,
+                                 LinkPolicy links);
 
 }  // namespace tarnvick

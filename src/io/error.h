@@ -21,11 +21,13 @@ enum class ErrorKind {
   kCannotOpen,          // detail: the system's reason
   kNotRegularFile,
   kReadError,           // detail: the system's reason, or empty
+  kEmptyFile,
   kTruncated,           // detail: "N of M bytes"
   kTooLarge,
   kUnsupportedVersion,  // detail: the version
   kNotATexture,         // no reader for the file's extension
   kNoFourthLevel,
+  kEmptyFourthLevel,    // the fourth mip level would hold no pixel
   kTooFewPixels,
   kCannotWrite,         // detail: the system's reason
   kCannotList,          // detail: the system's reason

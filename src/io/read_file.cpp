@@ -1,8 +1,12 @@
 #include "io/read_file.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
-#include "io/scoped_file.h"
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <string>
 
 namespace tarnvick {
 
@@ -10,33 +14,73 @@ Failure FailTruncated(std::uint64_t required, std::uint64_t size) {
   return Fail(ErrorKind::kTruncated, std::to_string(size) + " of " + std::to_string(required) + " bytes");
 }
 
-Result<std::vector<std::uint8_t>> ReadSizedFile(const std::string& path, std::size_t header_bytes,
-                                                const RequiredFileSize& required_file_size) {
+Result<ScopedFile> OpenRegularFile(const FileRef& file) {
   struct stat info {};
-  if (::stat(path.c_str(), &info) != 0) return FailErrno(ErrorKind::kCannotOpen);
+  if (::fstatat(file.directory, file.name.c_str(), &info, 0) != 0) {
+    return FailErrno(ErrorKind::kCannotOpen);
+  }
   if (!S_ISREG(info.st_mode)) return Fail(ErrorKind::kNotRegularFile);
-  ScopedFile file;
-  std::FILE* stream = file.Open(path, "rb");
-  if (stream == nullptr) return FailErrno(ErrorKind::kCannotOpen);
-  if (::fstat(fileno(stream), &info) != 0 || !S_ISREG(info.st_mode)) {
+  // Non-blocking, in case the file was swapped for a FIFO since: the check below refuses it.
+  ScopedFile fd(::openat(file.directory, file.name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (!fd) return FailErrno(ErrorKind::kCannotOpen);
+  if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
     return Fail(ErrorKind::kNotRegularFile);
   }
+  return fd;
+}
+
+Result<std::size_t> ReadAt(int fd, std::uint8_t* data, std::size_t size, std::uint64_t offset) {
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t got =
+        ::pread(fd, data + done, size - done, static_cast<off_t>(offset + done));
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return FailErrno(ErrorKind::kReadError);
+    }
+    if (got == 0) break;
+    done += static_cast<std::size_t>(got);
+  }
+  return done;
+}
+
+Result<FileContents> ReadSizedFile(const FileRef& file, std::size_t header_bytes,
+                                   const FileLayoutOf& layout_of) {
+  Result<ScopedFile> fd = OpenRegularFile(file);
+  if (!fd) return Failure{fd.error()};
+  struct stat info {};
+  if (::fstat(fd->get(), &info) != 0) return FailErrno(ErrorKind::kReadError);
   const auto file_size = static_cast<std::uint64_t>(info.st_size);
 
-  const std::size_t prefix =
-      file_size < header_bytes ? static_cast<std::size_t>(file_size) : header_bytes;
-  std::vector<std::uint8_t> bytes(prefix);
-  if (prefix > 0 && std::fread(bytes.data(), 1, prefix, stream) != prefix) {
-    return Fail(ErrorKind::kReadError);
+  FileContents contents;
+  contents.head.resize(std::min<std::uint64_t>(file_size, header_bytes));
+  const Result<std::size_t> head = ReadAt(fd->get(), contents.head.data(), contents.head.size(), 0);
+  if (!head) return Failure{head.error()};
+  if (*head != contents.head.size()) return Fail(ErrorKind::kReadError, "the file shrank");
+
+  const Result<FileLayout> layout = layout_of(contents.head);
+  if (!layout) return Failure{layout.error()};
+  if (layout->size > file_size) return FailTruncated(layout->size, file_size);
+  const std::uint64_t body = std::min(layout->body, layout->size);
+
+  const std::uint64_t in_head = std::min<std::uint64_t>(contents.head.size(), layout->size);
+  try {
+    contents.body.resize(static_cast<std::size_t>(layout->size - body));
+  } catch (const std::bad_alloc&) {
+    return Fail(ErrorKind::kOutOfMemory);
   }
-  const Result<std::uint64_t> required = required_file_size(bytes);
-  if (!required) return Failure{required.error()};
-  if (*required > file_size) return FailTruncated(*required, file_size);
-  bytes.resize(static_cast<std::size_t>(*required));
-  if (*required <= prefix) return bytes;
-  const std::size_t rest = static_cast<std::size_t>(*required) - prefix;
-  if (std::fread(bytes.data() + prefix, 1, rest, stream) != rest) return Fail(ErrorKind::kReadError);
-  return bytes;
+  std::uint64_t at = body;
+  if (at < in_head) {
+    std::memcpy(contents.body.data(), contents.head.data() + at, static_cast<std::size_t>(in_head - at));
+    at = in_head;
+  }
+  const std::size_t rest = static_cast<std::size_t>(layout->size - at);
+  const Result<std::size_t> got =
+      ReadAt(fd->get(), contents.body.data() + (at - body), rest, at);
+  if (!got) return Failure{got.error()};
+  if (*got != rest) return Fail(ErrorKind::kReadError, "the file shrank");
+  contents.head.resize(static_cast<std::size_t>(in_head));
+  return contents;
 }
 
 }  // namespace tarnvick

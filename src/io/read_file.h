@@ -1,28 +1,46 @@
-// Reading a file whose first bytes declare its own length: only the declared bytes are read, and
-// nothing is allocated for them before the file is known to hold them all.
+// Reading files treated as hostile: only regular files are opened (a FIFO or a device named like
+// a texture is never opened), every read is checked, and a file whose first bytes declare its
+// length is read only as far as declared, with nothing allocated before the file is known to
+// hold it all.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <span>
-#include <string>
 #include <vector>
 
 #include "io/error.h"
+#include "io/file_ref.h"
+#include "io/scoped_file.h"
 
 namespace tarnvick {
 
-// Given the first bytes of a file (at most the header length, fewer when the file is shorter),
-// the total length the file must have, or why it cannot be read.
-using RequiredFileSize = std::function<Result<std::uint64_t>(std::span<const std::uint8_t> head)>;
+// The regular file at `file`, open for reading. Fails with kCannotOpen or kNotRegularFile.
+Result<ScopedFile> OpenRegularFile(const FileRef& file);
 
-// Reads the first `header_bytes` of the regular file at `path`, asks `required_file_size` how
-// long the file must be, and returns exactly that many bytes. Fails when the file cannot be
-// opened, is not a regular file (never opened then: a FIFO would block), cannot be read, or is
-// shorter than it must be.
-Result<std::vector<std::uint8_t>> ReadSizedFile(const std::string& path, std::size_t header_bytes,
-                                                const RequiredFileSize& required_file_size);
+// Reads up to `size` bytes from `offset` into `data`, stopping early only at the end of the
+// file; returns how many were read. Fails with kReadError and the system's reason.
+Result<std::size_t> ReadAt(int fd, std::uint8_t* data, std::size_t size, std::uint64_t offset);
+
+// What a file's first bytes declare: its whole length, and where the part its reader keeps
+// (the pixel data) starts.
+struct FileLayout {
+  std::uint64_t size = 0;
+  std::uint64_t body = 0;
+};
+using FileLayoutOf = std::function<Result<FileLayout>(std::span<const std::uint8_t> head)>;
+
+struct FileContents {
+  std::vector<std::uint8_t> head;  // the first bytes: at most the header length asked for
+  std::vector<std::uint8_t> body;  // bytes `body` to `size` of the layout
+};
+
+// Reads the first `header_bytes` of the regular file at `file` (fewer when it is shorter), asks
+// `layout_of` how long it must be, and reads its body. Fails when the file cannot be opened or
+// read, is shorter than it must be (kTruncated), or its body cannot be allocated (kOutOfMemory).
+Result<FileContents> ReadSizedFile(const FileRef& file, std::size_t header_bytes,
+                                   const FileLayoutOf& layout_of);
 
 // The failure of a file of `size` bytes that must hold `required`.
 Failure FailTruncated(std::uint64_t required, std::uint64_t size);

@@ -1,24 +1,24 @@
 #include "io/scoped_file.h"
 
+#include <unistd.h>
+
 namespace tarnvick {
+
+ScopedFile& ScopedFile::operator=(ScopedFile&& other) noexcept {
+  if (this != &other) {
+    Close();
+    fd_ = other.fd_;
+    other.fd_ = -1;
+  }
+  return *this;
+}
 
 ScopedFile::~ScopedFile() { Close(); }
 
-std::FILE* ScopedFile::Open(const std::string& path, const char* mode) {
-  Close();
-  stream_ = std::fopen(path.c_str(), mode);
-  return stream_;
-}
-
-void ScopedFile::Adopt(std::FILE* stream) {
-  Close();
-  stream_ = stream;
-}
-
 bool ScopedFile::Close() {
-  if (stream_ == nullptr) return true;
-  const int result = std::fclose(stream_);
-  stream_ = nullptr;
+  if (fd_ < 0) return true;
+  const int result = ::close(fd_);
+  fd_ = -1;
   return result == 0;
 }
 

@@ -1,28 +1,25 @@
-// Owner of at most one open stdio stream: the stream is closed on every way out of its scope.
+// Owner of at most one open file descriptor: it is closed on every way out of its scope.
 #pragma once
-
-#include <cstdio>
-#include <string>
 
 namespace tarnvick {
 
 class ScopedFile {
  public:
   ScopedFile() = default;
+  explicit ScopedFile(int fd) : fd_(fd) {}
+  ScopedFile(ScopedFile&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+  ScopedFile& operator=(ScopedFile&& other) noexcept;
   ScopedFile(const ScopedFile&) = delete;
   ScopedFile& operator=(const ScopedFile&) = delete;
   virtual ~ScopedFile();
 
-  // Closes the stream held, then opens `path` with `mode`; returns the stream, or null.
-  std::FILE* Open(const std::string& path, const char* mode);
-  // Takes ownership of an already open stream (closing the one held).
-  void Adopt(std::FILE* stream);
-  // Closes the stream held, if any; false when the close reported an error.
+  // Closes the descriptor held, if any; false when the close reported an error.
   bool Close();
-  std::FILE* get() const { return stream_; }
+  int get() const { return fd_; }
+  explicit operator bool() const { return fd_ >= 0; }
 
  private:
-  std::FILE* stream_ = nullptr;
+  int fd_ = -1;
 };
 
 }  // namespace tarnvick

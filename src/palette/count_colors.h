@@ -7,8 +7,9 @@
 
 namespace tarnvick {
 
-// Adds every pixel of the first `byte_extent` bytes of `texture` to `histogram` (the first three
-// bytes of each pixel; a fourth byte is ignored). Fails only with kOutOfMemory.
+// Adds every pixel of the first `byte_extent` bytes of `texture` to `histogram`: the colour of an
+// index, or the first three bytes of a pixel (a fourth byte is ignored). Fails only with
+// kOutOfMemory.
 Result<void> CountColors(const Texture& texture, ColorHistogram& histogram);
 
 }  // namespace tarnvick

@@ -1,5 +1,7 @@
 #include "texture/create_texture.h"
 
+#include <new>
+
 #include "io/read_file.h"
 #include "texture/m32_texture.h"
 #include "texture/m8_texture.h"
@@ -8,23 +10,28 @@ namespace tarnvick {
 namespace {
 
 template <typename Format>
-Result<std::unique_ptr<Texture>> Load(const std::string& path, std::size_t header_bytes) {
-  const Result<std::vector<std::uint8_t>> bytes =
-      ReadSizedFile(path, header_bytes, &Format::RequiredFileSize);
-  if (!bytes) return Failure{bytes.error()};
-  auto texture = std::make_unique<Format>();
-  if (Result<void> parsed = texture->Parse(*bytes); !parsed) return Failure{parsed.error()};
-  return texture;
+Result<std::unique_ptr<Texture>> Load(const FileRef& file, std::size_t header_bytes) {
+  Result<FileContents> contents = ReadSizedFile(file, header_bytes, &Format::LayoutOf);
+  if (!contents) return Failure{contents.error()};
+  try {
+    auto texture = std::make_unique<Format>();
+    if (Result<void> parsed = texture->Adopt(contents->head, std::move(contents->body)); !parsed) {
+      return Failure{parsed.error()};
+    }
+    return texture;
+  } catch (const std::bad_alloc&) {
+    return Fail(ErrorKind::kOutOfMemory);
+  }
 }
 
 }  // namespace
 
-Result<std::unique_ptr<Texture>> CreateTexture(const std::string& path) {
-  switch (LookupTextureType(path)) {
+Result<std::unique_ptr<Texture>> CreateTexture(const FileRef& file) {
+  switch (LookupTextureType(file.name)) {
     case TextureType::kM8:
-      return Load<M8Texture>(path, M8Texture::kLongestHeader);
+      return Load<M8Texture>(file, M8Texture::kLongestHeader);
     case TextureType::kM32:
-      return Load<M32Texture>(path, M32Texture::kHeaderSize);
+      return Load<M32Texture>(file, M32Texture::kHeaderSize);
     default:
       return Fail(ErrorKind::kNotATexture);
   }

@@ -29,7 +29,7 @@ void ReadTable(std::array<std::uint32_t, N>& table, const std::uint8_t* data, st
 
 }  // namespace
 
-Result<std::uint64_t> M32Texture::RequiredFileSize(std::span<const std::uint8_t> head) {
+Result<FileLayout> M32Texture::LayoutOf(std::span<const std::uint8_t> head) {
   if (head.size() < kHeaderSize) return FailTruncated(kHeaderSize, head.size());
   const std::uint8_t* data = head.data();
   std::uint64_t total = 0;
@@ -39,15 +39,25 @@ Result<std::uint64_t> M32Texture::RequiredFileSize(std::span<const std::uint8_t>
     total += level <= kMaxPixels ? level : 0;
     if (level > kMaxPixels || total > kMaxPixels) return Fail(ErrorKind::kTooLarge);
   }
-  return kHeaderSize + 4 * total;
+  return FileLayout{kHeaderSize + 4 * total, kHeaderSize};
 }
 
-Result<void> M32Texture::Parse(std::span<const std::uint8_t> bytes) {
-  const Result<std::uint64_t> required = RequiredFileSize(bytes);
-  if (!required) return Failure{required.error()};
-  if (bytes.size() < *required) return FailTruncated(*required, bytes.size());
-  const std::uint8_t* data = bytes.data();
+Result<void> M32Texture::Parse(std::span<const std::uint8_t> file) {
+  const Result<FileLayout> layout = LayoutOf(file);
+  if (!layout) return Failure{layout.error()};
+  if (file.size() < layout->size) return FailTruncated(layout->size, file.size());
+  return Adopt(file.first(kHeaderSize),
+               std::vector<std::uint8_t>(file.begin() + kHeaderSize,
+                                         file.begin() + static_cast<std::ptrdiff_t>(layout->size)));
+}
 
+Result<void> M32Texture::Adopt(std::span<const std::uint8_t> head, std::vector<std::uint8_t> pixel_data) {
+  const Result<FileLayout> layout = LayoutOf(head);
+  if (!layout) return Failure{layout.error()};
+  if (pixel_data.size() != layout->size - kHeaderSize) {
+    return FailTruncated(layout->size, kHeaderSize + pixel_data.size());
+  }
+  const std::uint8_t* data = head.data();
   version = ReadU32(data);
   CopyBytes(name, data, 4);
   CopyBytes(unknown_132, data, 132);
@@ -64,12 +74,12 @@ Result<void> M32Texture::Parse(std::span<const std::uint8_t> bytes) {
   CopyBytes(unknown_860, data, 860);
   CopyBytes(unknown_892, data, 892);
 
-  byte_extent = static_cast<std::int32_t>(*required - kHeaderSize);
+  byte_extent = static_cast<std::int32_t>(pixel_data.size());
   level0_width = width[0];
   level0_height = height[0];
   type = TextureType::kM32;
   bits_per_pixel = 32;
-  pixels.assign(data + kHeaderSize, data + *required);
+  pixels = std::move(pixel_data);
   return {};
 }
 

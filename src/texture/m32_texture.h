@@ -6,8 +6,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "io/error.h"
+#include "io/read_file.h"
 #include "texture/texture.h"
 
 namespace tarnvick {
@@ -17,11 +19,14 @@ class M32Texture : public Texture {
   static constexpr std::size_t kHeaderSize = 968;
   static constexpr std::size_t kLevels = 16;
 
-  // Parses a whole file held in memory; fails when it is refused, leaving the object partly
-  // filled.
-  Result<void> Parse(std::span<const std::uint8_t> bytes);
-  // How long a file must be, from its first bytes: header plus every level's pixels.
-  static Result<std::uint64_t> RequiredFileSize(std::span<const std::uint8_t> head);
+  // Parses a whole file held in memory. Fails when the file is refused; the object is then
+  // partly filled and must not be used.
+  Result<void> Parse(std::span<const std::uint8_t> file);
+  // The same for a file read in two parts: its header and the pixel data that follows it.
+  Result<void> Adopt(std::span<const std::uint8_t> head, std::vector<std::uint8_t> pixel_data);
+  // How long a file must be, from its first bytes (header plus every level's pixels), and where
+  // its pixels start.
+  static Result<FileLayout> LayoutOf(std::span<const std::uint8_t> head);
 
   // The header, field by field in file order; the uninterpreted blocks are named by offset.
   std::uint32_t version = 0;

@@ -2,8 +2,9 @@
 // - the version is at most 4 (8 levels up to version 1, 16 from version 2);
 // - the file holds its whole header and every stored level's indices
 //   (T = sum of width x height over the levels, computed exactly);
-// - the expanded pixels, 3 x T bytes, fit a signed 32-bit byte count.
-// Bytes after the last level are ignored; nothing is allocated before these checks pass.
+// - 3 x T (the bytes the pixels would take as colours) fits a signed 32-bit byte count.
+// Bytes after the last level are ignored; nothing is allocated before these checks pass. The
+// indices are kept as they are (one byte a pixel) with the palette that colours them.
 #include "texture/m8_texture.h"
 
 #include <cstring>
@@ -30,7 +31,7 @@ struct Layout {
 
 // Versions 0 and 1 (and negative ones) carry 8 levels; 2 and 3 carry 16; version 4 has 16 levels
 // and two blocks that are skipped: 480 bytes after the name and 228 after the animation name.
-Layout LayoutOf(std::int32_t version) {
+Layout LayoutFor(std::int32_t version) {
   if (version <= 1) return {8, 36, 68, 100, 132, 164, 932, 944};
   if (version <= 3) return {16, 36, 100, 164, 228, 260, 1028, 1040};
   return {16, 516, 580, 644, 708, 968, 1736, 1748};
@@ -44,7 +45,7 @@ std::vector<std::uint32_t> ReadTable(const std::uint8_t* data, std::size_t count
 
 }  // namespace
 
-Result<std::uint64_t> M8Texture::RequiredFileSize(std::span<const std::uint8_t> head) {
+Result<FileLayout> M8Texture::LayoutOf(std::span<const std::uint8_t> head) {
   const std::uint8_t* data = head.data();
   const std::size_t size = head.size();
   if (size < 4) return FailTruncated(4, size);
@@ -52,7 +53,7 @@ Result<std::uint64_t> M8Texture::RequiredFileSize(std::span<const std::uint8_t> 
   if (file_version > kNewestVersion) {
     return Fail(ErrorKind::kUnsupportedVersion, std::to_string(file_version));
   }
-  const Layout layout = LayoutOf(file_version);
+  const Layout layout = LayoutFor(file_version);
   if (size < layout.header) return FailTruncated(layout.header, size);
   std::uint64_t indices = 0;
   for (std::size_t i = 0; i < layout.levels; ++i) {
@@ -62,17 +63,27 @@ Result<std::uint64_t> M8Texture::RequiredFileSize(std::span<const std::uint8_t> 
     indices += level <= kMaxIndices ? level : 0;
     if (level > kMaxIndices || indices > kMaxIndices) return Fail(ErrorKind::kTooLarge);
   }
-  return layout.header + indices;
+  return FileLayout{layout.header + indices, layout.header};
 }
 
-Result<void> M8Texture::Parse(std::span<const std::uint8_t> bytes) {
-  const Result<std::uint64_t> required = RequiredFileSize(bytes);
-  if (!required) return Failure{required.error()};
-  if (bytes.size() < *required) return FailTruncated(*required, bytes.size());
-  const std::uint8_t* data = bytes.data();
+Result<void> M8Texture::Parse(std::span<const std::uint8_t> file) {
+  const Result<FileLayout> layout = LayoutOf(file);
+  if (!layout) return Failure{layout.error()};
+  if (file.size() < layout->size) return FailTruncated(layout->size, file.size());
+  return Adopt(file.first(static_cast<std::size_t>(layout->body)),
+               std::vector<std::uint8_t>(file.begin() + static_cast<std::ptrdiff_t>(layout->body),
+                                         file.begin() + static_cast<std::ptrdiff_t>(layout->size)));
+}
 
+Result<void> M8Texture::Adopt(std::span<const std::uint8_t> head, std::vector<std::uint8_t> indices) {
+  const Result<FileLayout> file_layout = LayoutOf(head);
+  if (!file_layout) return Failure{file_layout.error()};
+  if (indices.size() != file_layout->size - file_layout->body) {
+    return FailTruncated(file_layout->size, file_layout->body + indices.size());
+  }
+  const std::uint8_t* data = head.data();
   version = static_cast<std::int32_t>(ReadU32(data));
-  const Layout layout = LayoutOf(version);
+  const Layout layout = LayoutFor(version);
   std::memcpy(name.data(), data + 4, name.size());
   width = ReadTable(data + layout.width, layout.levels);
   height = ReadTable(data + layout.height, layout.levels);
@@ -86,18 +97,13 @@ Result<void> M8Texture::Parse(std::span<const std::uint8_t> bytes) {
   level_count = static_cast<std::uint8_t>(layout.levels);
   level0_width = width[0];
   level0_height = height[0];
-  byte_extent = static_cast<std::int32_t>(static_cast<std::uint64_t>(width[0]) * height[0] * 3);
+  byte_extent = static_cast<std::int32_t>(static_cast<std::uint64_t>(width[0]) * height[0]);
   type = TextureType::kM8;
-  bits_per_pixel = 24;
-
-  const std::size_t count = static_cast<std::size_t>(*required - layout.header);
-  const std::uint8_t* indices = data + layout.header;
-  pixels.resize(count * 3);
-  std::uint8_t* out = pixels.data();
-  for (std::size_t j = 0; j < count; ++j, out += 3) {
-    std::memcpy(out, palette.data() + 3 * static_cast<std::size_t>(indices[j]), 3);
-  }
+  bits_per_pixel = 8;
+  pixels = std::move(indices);
   return {};
 }
+
+const std::uint8_t* M8Texture::IndexColours() const { return palette.data(); }
 
 }  // namespace tarnvick

@@ -1,5 +1,5 @@
 // An M8 texture: 8-bit indices into the file's own 256-colour palette, 8 or 16 mip levels by
-// version. Loading expands every index through that palette into 3-byte pixels.
+// version. The indices are kept as they are; the palette gives their colours.
 #pragma once
 
 #include <array>
@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "io/error.h"
+#include "io/read_file.h"
 #include "texture/texture.h"
 
 namespace tarnvick {
@@ -20,11 +21,16 @@ class M8Texture : public Texture {
   // The longest header (version 4); the pixel indices follow it directly.
   static constexpr std::size_t kLongestHeader = 1748;
 
-  // Parses a whole file held in memory; fails when it is refused, leaving the object partly
-  // filled.
-  Result<void> Parse(std::span<const std::uint8_t> bytes);
-  // How long a file must be, from its first bytes: header plus every stored level's indices.
-  static Result<std::uint64_t> RequiredFileSize(std::span<const std::uint8_t> head);
+  // Parses a whole file held in memory. Fails when the file is refused; the object is then
+  // partly filled and must not be used.
+  Result<void> Parse(std::span<const std::uint8_t> file);
+  // The same for a file read in two parts: its header and the indices that follow it.
+  Result<void> Adopt(std::span<const std::uint8_t> head, std::vector<std::uint8_t> indices);
+  // How long a file must be, from its first bytes (header plus every stored level's indices),
+  // and where its indices start.
+  static Result<FileLayout> LayoutOf(std::span<const std::uint8_t> head);
+
+  const std::uint8_t* IndexColours() const override;
 
   std::int32_t version = 0;
   std::array<std::uint8_t, 32> name{};

@@ -2,28 +2,38 @@
 // fixed order, telling the caller what it meets.
 //
 // walk/ holds the directory walk. It prints nothing; it uses texture/ (the extension table) and
-// io/ (the error type).
+// io/ (the error type, file references).
 #pragma once
 
 #include <functional>
 #include <string>
 
 #include "io/error.h"
+#include "io/file_ref.h"
 
 namespace tarnvick {
+
+// A source file the walk accepted: how to reach it (relative to its open directory, valid
+// while the visitor runs) and the path that names it in messages.
+struct SourceFile {
+  FileRef ref;
+  std::string path;
+};
 
 // What the walk tells its caller, in walk order.
 struct WalkVisitor {
   std::function<void(const std::string& directory)> entered;  // before its entries
+  // A directory that cannot be listed, or an entry whose type cannot be read.
   std::function<void(const std::string& path, const Error& error)> unreadable;
-  std::function<void(const std::string& path)> file;  // an accepted source file
+  std::function<void(const SourceFile& file)> file;
 };
 
 // Within a directory, entries are taken in ascending byte order of their names: first every
 // file (anything that is not a directory, links followed) whose extension is M8 or M32 in any
 // case, then, when `recurse`, every real subdirectory (never a link, "." or ".."), depth first.
-// Paths are the directory, one separator and the entry's name. A directory that cannot be
-// listed is reported (kCannotList) and the walk goes on.
+// Paths are the directory, one '/' and the entry's name. Directories are opened relative to
+// their parent, so a tree of any depth is walked whole. What cannot be read is reported
+// (kCannotList) and the walk goes on; entries listed before a listing error are still visited.
 void WalkDirectory(const std::string& directory, bool recurse, const WalkVisitor& visitor);
 
 }  // namespace tarnvick

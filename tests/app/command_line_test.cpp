@@ -146,7 +146,7 @@ TEST(CommandLine, TrailingSeparatorStaysInPaths) {
   WriteText(dir / "tex/sub/readme.txt", "");
   const ProgramResult result = RunTarnvick({"tex/", "-s", "-v", "-pnone.pal"}, {.working_directory = dir.path()});
   // The palette cannot be read, so only the start directory check and the palette step run.
-  ExpectResult(result, kBanner, "tarnvick: cannot read palette file: none.pal\n", 4);
+  ExpectResult(result, kBanner, "tarnvick: cannot read palette file: none.pal: No such file or directory\n", 4);
   const ProgramResult generated = RunTarnvick({"tex/", "-s", "-v"}, {.working_directory = dir.path()});
   EXPECT_NE(generated.out.find("\n\ttex/...\n\ttex//sub..."), std::string::npos) << generated.out;
 }

@@ -1,6 +1,7 @@
 // Palette generation end to end: the real program's palette file compared byte for byte with a
 // palette ranked here from the source pixels, and the messages of a generating run.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -205,24 +206,37 @@ TEST(GeneratePalette, APaletteThatCannotBeWrittenStopsBeforeConverting) {
   WriteText(dir / "tex/b.wal", "old wal");
   WriteText(dir / "locked/pal.lmp", "old palette");
   std::filesystem::create_directory(dir / "folder.lmp");
-  const std::string stopped = kBanner + kGenerating + kGenerated;
-  for (const std::string path : {"folder.lmp", "missing/pal.lmp", ""}) {
+  ASSERT_EQ(::mkfifo((dir / "fifo.lmp").c_str(), 0600), 0);
+  std::filesystem::create_symlink("folder.lmp", dir / "link.lmp");
+  WriteText(dir / "file", "");
+  // Paths that cannot be written are found before the library is read: only the banner shows.
+  const std::pair<std::string, std::string> early[] = {
+      {"folder.lmp", "not a regular file"},
+      {"fifo.lmp", "not a regular file"},
+      {"link.lmp", "not a regular file"},
+      {"missing/pal.lmp", "No such file or directory"},
+      {"file/pal.lmp", "Not a directory"},
+      {"", "No such file or directory"},
+  };
+  for (const auto& [path, reason] : early) {
     const ProgramResult result = RunTarnvick({"tex", "-o" + path}, {.working_directory = dir.path()});
-    EXPECT_EQ(result.out, stopped);
-    EXPECT_EQ(result.err, "tarnvick: cannot write palette file: " + path + "\n");
+    EXPECT_EQ(result.out, kBanner);
+    EXPECT_EQ(result.err, "tarnvick: cannot write palette file: " + path + ": " + reason + "\n");
     EXPECT_EQ(result.exit_code, 4);
   }
-  // A full disk, simulated with a file-size limit below 768 bytes.
+  // A full disk, simulated with a file-size limit below 768 bytes: found only while writing.
+  const std::string stopped = kBanner + kGenerating + kGenerated;
   ProgramResult result =
       RunTarnvick({"tex", "-olocked/pal.lmp"}, {.working_directory = dir.path(), .file_size_limit = 500});
-  EXPECT_EQ(result.err, "tarnvick: cannot write palette file: locked/pal.lmp\n");
+  EXPECT_EQ(result.out, stopped);
+  EXPECT_EQ(result.err, "tarnvick: cannot write palette file: locked/pal.lmp: File too large\n");
   EXPECT_EQ(result.exit_code, 4);
   // A read-only folder (root writes anyway, so the program runs as an ordinary user).
   OpenToEveryone(dir.path());
   std::filesystem::permissions(dir / "locked", std::filesystem::perms::owner_write, std::filesystem::perm_options::remove);
   result = RunTarnvick({"tex", "-olocked/pal.lmp"}, {.working_directory = dir.path(), .unprivileged = true});
-  EXPECT_EQ(result.out, stopped);
-  EXPECT_EQ(result.err, "tarnvick: cannot write palette file: locked/pal.lmp\n");
+  EXPECT_EQ(result.out, kBanner);
+  EXPECT_EQ(result.err, "tarnvick: cannot write palette file: locked/pal.lmp: Permission denied\n");
   EXPECT_EQ(result.exit_code, 4);
 
   EXPECT_EQ(ReadText(dir / "locked/pal.lmp"), "old palette");

@@ -41,7 +41,7 @@ TEST(M8Texture, ReadsEveryVersionAtItsOwnOffsets) {
 
     TempDir dir;
     WriteBytes(dir / "a.m8", bytes);
-    const Result<std::unique_ptr<Texture>> loaded = CreateTexture(dir / "a.m8");
+    const Result<std::unique_ptr<Texture>> loaded = CreateTexture({AT_FDCWD, dir / "a.m8"});
     ASSERT_TRUE(loaded) << ReasonOf(loaded);
     const auto& m8 = static_cast<const M8Texture&>(**loaded);
     EXPECT_EQ(m8.version, version);
@@ -61,16 +61,18 @@ TEST(M8Texture, ReadsEveryVersionAtItsOwnOffsets) {
     EXPECT_EQ(m8.contents, 0x55667788u);
     EXPECT_EQ(m8.value, 0x99AABBCCu);
     EXPECT_EQ(m8.type, TextureType::kM8);
-    EXPECT_EQ(m8.bits_per_pixel, 24);
+    EXPECT_EQ(m8.bits_per_pixel, 8);
     EXPECT_EQ(m8.level_count, expected_levels);
     EXPECT_EQ(m8.level0_width, 4u);
     EXPECT_EQ(m8.level0_height, 2u);
-    EXPECT_EQ(m8.byte_extent, 4 * 2 * 3);
-    // Every index expands to its three palette bytes: palette[i] = i % 251 here.
-    ASSERT_EQ(m8.pixels.size(), 33u);
+    EXPECT_EQ(m8.byte_extent, 4 * 2);
+    // The indices are kept, and each is coloured by its three palette bytes: palette[i] = i % 251
+    // here.
+    EXPECT_EQ(m8.pixels, fields.indices);
+    ASSERT_EQ(m8.IndexColours(), m8.palette.data());
     for (std::size_t j = 0; j < fields.indices.size(); ++j) {
       for (std::size_t c = 0; c < 3; ++c) {
-        EXPECT_EQ(m8.pixels[3 * j + c], (3 * fields.indices[j] + c) % 251) << j;
+        EXPECT_EQ(m8.IndexColours()[3 * m8.pixels[j] + c], (3 * fields.indices[j] + c) % 251) << j;
       }
     }
   }
@@ -88,8 +90,11 @@ TEST(M8Texture, IndexZeroAndIndex255TakeTheFirstAndLastPaletteEntries) {
   M8Texture m8;
   const std::vector<std::uint8_t> bytes = BuildM8(fields);
   ASSERT_TRUE(m8.Parse(bytes));
-  EXPECT_EQ(std::vector<std::uint8_t>(m8.pixels.begin(), m8.pixels.begin() + 6),
-            (std::vector<std::uint8_t>{1, 2, 3, 250, 251, 252}));
+  std::vector<std::uint8_t> colours;
+  for (std::size_t j = 0; j < 2; ++j) {
+    colours.insert(colours.end(), m8.IndexColours() + 3 * m8.pixels[j], m8.IndexColours() + 3 * m8.pixels[j] + 3);
+  }
+  EXPECT_EQ(colours, (std::vector<std::uint8_t>{1, 2, 3, 250, 251, 252}));
 }
 
 TEST(M8Texture, SampleEncoderAgreesWithTheByteLayout) {
@@ -122,8 +127,8 @@ TEST(M8Texture, Version1ChainOf64HasLevel0ExtentOnly) {
   M8Texture m8;
   const std::vector<std::uint8_t> bytes = BuildM8(fields);
   ASSERT_TRUE(m8.Parse(bytes));
-  EXPECT_EQ(m8.pixels.size(), 16383u);
-  EXPECT_EQ(m8.byte_extent, 12288);
+  EXPECT_EQ(m8.pixels.size(), 5461u);
+  EXPECT_EQ(m8.byte_extent, 4096);
 }
 
 TEST(M8Texture, OffsetTableHasNoEffectAndTrailingBytesAreIgnored) {
@@ -181,7 +186,7 @@ TEST(M8Texture, TruncatedFilesOnDiskAreRefusedWithTheirSizes) {
   for (const std::size_t size : {0, 3, 4, 36, 516, 580, 644, 708, 740, 968, 1736, 1740, 1744, 1748, 1758}) {
     WriteBytes(dir / "cut.m8", std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(size)));
     const std::size_t needed = size < 4 ? 4 : size < 1748 ? 1748 : 1759;
-    EXPECT_EQ(ReasonOf(CreateTexture(dir / "cut.m8")), "file is truncated (" + std::to_string(size) + " of " + std::to_string(needed) + " bytes)");
+    EXPECT_EQ(ReasonOf(CreateTexture({AT_FDCWD, dir / "cut.m8"})), "file is truncated (" + std::to_string(size) + " of " + std::to_string(needed) + " bytes)");
   }
 }
 

@@ -16,7 +16,7 @@ namespace {
 Result<void> Save(WalTexture& wal, const std::string& path) {
   const auto header = wal.EncodeHeader();
   if (!header) return Failure{header.error()};
-  return WriteFileAtomically(path, {*header, wal.LevelData()});
+  return WriteFileAtomically({AT_FDCWD, path}, {*header, wal.LevelData()}, LinkPolicy::kReplaceLink);
 }
 
 struct SizeCase {

@@ -31,9 +31,9 @@ std::string Walk(const std::string& directory, WalkOptions options, std::string*
                  },
                  .unreadable = [&](const std::string& path, const Error& error) {
                    EXPECT_EQ(error.kind, ErrorKind::kCannotList);
-                   unreadable += "tarnvick: cannot read directory: " + path + "\n";
+                   unreadable += "tarnvick: cannot read directory: " + path + ": " + error.detail + "\n";
                  },
-                 .file = [&](const std::string& path) { transcript += "\n[" + path + "]"; }});
+                 .file = [&](const SourceFile& file) { transcript += "\n[" + file.path + "]"; }});
   if (errors != nullptr) *errors = unreadable;
   return transcript;
 }
@@ -101,7 +101,7 @@ TEST(WalkDirectory, MissingDirectoryIsReportedAndContributesNothing) {
   TempDir dir;
   std::string errors;
   EXPECT_EQ(Walk(dir / "gone", {.recurse = true, .verbose = true}, &errors), "\n\t" + dir.path() + "/gone...");
-  EXPECT_EQ(errors, "tarnvick: cannot read directory: " + dir.path() + "/gone\n");
+  EXPECT_EQ(errors, "tarnvick: cannot read directory: " + dir.path() + "/gone: No such file or directory\n");
 }
 
 TEST(WalkDirectory, UnreadableDirectoryIsReportedAndTheWalkGoesOn) {
@@ -116,7 +116,7 @@ TEST(WalkDirectory, UnreadableDirectoryIsReportedAndTheWalkGoesOn) {
       RunTarnvick({"tex", "-s", "-v", "-pzero.pal"}, {.working_directory = dir.path(), .unprivileged = true});
   EXPECT_EQ(result.out, std::string(kBanner) + "\nconverting M8/M32 files...\n\ttex...\n\ttex/a...\n\ttex/b...\ndone.\n");
   EXPECT_EQ(result.err,
-            "tarnvick: cannot read directory: tex/a\n"
+            "tarnvick: cannot read directory: tex/a: Permission denied\n"
             "tarnvick: skipped tex/b/open.m8: file is truncated (1 of 4 bytes)\n");
   EXPECT_EQ(result.exit_code, 0);
 }

@@ -1,0 +1,25 @@
+// The temporary files being written right now, so that a signal that ends the process can remove
+// them first: no half-written ".tarnvick-*" file outlives an interrupted run.
+#pragma once
+
+#include "io/error.h"
+#include "io/file_ref.h"
+#include "io/scoped_file.h"
+
+namespace tarnvick {
+
+// A new, empty temporary file beside `target` (in the same directory, so that it can replace the
+// target by a rename), named ".tarnvick-" and six random characters, with permissions 0600. It
+// is registered for RemoveTemporaryFiles until Forget is called with the same name.
+struct TemporaryFile {
+  ScopedFile fd;
+  FileRef ref;
+  int slot = -1;
+};
+Result<TemporaryFile> CreateTemporaryFile(const FileRef& target);
+void ForgetTemporaryFile(const TemporaryFile& file);
+
+// Removes every registered temporary file. Safe to call from a signal handler.
+void RemoveTemporaryFiles();
+
+}  // namespace tarnvick
