@@ -59,10 +59,15 @@ ProgramResult RunTarnvick(const std::vector<std::string>& arguments, const Progr
   for (std::string& argument : argv_storage) argv.push_back(argument.data());
   argv.push_back(nullptr);
 
+  int pipe_ends[2] = {-1, -1};
+  if (settings.stdout_closed_pipe && ::pipe(pipe_ends) != 0) throw std::runtime_error("pipe failed");
+  if (pipe_ends[0] >= 0) ::close(pipe_ends[0]);
   const pid_t child = ::fork();
   if (child < 0) throw std::runtime_error("fork failed");
   if (child == 0) {
-    const int out_fd = ::open(out_path.c_str(), O_WRONLY | O_TRUNC);
+    const int out_fd = settings.stdout_closed_pipe       ? pipe_ends[1]
+                       : settings.stdout_path.empty() ? ::open(out_path.c_str(), O_WRONLY | O_TRUNC)
+                                                      : ::open(settings.stdout_path.c_str(), O_WRONLY);
     const int err_fd = ::open(err_path.c_str(), O_WRONLY | O_TRUNC);
     if (out_fd < 0 || err_fd < 0 || ::dup2(out_fd, 1) < 0 || ::dup2(err_fd, 2) < 0) ::_exit(126);
     if (!settings.working_directory.empty() && ::chdir(settings.working_directory.c_str()) != 0) ::_exit(126);
@@ -82,12 +87,15 @@ ProgramResult RunTarnvick(const std::vector<std::string>& arguments, const Progr
     ::execv(argv[0], argv.data());
     ::_exit(127);
   }
+  if (pipe_ends[1] >= 0) ::close(pipe_ends[1]);
+  if (settings.while_running) settings.while_running(child);
   int status = 0;
   if (::waitpid(child, &status, 0) != child) throw std::runtime_error("waitpid failed");
   ProgramResult result;
   result.out = ReadText(out_path);
   result.err = ReadText(err_path);
   result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
   return result;
 }
 

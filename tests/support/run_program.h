@@ -1,6 +1,9 @@
 // Running the real tarnvick program in a child process and capturing what it prints.
 #pragma once
 
+#include <sys/types.h>
+
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -10,13 +13,17 @@ struct ProgramResult {
   std::string out;  // standard output
   std::string err;  // standard error
   int exit_code = -1;  // -1 when the program did not exit normally
+  int signal = 0;      // the signal that ended it, if one did
 };
 
 struct ProgramSettings {
-  std::string working_directory;  // empty: the test's own
+  std::string working_directory = {};  // empty: the test's own
   long file_size_limit = -1;      // bytes, for simulating a full disk; -1: none
   long address_space_limit = -1;  // bytes of memory the program may map; -1: none
   bool unprivileged = false;      // run as an ordinary user even when the tests run as root
+  std::string stdout_path = {};   // a file for standard output instead of a capture
+  bool stdout_closed_pipe = false;  // standard output is a pipe nobody reads: writes fail
+  std::function<void(pid_t)> while_running = {};  // called with the child's pid before waiting
 };
 
 // The banner every run prints first.
