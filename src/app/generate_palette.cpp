@@ -1,5 +1,10 @@
 #include "app/generate_palette.h"
 
+#include <algorithm>
+#include <memory>
+#include <mutex>
+#include <vector>
+
 #include "app/source_walk.h"
 #include "palette/count_colors.h"
 #include "palette/palette_file.h"
@@ -7,28 +12,71 @@
 #include "texture/create_texture.h"
 
 namespace tarnvick {
+namespace {
+
+// A histogram for each counting thread (no more than there are processors: each takes 64 MiB),
+// added together at the end. Counts do not depend on the order of adding.
+class Histograms {
+ public:
+  Histograms(ColorHistogram& first, int jobs) : locks_(static_cast<std::size_t>(std::max(1, std::min(jobs, ProcessorsAvailable())))) {
+    tables_.push_back(&first);
+    for (std::size_t i = 1; i < locks_.size(); ++i) {
+      owned_.push_back(std::make_unique<ColorHistogram>());
+      tables_.push_back(owned_.back().get());
+    }
+  }
+
+  Result<void> Count(const Texture& texture, int worker) {
+    const std::size_t table = static_cast<std::size_t>(worker) % tables_.size();
+    std::lock_guard lock(locks_[table]);
+    return CountColors(texture, *tables_[table]);
+  }
+
+  // Everything counted, in the first histogram.
+  Result<void> Total() {
+    if (Result<void> reserved = tables_.front()->Reserve(); !reserved) return reserved;
+    for (const auto& table : owned_) {
+      tables_.front()->Merge(*table);
+    }
+    owned_.clear();
+    return {};
+  }
+
+ private:
+  std::vector<std::mutex> locks_;
+  std::vector<ColorHistogram*> tables_;
+  std::vector<std::unique_ptr<ColorHistogram>> owned_;
+};
+
+}  // namespace
 
 Result<Palette> GeneratePalette(const RunOptions& options, ColorHistogram& histogram,
                                 RankedColors& ranked, Console& console) {
   console.Progress("generating optimal palette...");
   console.Progress("\n\tgathering palette data...");
+  Histograms histograms(histogram, options.jobs);
   Result<void> counted;
   WalkSources(options, console, [&](const SourceFile& file) {
-    if (!counted) return;
-    // A file that does not load counts nothing (the conversion walk tells why), unless memory
-    // ran out: then the palette cannot be made.
-    const Result<std::unique_ptr<Texture>> texture = CreateTexture(file.ref);
-    if (!texture) {
-      if (texture.error().kind == ErrorKind::kOutOfMemory) counted = Fail(ErrorKind::kOutOfMemory, file.path);
-      return;
-    }
-    if (!CountColors(**texture, histogram)) counted = Fail(ErrorKind::kOutOfMemory, file.path);
+    auto out_of_memory = std::make_shared<bool>(false);
+    return FileJob{
+        [&histograms, file, out_of_memory](int worker) {
+          // A file that does not load counts nothing (the conversion walk tells why), unless
+          // memory ran out: then the palette cannot be made.
+          const Result<std::unique_ptr<Texture>> texture = CreateTexture(file.ref);
+          if (!texture) {
+            *out_of_memory = texture.error().kind == ErrorKind::kOutOfMemory;
+          } else {
+            *out_of_memory = !histograms.Count(**texture, worker);
+          }
+        },
+        [&counted, out_of_memory, path = file.path] {
+          if (*out_of_memory && counted) counted = Fail(ErrorKind::kOutOfMemory, path);
+        }};
   });
   console.Progress("\n\tprocessing palette data...");
   if (!counted) return Failure{counted.error()};
-  if (Result<void> ranking = RankColors(histogram, ranked); !ranking) {
-    return Failure{ranking.error()};
-  }
+  if (Result<void> total = histograms.Total(); !total) return Failure{total.error()};
+  if (Result<void> ranking = RankColors(histogram, ranked); !ranking) return Failure{ranking.error()};
   const Palette palette = SelectPalette(ranked);
   console.Progress("\n\twriting palette data...");
   const Result<void> saved = SavePalette({AT_FDCWD, options.palette_path}, palette);

@@ -1,6 +1,7 @@
 #include "app/run.h"
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <system_error>
 
@@ -102,12 +103,19 @@ int Run(int argc, const char* const* argv, ColorHistogram& histogram, RankedColo
   console.Progress("\nconverting M8/M32 files...");
   ColorMatcher matcher(*palette);
   bool write_failed = false;
-  WalkSources(options, console, [&](const SourceFile& source) {
-    if (const Result<void> converted = ConvertFile(source, matcher); !converted) {
-      write_failed = write_failed || converted.error().kind == ErrorKind::kCannotWrite;
-      console.Problem("skipped " + source.path + ": " + Describe(converted.error(), WalPathFor(source.path)));
-    }
-  });
+  WalkSources(
+      options, console,
+      [&](const SourceFile& source) {
+        auto converted = std::make_shared<Result<void>>();
+        return FileJob{[&matcher, source, converted](int) { *converted = ConvertFile(source, matcher); },
+                       [&console, &write_failed, converted, path = source.path] {
+                         if (*converted) return;
+                         write_failed = write_failed || converted->error().kind == ErrorKind::kCannotWrite;
+                         console.Problem("skipped " + path + ": " + Describe(converted->error(), WalPathFor(path)));
+                       }};
+      },
+      // Sources that make the same WAL (a.m32 and a.m8) write it in walk order: the later wins.
+      [](const SourceFile& source) { return WalPathFor(source.ref.name); });
   console.Progress("\ndone.\n");
   return write_failed || console.Failed() ? kExitIncomplete : 0;
 }

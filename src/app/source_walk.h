@@ -1,5 +1,6 @@
-// A walk over the start directory's source files with the walk's own messages: the directory
-// lines of a verbose run and the directories that cannot be read.
+// A walk over the start directory's source files on the run's threads, with the walk's own
+// messages (the directory lines of a verbose run, the directories that cannot be read) in the
+// order a one-thread run prints them.
 #pragma once
 
 #include <functional>
@@ -7,12 +8,24 @@
 
 #include "app/command_line.h"
 #include "app/console.h"
+#include "app/ordered_runner.h"
 #include "walk/walk_directory.h"
 
 namespace tarnvick {
 
-// Walks the start directory as `options` say, calling `file` for each source file.
+// What to do with one source file: `work` on a worker thread, then `commit` on the run's thread,
+// in walk order.
+struct FileJob {
+  OrderedRunner::Work work;
+  OrderedRunner::Commit commit;
+};
+
+// Walks the start directory as `options` say, on `options.jobs` threads, with the job that
+// `job_for` makes for each source file (called in walk order, on the run's thread). Files of one
+// directory with the same `serial_key` (when given) are worked on one after the other, in walk
+// order. Returns when every job is committed.
 void WalkSources(const RunOptions& options, Console& console,
-                 const std::function<void(const SourceFile& file)>& file);
+                 const std::function<FileJob(const SourceFile& file)>& job_for,
+                 const std::function<std::string(const SourceFile& file)>& serial_key = {});
 
 }  // namespace tarnvick

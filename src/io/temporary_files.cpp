@@ -19,6 +19,10 @@ struct Slot {
 };
 constexpr int kSlots = 64;
 Slot slots[kSlots];
+// Threads between creating a temporary file and registering it, and whether the process is
+// ending: the removal waits for the first, and no file is created once the second is set.
+std::atomic<int> creating{0};
+std::atomic<bool> ending{false};
 
 int Register(const FileRef& file) {
   if (file.name.size() >= Slot{}.name.size()) return -1;
@@ -57,7 +61,8 @@ Result<TemporaryFile> CreateTemporaryFile(const FileRef& target) {
   const std::string directory = DirectoryPart(target.name);
   const std::string prefix =
       (target.name.find('/') == std::string::npos ? std::string() : directory + "/") + ".tarnvick-";
-  // Signals wait until the file is registered, so that none can leave it behind.
+  // Signals wait until the file is registered, so that none can leave it behind: on this thread
+  // by the mask, on others by the count of files being created.
   sigset_t block;
   sigset_t previous;
   sigemptyset(&block);
@@ -66,10 +71,14 @@ Result<TemporaryFile> CreateTemporaryFile(const FileRef& target) {
     TemporaryFile file;
     file.ref = {target.directory, prefix + RandomSuffix(attempt)};
     ::pthread_sigmask(SIG_BLOCK, &block, &previous);
-    file.fd = ScopedFile(::openat(target.directory, file.ref.name.c_str(),
-                                  O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-    const int error = errno;
+    ++creating;
+    if (!ending) {
+      file.fd = ScopedFile(::openat(target.directory, file.ref.name.c_str(),
+                                    O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    }
+    const int error = ending ? EINTR : errno;
     if (file.fd) file.slot = Register(file.ref);
+    --creating;
     ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     if (file.fd) return file;
     if (error != EEXIST) return FailErrno(ErrorKind::kCannotWrite, error);
@@ -82,6 +91,9 @@ void ForgetTemporaryFile(const TemporaryFile& file) {
 }
 
 void RemoveTemporaryFiles() {
+  ending = true;
+  while (creating.load() > 0) {
+  }
   for (Slot& slot : slots) {
     if (slot.state.load() == 2) ::unlinkat(slot.directory, slot.name.data(), 0);
   }

@@ -1,20 +1,15 @@
-// The two colour containers of palette generation: the pixel count of every distinct colour,
-// and the colours ranked by (count, colour key) for picking the most frequent.
+// The ranked colours of palette generation: the most frequent colours ordered by (count, colour
+// key), for picking the palette.
 #pragma once
 
 #include <array>
 #include <cstdint>
-#include <functional>
 
+#include "palette/color_histogram.h"
 #include "palette/pooled_tree.h"
 
 namespace tarnvick {
 
-// Counts are 64-bit so that a colour shared by billions of pixels cannot wrap around.
-using PixelCount = std::uint64_t;
-
-// Colour key to pixel count, ascending by key.
-using ColorHistogram = PooledTree<std::uint32_t, PixelCount, std::less<std::uint32_t>, true>;
 
 struct RankKey {
   PixelCount count = 0;

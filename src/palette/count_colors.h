@@ -2,14 +2,14 @@
 #pragma once
 
 #include "io/error.h"
-#include "palette/color_tables.h"
+#include "palette/color_histogram.h"
 #include "texture/texture.h"
 
 namespace tarnvick {
 
 // Adds every pixel of the first `byte_extent` bytes of `texture` to `histogram`: the colour of an
 // index, or the first three bytes of a pixel (a fourth byte is ignored). Fails only with
-// kOutOfMemory.
+// kOutOfMemory, when the histogram's table cannot be had.
 Result<void> CountColors(const Texture& texture, ColorHistogram& histogram);
 
 }  // namespace tarnvick

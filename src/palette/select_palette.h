@@ -1,4 +1,4 @@
-// Picking the popularity palette: every counted colour ranked by (count, colour key), and the
+// Picking the popularity palette: the counted colours ranked by (count, colour key), and the
 // 256 greatest taken, most pixels first.
 #pragma once
 
@@ -8,7 +8,8 @@
 
 namespace tarnvick {
 
-// One ranked record per histogram entry. Fails only with kOutOfMemory.
+// Ranks the 256 greatest (count, colour key) pairs of the histogram (all of them when there are
+// fewer): only those can make the palette. Fails only with kOutOfMemory.
 Result<void> RankColors(const ColorHistogram& histogram, RankedColors& ranked);
 
 // The palette of the ranked colours: entry 0 the greatest (count, colour key), then down;

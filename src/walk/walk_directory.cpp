@@ -79,7 +79,9 @@ void Walk(int parent, const std::string& name, const std::string& path, bool rec
   visitor.entered(path);
   // Below the start, only real directories are entered: a link swapped in is not followed.
   const int follow = parent == AT_FDCWD ? 0 : O_NOFOLLOW;
-  const ScopedFile directory(::openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | follow));
+  const auto owner = std::make_shared<const ScopedFile>(
+      ::openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | follow));
+  const ScopedFile& directory = *owner;
   if (!directory) {
     visitor.unreadable(path, FailList().error);
     return;
@@ -97,7 +99,7 @@ void Walk(int parent, const std::string& name, const std::string& path, bool rec
     if (!kind) {
       visitor.unreadable(prefix + entry.name, kind.error());
     } else if (*kind == Kind::kFile && source) {
-      visitor.file({{directory.get(), entry.name}, prefix + entry.name});
+      visitor.file({{directory.get(), entry.name}, prefix + entry.name, owner});
     } else if (*kind == Kind::kDirectory) {
       subdirectories.push_back(&entry);
     }

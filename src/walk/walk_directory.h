@@ -6,18 +6,21 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "io/error.h"
 #include "io/file_ref.h"
+#include "io/scoped_file.h"
 
 namespace tarnvick {
 
-// A source file the walk accepted: how to reach it (relative to its open directory, valid
-// while the visitor runs) and the path that names it in messages.
+// A source file the walk accepted: how to reach it (relative to its open directory, which stays
+// open as long as a copy of this is kept) and the path that names it in messages.
 struct SourceFile {
   FileRef ref;
   std::string path;
+  std::shared_ptr<const ScopedFile> directory;  // owns ref.directory
 };
 
 // What the walk tells its caller, in walk order.

@@ -121,10 +121,11 @@ TEST(Trust, ASignalDuringAWriteLeavesNoTemporaryFile) {
   const int watch = ::inotify_init1(IN_CLOEXEC);
   ASSERT_GE(watch, 0);
   ASSERT_GE(::inotify_add_watch(watch, (dir / "tex").c_str(), IN_CREATE), 0);
-  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+  for (const auto& [signal, jobs] : {std::pair{SIGINT, "--jobs=1"}, {SIGTERM, "--jobs=1"}, {SIGHUP, "--jobs=1"},
+                                     {SIGINT, "--jobs=4"}, {SIGTERM, "--jobs=4"}, {SIGHUP, "--jobs=4"}}) {
     bool caught_mid_write = false;
     const ProgramResult result = RunTarnvick(
-        {"tex", "-pp.pal"}, {.working_directory = dir.path(), .while_running = [&](pid_t child) {
+        {"tex", "-pp.pal", jobs}, {.working_directory = dir.path(), .while_running = [&](pid_t child) {
                                // Stop the child as soon as it creates a temporary file; if the file
                                // is still there, the signal lands in the middle of its write.
                                alignas(inotify_event) char events[4096];
@@ -137,7 +138,7 @@ TEST(Trust, ASignalDuringAWriteLeavesNoTemporaryFile) {
                                  ::kill(child, SIGCONT);
                                }
                              }});
-    EXPECT_TRUE(caught_mid_write) << signal;
+    EXPECT_TRUE(caught_mid_write) << signal << " " << jobs;
     EXPECT_EQ(result.signal, signal);
     for (const std::string& name : ListNames(dir / "tex")) EXPECT_FALSE(name.starts_with(".tarnvick-")) << name;
   }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <cmath>
 #include <random>
 #include <vector>
@@ -12,6 +13,9 @@
 
 namespace tarnvick::testing {
 namespace {
+
+// Colour keys to pixel counts, ascending by key.
+using KeyTree = PooledTree<std::uint32_t, PixelCount, std::less<std::uint32_t>, true>;
 
 template <typename Tree>
 std::vector<typename Tree::Node*> WalkUp(const Tree& tree) {
@@ -47,12 +51,12 @@ int CheckSubtree(const Node* node, const Node* parent, std::size_t& count, int d
   return first + (node->black ? 1 : 0);
 }
 
-void CheckHistogram(const ColorHistogram& tree, std::vector<std::uint32_t> keys) {
+void CheckHistogram(const KeyTree& tree, std::vector<std::uint32_t> keys) {
   ASSERT_NE(tree.root(), nullptr);
   EXPECT_TRUE(tree.root()->black);
   std::size_t count = 0;
   int longest = 0;
-  CheckSubtree(tree.root(), static_cast<const ColorHistogram::Node*>(nullptr), count, 0, longest);
+  CheckSubtree(tree.root(), static_cast<const KeyTree::Node*>(nullptr), count, 0, longest);
   EXPECT_EQ(count, keys.size());
   EXPECT_EQ(tree.size(), keys.size());
   EXPECT_LE(longest, 2 * std::log2(static_cast<double>(keys.size()) + 1));
@@ -63,7 +67,7 @@ void CheckHistogram(const ColorHistogram& tree, std::vector<std::uint32_t> keys)
 }
 
 TEST(PooledTree, EmptyContainerHasNoEndsAndAllocatesNothing) {
-  const ColorHistogram histogram;
+  const KeyTree histogram;
   EXPECT_EQ(histogram.Minimum(), nullptr);
   EXPECT_EQ(histogram.Maximum(), nullptr);
   EXPECT_EQ(histogram.Find(0), nullptr);
@@ -74,7 +78,7 @@ TEST(PooledTree, EmptyContainerHasNoEndsAndAllocatesNothing) {
 }
 
 TEST(PooledTree, HistogramWalksAscendingKeys) {
-  ColorHistogram histogram;
+  KeyTree histogram;
   for (const std::uint32_t key : {500u, 7u, 65536u, 256u}) histogram.Insert(key, key + 1);
   EXPECT_EQ(histogram.Minimum()->key, 7u);
   EXPECT_EQ(histogram.Maximum()->key, 65536u);
@@ -113,7 +117,7 @@ TEST(PooledTree, EqualKeysAreAllVisitedNewerOnesFirstWhenWalkingDown) {
 }
 
 TEST(PooledTree, NodesComeSixteenAtATime) {
-  ColorHistogram histogram;
+  KeyTree histogram;
   histogram.Insert(0, 0);
   EXPECT_EQ(histogram.allocated_nodes(), 16u);
   for (std::uint32_t key = 1; key < 16; ++key) histogram.Insert(key, 0);
@@ -130,7 +134,7 @@ TEST(PooledTree, StaysBalancedForAscendingDescendingAndRandomKeys) {
   std::vector<std::uint32_t> random = ascending;
   std::shuffle(random.begin(), random.end(), std::mt19937(42));
   for (const auto* keys : {&ascending, &descending, &random}) {
-    ColorHistogram histogram;
+    KeyTree histogram;
     std::vector<std::uint32_t> inserted;
     for (const std::uint32_t key : *keys) {
       histogram.Insert(key, 1);

@@ -1,0 +1,99 @@
+#include "app/ordered_runner.h"
+
+#include <signal.h>
+
+namespace tarnvick {
+
+OrderedRunner::OrderedRunner(int jobs)
+    : jobs_(jobs < 1 ? 1 : jobs), window_(static_cast<std::size_t>(jobs_) * 4 + 16) {
+  if (jobs_ == 1) return;
+  for (int worker = 0; worker < jobs_; ++worker) workers_.emplace_back([this, worker] { WorkerLoop(worker); });
+}
+
+OrderedRunner::~OrderedRunner() {
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+  }
+  work_ready_.notify_all();
+  for (std::thread& worker : workers_) worker.join();
+}
+
+void OrderedRunner::WorkerLoop(int worker) {
+  // Signals that end the run go to the run's thread, whose handler removes the temporary files
+  // of every thread; a worker caught between creating and registering one would leave it.
+  sigset_t signals;
+  sigemptyset(&signals);
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&signals, signal);
+  ::pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  std::unique_lock lock(mutex_);
+  while (true) {
+    work_ready_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+    if (queue_.empty()) return;
+    const std::size_t number = queue_.front();
+    queue_.pop_front();
+    Item& item = At(number);  // stays in place: only committed items leave, and this one is not done
+    if (item.after) item_done_.wait(lock, [&] { return IsDone(*item.after); });
+    lock.unlock();
+    std::exception_ptr failure;
+    try {
+      item.work(worker);
+    } catch (...) {
+      failure = std::current_exception();
+    }
+    lock.lock();
+    item.failure = failure;
+    item.done = true;
+    item_done_.notify_all();
+  }
+}
+
+std::size_t OrderedRunner::Add(Work work, Commit commit, std::optional<std::size_t> after) {
+  std::size_t number = 0;
+  if (jobs_ == 1) {
+    // One thread: the work runs here and now, after everything before it.
+    if (work) work(0);
+    if (commit) commit();
+    return first_++;
+  }
+  {
+    std::lock_guard lock(mutex_);
+    number = first_ + items_.size();
+    const bool has_work = static_cast<bool>(work);
+    items_.push_back({std::move(work), std::move(commit), after, !has_work, nullptr});
+    if (has_work) queue_.push_back(number);
+  }
+  work_ready_.notify_one();
+  CommitReady(window_);
+  return number;
+}
+
+void OrderedRunner::Finish() {
+  if (jobs_ == 1) return;
+  CommitReady(0);
+}
+
+void OrderedRunner::CommitReady(std::size_t wait_above) {
+  while (true) {
+    Commit commit;
+    std::exception_ptr failure;
+    {
+      std::unique_lock lock(mutex_);
+      if (items_.empty()) return;
+      if (items_.size() > wait_above) {
+        item_done_.wait(lock, [this] { return items_.front().done; });
+      } else if (!items_.front().done) {
+        return;
+      }
+      commit = std::move(items_.front().commit);
+      failure = items_.front().failure;
+      items_.pop_front();
+      ++first_;
+    }
+    item_done_.notify_all();
+    if (failure) std::rethrow_exception(failure);
+    if (commit) commit();
+  }
+}
+
+}  // namespace tarnvick

@@ -1,0 +1,64 @@
+// The pixel count of every colour of a library: a flat table of 2^24 counters indexed by colour
+// key, so that counting a pixel is one increment whatever the number of distinct colours. The
+// table is backed by huge pages where the system has them (its 64 MiB would otherwise cost
+// thousands of page faults) and taken from the system only when counting starts.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <unordered_map>
+
+#include "io/error.h"
+
+namespace tarnvick {
+
+// Counts are 64-bit so that a colour shared by billions of pixels cannot wrap around.
+using PixelCount = std::uint64_t;
+
+class ColorHistogram {
+ public:
+  static constexpr std::size_t kColors = std::size_t{1} << 24;
+
+  ColorHistogram() = default;
+  ColorHistogram(const ColorHistogram&) = delete;
+  ColorHistogram& operator=(const ColorHistogram&) = delete;
+  virtual ~ColorHistogram();
+
+  // Takes the table from the system (all counts zero); a second call does nothing. Fails with
+  // kOutOfMemory. Every other operation needs it done.
+  Result<void> Reserve();
+
+  // Counts the colours of `count` pixels `stride` bytes apart (the first three bytes of each).
+  void AddPixels(const std::uint8_t* first, std::size_t count, std::size_t stride);
+  void Add(std::uint32_t key, PixelCount count);
+  // Adds every count of `other` to this one.
+  void Merge(const ColorHistogram& other);
+
+  PixelCount Count(std::uint32_t key) const;
+  // Calls `visit(key, count)` for every colour counted, in ascending key order.
+  template <typename Visit>
+  void ForEach(Visit&& visit) const {
+    if (low_ == nullptr) return;
+    for (std::uint32_t key = 0; key < kColors; ++key) {
+      if (low_[key] != 0 || !high_.empty()) {
+        const PixelCount count = Count(key);
+        if (count != 0) visit(key, count);
+      }
+    }
+  }
+
+ private:
+  void Increment(std::uint32_t key, std::uint32_t amount) {
+    const std::uint32_t before = low_[key];
+    low_[key] = before + amount;
+    if (low_[key] < before) ++high_[key];  // wrapped: the carry is kept aside
+  }
+
+  std::uint32_t* low_ = nullptr;  // the low 32 bits of each count
+  void* mapping_ = nullptr;
+  std::size_t mapping_size_ = 0;
+  std::unordered_map<std::uint32_t, std::uint32_t> high_;  // the rare high 32 bits
+};
+
+}  // namespace tarnvick
