@@ -1,4 +1,5 @@
 // The tarnvick program: converts M8 and M32 textures to WAL against one shared palette.
+#include <malloc.h>
 #include <signal.h>
 #include <sys/resource.h>
 
@@ -33,6 +34,11 @@ void SetUpProcess() {
   action.sa_handler = EndBySignal;
   sigemptyset(&action.sa_mask);
   for (const int signal : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signal, &action, nullptr);
+  // File buffers are freed and taken again for every texture. Returned to the system each time,
+  // they would cost page faults, and with several threads a stop of every other core to flush its
+  // address cache; kept, they are reused. Only buffers above 64 MiB are mapped on their own.
+  ::mallopt(M_MMAP_THRESHOLD, 64 << 20);
+  ::mallopt(M_TRIM_THRESHOLD, 256 << 20);
   // The walk holds one open directory for each level of a tree: allow as many as the system does.
   rlimit files{};
   if (::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {

@@ -11,6 +11,7 @@
 #include "app/source_walk.h"
 #include "convert/convert_texture.h"
 #include "io/atomic_file.h"
+#include "io/read_file.h"
 #include "palette/palette_file.h"
 #include "texture/create_texture.h"
 
@@ -67,8 +68,10 @@ Result<void> ConvertFile(const SourceFile& source, ColorMatcher& matcher) {
   if (!wal) return Failure{wal.error()};
   const auto header = wal->EncodeHeader();
   if (!header) return Failure{header.error()};
-  return WriteFileAtomically({source.ref.directory, WalPathFor(source.ref.name)},
-                             {*header, wal->LevelData()}, LinkPolicy::kReplaceLink);
+  const FileRef target{source.ref.directory, WalPathFor(source.ref.name)};
+  // A WAL that already holds exactly these bytes (made by an earlier run) is left as it is.
+  if (HoldsExactly(target, {*header, wal->LevelData()})) return {};
+  return WriteFileAtomically(target, {*header, wal->LevelData()}, LinkPolicy::kReplaceLink);
 }
 
 }  // namespace

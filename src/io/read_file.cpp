@@ -44,6 +44,24 @@ Result<std::size_t> ReadAt(int fd, std::uint8_t* data, std::size_t size, std::ui
   return done;
 }
 
+bool HoldsExactly(const FileRef& file, std::initializer_list<std::span<const std::uint8_t>> chunks) {
+  ScopedFile fd(::openat(file.directory, file.name.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+  struct stat info {};
+  if (!fd || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+  std::uint64_t size = 0;
+  for (const auto& chunk : chunks) size += chunk.size();
+  if (static_cast<std::uint64_t>(info.st_size) != size) return false;
+  std::vector<std::uint8_t> buffer;
+  std::uint64_t offset = 0;
+  for (const auto& chunk : chunks) {
+    buffer.resize(chunk.size());
+    const Result<std::size_t> got = ReadAt(fd.get(), buffer.data(), buffer.size(), offset);
+    if (!got || *got != chunk.size() || !std::equal(chunk.begin(), chunk.end(), buffer.begin())) return false;
+    offset += chunk.size();
+  }
+  return true;
+}
+
 Result<FileContents> ReadSizedFile(const FileRef& file, std::size_t header_bytes,
                                    const FileLayoutOf& layout_of) {
   Result<ScopedFile> fd = OpenRegularFile(file);

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <span>
 #include <vector>
 
@@ -41,6 +42,10 @@ struct FileContents {
 // read, is shorter than it must be (kTruncated), or its body cannot be allocated (kOutOfMemory).
 Result<FileContents> ReadSizedFile(const FileRef& file, std::size_t header_bytes,
                                    const FileLayoutOf& layout_of);
+
+// Whether `file` is a regular file (not a link to one) whose content is exactly `chunks`, one
+// after the other. False whenever that cannot be read.
+bool HoldsExactly(const FileRef& file, std::initializer_list<std::span<const std::uint8_t>> chunks);
 
 // The failure of a file of `size` bytes that must hold `required`.
 Failure FailTruncated(std::uint64_t required, std::uint64_t size);

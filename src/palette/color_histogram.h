@@ -1,13 +1,15 @@
 // The pixel count of every colour of a library: a flat table of 2^24 counters indexed by colour
 // key, so that counting a pixel is one increment whatever the number of distinct colours. The
-// table is backed by huge pages where the system has them (its 64 MiB would otherwise cost
-// thousands of page faults) and taken from the system only when counting starts.
+// counters hold the low 16 bits of each count (the rare carries are kept aside), so the table
+// takes 32 MiB, taken from the system only when counting starts.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <span>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "io/error.h"
 
@@ -40,25 +42,29 @@ class ColorHistogram {
   template <typename Visit>
   void ForEach(Visit&& visit) const {
     if (low_ == nullptr) return;
+    // The keys with carries, in key order, walked beside the table.
+    const std::vector<std::pair<std::uint32_t, PixelCount>> carries = SortedCarries();
+    auto carry = carries.begin();
     for (std::uint32_t key = 0; key < kColors; ++key) {
-      if (low_[key] != 0 || !high_.empty()) {
-        const PixelCount count = Count(key);
-        if (count != 0) visit(key, count);
-      }
+      PixelCount count = low_[key];
+      if (carry != carries.end() && carry->first == key) count += (carry++)->second << 16;
+      if (count != 0) visit(key, count);
     }
   }
 
  private:
-  void Increment(std::uint32_t key, std::uint32_t amount) {
-    const std::uint32_t before = low_[key];
-    low_[key] = before + amount;
-    if (low_[key] < before) ++high_[key];  // wrapped: the carry is kept aside
+  void Increment(std::uint32_t key, PixelCount amount) {
+    const PixelCount sum = low_[key] + amount;
+    low_[key] = static_cast<std::uint16_t>(sum);
+    if ((sum >> 16) != 0) high_[key] += sum >> 16;  // the carry is kept aside
   }
 
-  std::uint32_t* low_ = nullptr;  // the low 32 bits of each count
+  std::vector<std::pair<std::uint32_t, PixelCount>> SortedCarries() const;
+
+  std::uint16_t* low_ = nullptr;  // the low 16 bits of each count
   void* mapping_ = nullptr;
   std::size_t mapping_size_ = 0;
-  std::unordered_map<std::uint32_t, std::uint32_t> high_;  // the rare high 32 bits
+  std::unordered_map<std::uint32_t, PixelCount> high_;  // the rest of each count, shifted down
 };
 
 }  // namespace tarnvick

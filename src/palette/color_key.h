@@ -2,6 +2,7 @@
 // 65536 x blue, top byte zero. Ordering by it orders colours by blue, then green, then red.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 
 namespace tarnvick {
@@ -9,6 +10,16 @@ namespace tarnvick {
 inline std::uint32_t ColorKey(const std::uint8_t* rgb) {
   return static_cast<std::uint32_t>(rgb[0]) | (static_cast<std::uint32_t>(rgb[1]) << 8) |
          (static_cast<std::uint32_t>(rgb[2]) << 16);
+}
+
+// The key of a pixel read as one little-endian 32-bit word (red in its lowest byte); the top byte
+// is dropped.
+inline std::uint32_t ColorKeyOfWord(std::uint32_t word) {
+  if constexpr (std::endian::native == std::endian::little) {
+    return word & 0xFFFFFFu;
+  } else {
+    return ((word >> 24) & 0xFF) | ((word >> 8) & 0xFF00) | ((word << 8) & 0xFF0000);
+  }
 }
 
 }  // namespace tarnvick

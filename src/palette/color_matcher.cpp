@@ -1,17 +1,21 @@
 #include "palette/color_matcher.h"
 
-#include <sys/mman.h>
-
 #include <algorithm>
-#include <new>
+#include <climits>
+#include <cstring>
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
+#include "palette/color_key.h"
 
 namespace tarnvick {
 namespace {
 
-constexpr std::size_t kColors = std::size_t{1} << 24;
 constexpr int kCellShift = 3;  // cells of 8 values a channel
-constexpr int kCellsPerChannel = 256 >> kCellShift;
-constexpr std::size_t kCells = std::size_t{kCellsPerChannel} * kCellsPerChannel * kCellsPerChannel;
+constexpr std::int32_t kCellSize = 1 << kCellShift;
+constexpr std::size_t kCellsPerChannel = 256 >> kCellShift;
 
 // The squared distance from `value` to the nearest and to the farthest point of [low, high].
 std::int32_t Nearer(std::int32_t value, std::int32_t low, std::int32_t high) {
@@ -23,75 +27,98 @@ std::int32_t Farther(std::int32_t value, std::int32_t low, std::int32_t high) {
   return d * d;
 }
 
+std::size_t CellNumber(int r, int g, int b) {
+  return (static_cast<std::size_t>(b >> kCellShift) * kCellsPerChannel + static_cast<std::size_t>(g >> kCellShift)) *
+             kCellsPerChannel +
+         static_cast<std::size_t>(r >> kCellShift);
+}
+
 }  // namespace
 
-ColorMatcher::ColorMatcher(const Palette& palette) : cells_(new std::atomic<const Cell*>[kCells]) {
+ColorMatcher::ColorMatcher(const Palette& palette) : cells_(kCellsPerChannel * kCellsPerChannel * kCellsPerChannel) {
+  std::vector<std::uint8_t> all(kPaletteEntries);
   for (std::size_t i = 0; i < kPaletteEntries; ++i) {
-    red_[i] = palette[3 * i];
-    green_[i] = palette[3 * i + 1];
-    blue_[i] = palette[3 * i + 2];
+    colours_[i] = {palette[3 * i], palette[3 * i + 1], palette[3 * i + 2]};
+    all[i] = static_cast<std::uint8_t>(i);
   }
-  for (std::size_t i = 0; i < kCells; ++i) cells_[i].store(nullptr, std::memory_order_relaxed);
-  // Zeroed pages, taken from the system only where colours are met.
-  known_bytes_ = kColors * sizeof(std::uint16_t);
-  void* mapping = ::mmap(nullptr, known_bytes_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-  if (mapping == MAP_FAILED) throw std::bad_alloc();
-  known_ = static_cast<std::uint16_t*>(mapping);
+  Build({0, 0, 0}, 256, all);
+#if defined(__x86_64__)
+  if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw")) {
+    vectors_ = Vectors::kAvx512;
+  } else if (__builtin_cpu_supports("avx2")) {
+    vectors_ = Vectors::kAvx2;
+  }
+#endif
 }
 
-ColorMatcher::~ColorMatcher() {
-  ::munmap(known_, known_bytes_);
-  for (std::size_t i = 0; i < kCells; ++i) delete cells_[i].load(std::memory_order_relaxed);
-}
-
-const ColorMatcher::Cell& ColorMatcher::CellFor(int r, int g, int b) {
-  const std::size_t number = (static_cast<std::size_t>(b >> kCellShift) * kCellsPerChannel +
-                              static_cast<std::size_t>(g >> kCellShift)) * kCellsPerChannel +
-                             static_cast<std::size_t>(r >> kCellShift);
-  if (const Cell* cell = cells_[number].load(std::memory_order_acquire); cell != nullptr) return *cell;
-  // Every colour of the cell has an entry within `bound` (the least distance to the cell's
-  // farthest corner over all entries), so only entries that come that near the cell can be
-  // nearest to one of its colours, or tie with it.
-  const std::int32_t low[3] = {r & ~7, g & ~7, b & ~7};
-  std::array<std::int32_t, kPaletteEntries> nearest{};
+void ColorMatcher::Build(const std::array<std::int32_t, 3>& low, std::int32_t size,
+                         const std::vector<std::uint8_t>& entries) {
+  // Every colour of the box has an entry within `bound` (the least distance to the box's
+  // farthest corner), so only entries that come that near the box can be nearest to one of its
+  // colours, or tie with it. A smaller box inside has no other candidates.
+  const std::int32_t high[3] = {low[0] + size - 1, low[1] + size - 1, low[2] + size - 1};
   std::int32_t bound = INT32_MAX;
-  for (std::size_t i = 0; i < kPaletteEntries; ++i) {
-    nearest[i] = Nearer(red_[i], low[0], low[0] + 7) + Nearer(green_[i], low[1], low[1] + 7) +
-                 Nearer(blue_[i], low[2], low[2] + 7);
-    const std::int32_t farthest = Farther(red_[i], low[0], low[0] + 7) + Farther(green_[i], low[1], low[1] + 7) +
-                                  Farther(blue_[i], low[2], low[2] + 7);
-    bound = std::min(bound, farthest);
+  std::vector<std::int32_t> least(entries.size());
+  for (std::size_t k = 0; k < entries.size(); ++k) {
+    const auto& c = colours_[entries[k]];
+    least[k] = Nearer(c[0], low[0], high[0]) + Nearer(c[1], low[1], high[1]) + Nearer(c[2], low[2], high[2]);
+    bound = std::min(bound, Farther(c[0], low[0], high[0]) + Farther(c[1], low[1], high[1]) +
+                                Farther(c[2], low[2], high[2]));
   }
-  auto fresh = std::make_unique<Cell>();
-  for (std::size_t i = 0; i < kPaletteEntries; ++i) {
-    if (nearest[i] <= bound) fresh->candidates.push_back(static_cast<std::uint8_t>(i));
+  if (size == kCellSize) {
+    std::vector<std::uint8_t> chosen;
+    for (std::size_t k = 0; k < entries.size(); ++k) {
+      if (least[k] <= bound) chosen.push_back(entries[k]);
+    }
+    Cell& cell = cells_[CellNumber(low[0], low[1], low[2])];
+    cell.first = static_cast<std::uint32_t>(groups_.size());
+    cell.count = static_cast<std::uint32_t>((chosen.size() + kGroup - 1) / kGroup);
+    for (std::size_t k = 0; k < kGroup * cell.count; ++k) {
+      if (k % kGroup == 0) groups_.emplace_back();
+      const std::uint8_t entry = chosen[k < chosen.size() ? k : 0];
+      Group& group = groups_.back();
+      const std::size_t lane = k % kGroup;
+      group.red_green[2 * lane] = static_cast<std::int16_t>(16 * colours_[entry][0]);
+      group.red_green[2 * lane + 1] = static_cast<std::int16_t>(16 * colours_[entry][1]);
+      group.blue_index[2 * lane] = static_cast<std::int16_t>(16 * colours_[entry][2]);
+      group.blue_index[2 * lane + 1] = entry;
+    }
+    return;
   }
-  const Cell* expected = nullptr;
-  if (cells_[number].compare_exchange_strong(expected, fresh.get(), std::memory_order_acq_rel)) {
-    return *fresh.release();
+  std::vector<std::uint8_t> inside;
+  for (std::size_t k = 0; k < entries.size(); ++k) {
+    if (least[k] <= bound) inside.push_back(entries[k]);
   }
-  return *expected;  // another thread made it first
-}
-
-std::uint8_t ColorMatcher::Search(int r, int g, int b) {
-  const Cell& cell = CellFor(r, g, b);
-  std::int32_t best_distance = INT32_MAX;
-  std::uint8_t best = 0;
-  for (const std::uint8_t i : cell.candidates) {
-    const std::int32_t dr = r - red_[i];
-    const std::int32_t dg = g - green_[i];
-    const std::int32_t db = b - blue_[i];
-    const std::int32_t distance = dr * dr + dg * dg + db * db;
-    if (distance < best_distance) {
-      best_distance = distance;
-      best = i;
+  const std::int32_t half = size / 2;
+  for (std::int32_t b = 0; b < 2; ++b) {
+    for (std::int32_t g = 0; g < 2; ++g) {
+      for (std::int32_t r = 0; r < 2; ++r) {
+        Build({low[0] + r * half, low[1] + g * half, low[2] + b * half}, half, inside);
+      }
     }
   }
-  return best;
 }
 
-void ColorMatcher::Map(std::uint8_t* out, std::size_t count, const std::uint8_t* first,
-                       std::size_t stride) {
+// Each candidate is weighed as 256 x distance + index: the least of these is the nearest entry,
+// and on equal distances the lowest index, as the plain search finds it. With the colours
+// stored times 16, 256 x distance is the sum of the squared differences of the stored values.
+
+std::uint8_t ColorMatcher::NearestPlain(const std::uint8_t* rgb) const {
+  const Cell cell = cells_[CellNumber(rgb[0], rgb[1], rgb[2])];
+  std::int32_t least = INT32_MAX;
+  for (const Group* group = groups_.data() + cell.first; group != groups_.data() + cell.first + cell.count; ++group) {
+    for (std::size_t lane = 0; lane < kGroup; ++lane) {
+      const std::int32_t dr = group->red_green[2 * lane] - 16 * rgb[0];
+      const std::int32_t dg = group->red_green[2 * lane + 1] - 16 * rgb[1];
+      const std::int32_t db = group->blue_index[2 * lane] - 16 * rgb[2];
+      least = std::min(least, dr * dr + dg * dg + db * db + group->blue_index[2 * lane + 1]);
+    }
+  }
+  return static_cast<std::uint8_t>(least & 0xFF);
+}
+
+void ColorMatcher::MapPlain(std::uint8_t* out, std::size_t count, const std::uint8_t* first,
+                            std::size_t stride) const {
   // Neighbouring pixels often share a colour: the last answer is kept at hand.
   std::uint32_t last_key = UINT32_MAX;
   std::uint8_t last = 0;
@@ -99,11 +126,100 @@ void ColorMatcher::Map(std::uint8_t* out, std::size_t count, const std::uint8_t*
     const std::uint8_t* pixel = first + i * stride;
     const std::uint32_t key = ColorKey(pixel);
     if (key != last_key) {
-      last = Nearest(pixel);
+      last = NearestPlain(pixel);
       last_key = key;
     }
     out[i] = last;
   }
+}
+
+#if defined(__x86_64__)
+__attribute__((target("avx2"))) std::uint8_t ColorMatcher::NearestAvx2(
+    const std::uint8_t* rgb) const {
+  const Cell cell = cells_[CellNumber(rgb[0], rgb[1], rgb[2])];
+  const __m256i red_green = _mm256_set1_epi32(static_cast<std::int32_t>((16u * rgb[1]) << 16 | (16u * rgb[0])));
+  const __m256i blue = _mm256_set1_epi32(static_cast<std::int32_t>(16u * rgb[2]));
+  const __m256i ones = _mm256_set1_epi32(0x00010000);
+  __m256i least = _mm256_set1_epi32(INT32_MAX);
+  for (const Group* group = groups_.data() + cell.first; group != groups_.data() + cell.first + cell.count; ++group) {
+    for (std::size_t half = 0; half < 2 * kGroup; half += kGroup) {
+      const __m256i rg = _mm256_sub_epi16(
+          _mm256_load_si256(reinterpret_cast<const __m256i*>(group->red_green.data() + half)), red_green);
+      // (16 x blue difference, index) times (16 x blue difference, 1).
+      const __m256i bi = _mm256_sub_epi16(
+          _mm256_load_si256(reinterpret_cast<const __m256i*>(group->blue_index.data() + half)), blue);
+      const __m256i b1 = _mm256_blend_epi16(bi, ones, 0xAA);
+      const __m256i weight = _mm256_add_epi32(_mm256_madd_epi16(rg, rg), _mm256_madd_epi16(bi, b1));
+      least = _mm256_min_epi32(least, weight);
+    }
+  }
+  __m128i half = _mm_min_epi32(_mm256_castsi256_si128(least), _mm256_extracti128_si256(least, 1));
+  half = _mm_min_epi32(half, _mm_shuffle_epi32(half, 0x4E));
+  half = _mm_min_epi32(half, _mm_shuffle_epi32(half, 0xB1));
+  return static_cast<std::uint8_t>(_mm_cvtsi128_si32(half) & 0xFF);
+}
+
+__attribute__((target("avx2"), flatten)) void ColorMatcher::MapAvx2(std::uint8_t* out, std::size_t count,
+                                                          const std::uint8_t* first, std::size_t stride) const {
+  std::uint32_t last_key = UINT32_MAX;
+  std::uint8_t last = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::uint8_t* pixel = first + i * stride;
+    const std::uint32_t key = ColorKey(pixel);
+    if (key != last_key) {
+      last = NearestAvx2(pixel);
+      last_key = key;
+    }
+    out[i] = last;
+  }
+}
+
+// GCC 12's 512-bit intrinsics leave their placeholder operands uninitialised on purpose.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+__attribute__((target("avx2,avx512f,avx512bw"))) std::uint8_t ColorMatcher::NearestAvx512(const std::uint8_t* rgb) const {
+  const Cell cell = cells_[CellNumber(rgb[0], rgb[1], rgb[2])];
+  const __m512i red_green = _mm512_set1_epi32(static_cast<std::int32_t>((16u * rgb[1]) << 16 | (16u * rgb[0])));
+  const __m512i blue = _mm512_set1_epi32(static_cast<std::int32_t>(16u * rgb[2]));
+  const __m512i ones = _mm512_set1_epi16(1);
+  __m512i least = _mm512_set1_epi32(INT32_MAX);
+  for (const Group* group = groups_.data() + cell.first; group != groups_.data() + cell.first + cell.count; ++group) {
+    const __m512i rg = _mm512_sub_epi16(_mm512_load_si512(group->red_green.data()), red_green);
+    // (16 x blue difference, index) times (16 x blue difference, 1).
+    const __m512i bi = _mm512_sub_epi16(_mm512_load_si512(group->blue_index.data()), blue);
+    const __m512i b1 = _mm512_mask_blend_epi16(0xAAAAAAAA, bi, ones);
+    least = _mm512_min_epi32(least, _mm512_add_epi32(_mm512_madd_epi16(rg, rg), _mm512_madd_epi16(bi, b1)));
+  }
+  const __m256i quarter = _mm256_min_epi32(_mm512_castsi512_si256(least), _mm512_extracti64x4_epi64(least, 1));
+  __m128i half = _mm_min_epi32(_mm256_castsi256_si128(quarter), _mm256_extracti128_si256(quarter, 1));
+  half = _mm_min_epi32(half, _mm_shuffle_epi32(half, 0x4E));
+  half = _mm_min_epi32(half, _mm_shuffle_epi32(half, 0xB1));
+  return static_cast<std::uint8_t>(_mm_cvtsi128_si32(half) & 0xFF);
+}
+
+__attribute__((target("avx2,avx512f,avx512bw"), flatten)) void ColorMatcher::MapAvx512(
+    std::uint8_t* out, std::size_t count, const std::uint8_t* first, std::size_t stride) const {
+  for (std::size_t i = 0; i < count; ++i) out[i] = NearestAvx512(first + i * stride);
+}
+#pragma GCC diagnostic pop
+#endif
+
+std::uint8_t ColorMatcher::Nearest(const std::uint8_t* rgb) const {
+#if defined(__x86_64__)
+  if (vectors_ == Vectors::kAvx512) return NearestAvx512(rgb);
+  if (vectors_ == Vectors::kAvx2) return NearestAvx2(rgb);
+#endif
+  return NearestPlain(rgb);
+}
+
+void ColorMatcher::Map(std::uint8_t* out, std::size_t count, const std::uint8_t* first,
+                       std::size_t stride) const {
+#if defined(__x86_64__)
+  if (vectors_ == Vectors::kAvx512) return MapAvx512(out, count, first, stride);
+  if (vectors_ == Vectors::kAvx2) return MapAvx2(out, count, first, stride);
+#endif
+  MapPlain(out, count, first, stride);
 }
 
 }  // namespace tarnvick

@@ -1,17 +1,15 @@
 // The fast nearest-colour mapping: exactly the index of the plain search (the least sum of
-// squared differences of the three bytes, the lowest index on ties), found by searching only the
-// few entries that can be nearest to anything in the colour's small cell of colour space, and
-// remembered per colour for the rest of the run. Safe to use from several threads at once.
+// squared differences of the three bytes, the lowest index on ties), found by comparing only the
+// few entries that can be nearest to anything in the colour's small cell of colour space, sixteen
+// at a time and without branches. The cells are made once, from coarse to fine, each from the
+// candidates of the cell around it. Read-only once made: safe to use from several threads.
 #pragma once
 
 #include <array>
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <vector>
 
-#include "palette/color_key.h"
 #include "palette/palette.h"
 
 namespace tarnvick {
@@ -19,41 +17,48 @@ namespace tarnvick {
 class ColorMatcher {
  public:
   explicit ColorMatcher(const Palette& palette);
-  ColorMatcher(const ColorMatcher&) = delete;
-  ColorMatcher& operator=(const ColorMatcher&) = delete;
-  ~ColorMatcher();
 
   // The index of the palette entry nearest to `rgb` (3 bytes: red, green, blue).
-  std::uint8_t Nearest(const std::uint8_t* rgb) {
-    const std::uint32_t key = ColorKey(rgb);
-    std::atomic_ref<std::uint16_t> known(known_[key]);
-    const std::uint16_t remembered = known.load(std::memory_order_relaxed);
-    if (remembered != 0) return static_cast<std::uint8_t>(remembered - 1);
-    const std::uint8_t index = Search(rgb[0], rgb[1], rgb[2]);
-    known.store(static_cast<std::uint16_t>(index + 1), std::memory_order_relaxed);
-    return index;
-  }
+  std::uint8_t Nearest(const std::uint8_t* rgb) const;
 
   // Maps `count` pixels, `stride` bytes apart from `first`, to `out`.
-  void Map(std::uint8_t* out, std::size_t count, const std::uint8_t* first, std::size_t stride);
+  void Map(std::uint8_t* out, std::size_t count, const std::uint8_t* first, std::size_t stride) const;
 
  private:
-  // The entries that can be nearest to some colour of a cell, in ascending index order.
+  // Sixteen candidates of a cell, laid out for pairwise multiply-and-add: 16 x red and 16 x green
+  // of each, then 16 x blue and the palette index of each (a cell whose candidates do not fill
+  // its last group repeats its first candidate, which changes nothing).
+  static constexpr std::size_t kGroup = 16;
+  struct alignas(64) Group {
+    std::array<std::int16_t, 2 * kGroup> red_green;
+    std::array<std::int16_t, 2 * kGroup> blue_index;
+  };
+  // Where a cell's groups lie in `groups_`.
   struct Cell {
-    std::vector<std::uint8_t> candidates;
+    std::uint32_t first;
+    std::uint32_t count;
   };
 
-  std::uint8_t Search(int r, int g, int b);
-  const Cell& CellFor(int r, int g, int b);
+  // Fills the cells of the box of `size` values a side at `low`, whose candidates are among
+  // `entries`.
+  void Build(const std::array<std::int32_t, 3>& low, std::int32_t size, const std::vector<std::uint8_t>& entries);
 
-  std::array<std::int32_t, kPaletteEntries> red_{};
-  std::array<std::int32_t, kPaletteEntries> green_{};
-  std::array<std::int32_t, kPaletteEntries> blue_{};
-  // By colour key: the nearest index + 1, or 0 while unknown. Pages are taken on first touch.
-  std::uint16_t* known_ = nullptr;
-  std::size_t known_bytes_ = 0;
-  // Cells of 8 x 8 x 8 colours, made when first needed.
-  std::unique_ptr<std::atomic<const Cell*>[]> cells_;
+  // The search and the mapping loop, in plain code and, where the processor has them, with
+  // 256-bit or 512-bit vector instructions; all give the same indices.
+  std::uint8_t NearestPlain(const std::uint8_t* rgb) const;
+  void MapPlain(std::uint8_t* out, std::size_t count, const std::uint8_t* first, std::size_t stride) const;
+#if defined(__x86_64__)
+  std::uint8_t NearestAvx2(const std::uint8_t* rgb) const;
+  void MapAvx2(std::uint8_t* out, std::size_t count, const std::uint8_t* first, std::size_t stride) const;
+  std::uint8_t NearestAvx512(const std::uint8_t* rgb) const;
+  void MapAvx512(std::uint8_t* out, std::size_t count, const std::uint8_t* first, std::size_t stride) const;
+#endif
+  enum class Vectors { kPlain, kAvx2, kAvx512 };
+  Vectors vectors_ = Vectors::kPlain;
+
+  std::array<std::array<std::int32_t, 3>, kPaletteEntries> colours_{};
+  std::vector<Cell> cells_;  // cells of 8 x 8 x 8 colours, by blue, green, red
+  std::vector<Group> groups_;
 };
 
 }  // namespace tarnvick

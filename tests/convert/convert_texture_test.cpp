@@ -192,9 +192,8 @@ TEST(Conversion, AWalThatCannotBeWrittenLeavesTheOldFileIntact) {
   OpenToEveryone(dir.path());
   std::filesystem::permissions(dir / "tex", std::filesystem::perms::owner_write, std::filesystem::perm_options::remove);
   result = RunTarnvick({"tex", "-pp.pal"}, {.working_directory = dir.path(), .unprivileged = true});
-  EXPECT_EQ(result.err,
-            "tarnvick: skipped tex/big.m32: cannot write tex/big.wal: Permission denied\n"
-            "tarnvick: skipped tex/small.m32: cannot write tex/small.wal: Permission denied\n");
+  // small.wal already holds what it would get, so it needs no write.
+  EXPECT_EQ(result.err, "tarnvick: skipped tex/big.m32: cannot write tex/big.wal: Permission denied\n");
   EXPECT_EQ(result.exit_code, 5);
   EXPECT_EQ(ReadText(dir / "tex/big.wal"), "old");
   EXPECT_EQ(ListNames(dir / "tex"), (std::vector<std::string>{"big.m32", "big.wal", "small.m32", "small.wal"}));
