@@ -35,20 +35,27 @@ std::size_t CellNumber(int r, int g, int b) {
 
 }  // namespace
 
-ColorMatcher::ColorMatcher(const Palette& palette) : cells_(kCellsPerChannel * kCellsPerChannel * kCellsPerChannel) {
+std::vector<ColorMatcher::Vectors> ColorMatcher::Available() {
+  std::vector<Vectors> available = {Vectors::kPlain};
+#if defined(__x86_64__)
+  if (__builtin_cpu_supports("avx2")) available.push_back(Vectors::kAvx2);
+  if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw")) {
+    available.push_back(Vectors::kAvx512);
+  }
+#endif
+  return available;
+}
+
+ColorMatcher::ColorMatcher(const Palette& palette, Vectors vectors) : cells_(kCellsPerChannel * kCellsPerChannel * kCellsPerChannel) {
   std::vector<std::uint8_t> all(kPaletteEntries);
   for (std::size_t i = 0; i < kPaletteEntries; ++i) {
     colours_[i] = {palette[3 * i], palette[3 * i + 1], palette[3 * i + 2]};
     all[i] = static_cast<std::uint8_t>(i);
   }
   Build({0, 0, 0}, 256, all);
-#if defined(__x86_64__)
-  if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw")) {
-    vectors_ = Vectors::kAvx512;
-  } else if (__builtin_cpu_supports("avx2")) {
-    vectors_ = Vectors::kAvx2;
-  }
-#endif
+  const std::vector<Vectors> available = Available();
+  vectors_ = vectors == Vectors::kWidest ? available.back() : vectors;
+  if (std::find(available.begin(), available.end(), vectors_) == available.end()) vectors_ = Vectors::kPlain;
 }
 
 void ColorMatcher::Build(const std::array<std::int32_t, 3>& low, std::int32_t size,

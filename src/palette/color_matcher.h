@@ -16,7 +16,13 @@ namespace tarnvick {
 
 class ColorMatcher {
  public:
-  explicit ColorMatcher(const Palette& palette);
+  // The instructions the search uses: the widest vectors the processor has, or narrower ones
+  // (the results are the same; the tests compare them).
+  enum class Vectors { kPlain, kAvx2, kAvx512, kWidest };
+  // The vectors this processor can use, widest last.
+  static std::vector<Vectors> Available();
+
+  explicit ColorMatcher(const Palette& palette, Vectors vectors = Vectors::kWidest);
 
   // The index of the palette entry nearest to `rgb` (3 bytes: red, green, blue).
   std::uint8_t Nearest(const std::uint8_t* rgb) const;
@@ -53,7 +59,6 @@ class ColorMatcher {
   std::uint8_t NearestAvx512(const std::uint8_t* rgb) const;
   void MapAvx512(std::uint8_t* out, std::size_t count, const std::uint8_t* first, std::size_t stride) const;
 #endif
-  enum class Vectors { kPlain, kAvx2, kAvx512 };
   Vectors vectors_ = Vectors::kPlain;
 
   std::array<std::array<std::int32_t, 3>, kPaletteEntries> colours_{};

@@ -171,6 +171,34 @@ TEST(Conversion, ALongerExistingWalIsReplacedAndTheLaterSourceWins) {
   EXPECT_EQ(ListNames(dir / "tex"), (std::vector<std::string>{"a.m32", "a.wal"}));
 }
 
+TEST(Conversion, AWalThatAlreadyHoldsItsBytesIsLeftUntouched) {
+  TempDir dir;
+  WriteBytes(dir / "p.pal", RandomPalette(11));
+  const auto pair = M32WithWal(16, 16, 11, RandomPalette(11));
+  WriteBytes(dir / "tex/a.m32", pair.first);
+  const auto inode = [&] {
+    struct stat info {};
+    ::stat((dir / "tex/a.wal").c_str(), &info);
+    return info.st_ino;
+  };
+  ASSERT_EQ(RunTarnvick({"tex", "-pp.pal"}, {.working_directory = dir.path()}).exit_code, 0);
+  const auto first = inode();
+  ASSERT_EQ(RunTarnvick({"tex", "-pp.pal"}, {.working_directory = dir.path()}).exit_code, 0);
+  EXPECT_EQ(inode(), first) << "the same bytes are not written again";
+  EXPECT_EQ(ReadBytes(dir / "tex/a.wal"), pair.second);
+  // Another palette gives other bytes: the file is replaced.
+  WriteBytes(dir / "p.pal", RandomPalette(12));
+  ASSERT_EQ(RunTarnvick({"tex", "-pp.pal"}, {.working_directory = dir.path()}).exit_code, 0);
+  EXPECT_NE(inode(), first);
+  EXPECT_EQ(ReadBytes(dir / "tex/a.wal"), M32WithWal(16, 16, 11, RandomPalette(12)).second);
+  // A link holding the same bytes is still replaced by a file of its own.
+  WriteBytes(dir / "elsewhere.wal", ReadBytes(dir / "tex/a.wal"));
+  std::filesystem::remove(dir / "tex/a.wal");
+  std::filesystem::create_symlink("../elsewhere.wal", dir / "tex/a.wal");
+  ASSERT_EQ(RunTarnvick({"tex", "-pp.pal"}, {.working_directory = dir.path()}).exit_code, 0);
+  EXPECT_FALSE(std::filesystem::is_symlink(dir / "tex/a.wal"));
+}
+
 TEST(Conversion, AWalThatCannotBeWrittenLeavesTheOldFileIntact) {
   TempDir dir;
   const std::vector<std::uint8_t> palette = RandomPalette(6);

@@ -8,6 +8,7 @@
 
 #include "support/expected_wal.h"
 #include "texture/m32_texture.h"
+#include "texture/m8_texture.h"
 
 namespace tarnvick::testing {
 namespace {
@@ -59,6 +60,45 @@ TEST(CountColors, NothingForAnEmptyOrNegativeExtent) {
   texture.byte_extent = -4;
   ASSERT_TRUE(CountColors(texture, histogram));
   EXPECT_TRUE(HistogramCounts(histogram).empty());
+}
+
+TEST(ColorHistogram, CountsPastSixteenBitsAddUpAcrossTablesAndIndices) {
+  // One colour in 300,000 pixels (in runs and scattered), counted in two tables and merged, plus
+  // an indexed texture whose 70,000 indices name that colour too.
+  std::vector<std::uint8_t> pixels = NoiseBytes(4 * 300000, 21);
+  std::map<std::uint32_t, std::uint64_t> expected;
+  for (std::size_t i = 0; i < 300000; ++i) {
+    if (i % 3 != 0 || i < 100000) {
+      pixels[4 * i] = 9;
+      pixels[4 * i + 1] = 8;
+      pixels[4 * i + 2] = 7;
+    }
+  }
+  ColorHistogram first;
+  ColorHistogram second;
+  for (ColorHistogram* table : {&first, &second}) {
+    M32Texture texture;
+    texture.pixels = pixels;
+    texture.bits_per_pixel = 32;
+    texture.byte_extent = static_cast<std::int32_t>(pixels.size());
+    ASSERT_TRUE(CountColors(texture, *table));
+    for (const auto& [key, count] : PlainCounts(pixels, pixels.size(), 4)) expected[key] += count;
+  }
+  M8Texture indexed;
+  indexed.palette.fill(1);
+  indexed.palette[3 * 200] = 9;
+  indexed.palette[3 * 200 + 1] = 8;
+  indexed.palette[3 * 200 + 2] = 7;
+  indexed.pixels.assign(70000, 200);
+  indexed.pixels.resize(80000, 3);  // past the extent: not counted
+  indexed.bits_per_pixel = 8;
+  indexed.byte_extent = 70000;
+  ASSERT_TRUE(CountColors(indexed, second));
+  expected[0x070809] += 70000;
+  first.Merge(second);
+  EXPECT_GT(expected[0x070809], 65536u * 8);
+  EXPECT_EQ(HistogramCounts(first), expected);
+  EXPECT_EQ(first.Count(0x070809), expected[0x070809]);
 }
 
 }  // namespace

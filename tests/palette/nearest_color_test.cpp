@@ -107,14 +107,21 @@ TEST(ColorMatcher, EqualsThePlainSearchOnAGridOfColoursForPalettesWithTies) {
   Palette greys = Fill(255, 255, 255);
   for (std::size_t i = 0; i < 256; i += 2) Set(greys, i, static_cast<std::uint8_t>(255 - i), static_cast<std::uint8_t>(255 - i), static_cast<std::uint8_t>(255 - i));
   palettes.push_back(greys);
+  // Clusters of near twins, as a popularity palette has them: many candidates in one cell.
+  Palette clustered{};
+  for (std::size_t i = 0; i < clustered.size(); ++i) clustered[i] = static_cast<std::uint8_t>(100 + noise[i] % 24 + (i % 3) * 40);
+  palettes.push_back(clustered);
   for (const Palette& palette : palettes) {
-    ColorMatcher matcher(palette);
-    for (int r = 0; r < 256; r += 5) {
-      for (int g = 1; g < 256; g += 6) {
-        for (int b = 2; b < 256; b += 7) {
-          const std::uint8_t rgb[3] = {static_cast<std::uint8_t>(r), static_cast<std::uint8_t>(g), static_cast<std::uint8_t>(b)};
-          LastMatch fresh;
-          ASSERT_EQ(matcher.Nearest(rgb), NearestIndex(palette, rgb, fresh)) << r << "," << g << "," << b;
+    for (const ColorMatcher::Vectors vectors : ColorMatcher::Available()) {
+      const ColorMatcher matcher(palette, vectors);
+      for (int r = 0; r < 256; r += 5) {
+        for (int g = 1; g < 256; g += 6) {
+          for (int b = 2; b < 256; b += 7) {
+            const std::uint8_t rgb[3] = {static_cast<std::uint8_t>(r), static_cast<std::uint8_t>(g), static_cast<std::uint8_t>(b)};
+            LastMatch fresh;
+            ASSERT_EQ(matcher.Nearest(rgb), NearestIndex(palette, rgb, fresh))
+                << r << "," << g << "," << b << " vectors " << static_cast<int>(vectors);
+          }
         }
       }
     }
@@ -126,17 +133,19 @@ TEST(ColorMatcher, MapsPixelRunsLikeMapPixelsWhateverWasSearchedBefore) {
   Palette palette{};
   std::copy(bytes.begin(), bytes.end(), palette.begin());
   Set(palette, 0, 255, 255, 255);
-  ColorMatcher matcher(palette);
   // Black first, repeated colours, strides 3 and 4, and a second run that meets the same colours.
-  for (const int stride : {3, 4}) {
-    std::vector<std::uint8_t> pixels(static_cast<std::size_t>(stride) * 3000, 0);
-    const std::vector<std::uint8_t> noise = NoiseBytes(pixels.size(), static_cast<std::uint32_t>(stride));
-    for (std::size_t i = 2 * pixels.size() / 3; i < pixels.size(); ++i) pixels[i] = noise[i] & 0xE0;
-    for (int run = 0; run < 2; ++run) {
-      std::vector<std::uint8_t> fast(3000), plain(3000);
-      matcher.Map(fast.data(), fast.size(), pixels.data(), static_cast<std::size_t>(stride));
-      MapPixels(plain.data(), 3000, pixels.data(), palette, stride);
-      EXPECT_EQ(fast, plain);
+  for (const ColorMatcher::Vectors vectors : ColorMatcher::Available()) {
+    const ColorMatcher matcher(palette, vectors);
+    for (const int stride : {3, 4}) {
+      std::vector<std::uint8_t> pixels(static_cast<std::size_t>(stride) * 3000, 0);
+      const std::vector<std::uint8_t> noise = NoiseBytes(pixels.size(), static_cast<std::uint32_t>(stride));
+      for (std::size_t i = 2 * pixels.size() / 3; i < pixels.size(); ++i) pixels[i] = noise[i] & 0xE0;
+      for (int run = 0; run < 2; ++run) {
+        std::vector<std::uint8_t> fast(3000), plain(3000);
+        matcher.Map(fast.data(), fast.size(), pixels.data(), static_cast<std::size_t>(stride));
+        MapPixels(plain.data(), 3000, pixels.data(), palette, stride);
+        EXPECT_EQ(fast, plain) << static_cast<int>(vectors);
+      }
     }
   }
 }

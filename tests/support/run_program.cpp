@@ -68,7 +68,7 @@ ProgramResult RunTarnvick(const std::vector<std::string>& arguments, const Progr
     const int out_fd = settings.stdout_closed_pipe       ? pipe_ends[1]
                        : settings.stdout_path.empty() ? ::open(out_path.c_str(), O_WRONLY | O_TRUNC)
                                                       : ::open(settings.stdout_path.c_str(), O_WRONLY);
-    const int err_fd = ::open(err_path.c_str(), O_WRONLY | O_TRUNC);
+    const int err_fd = settings.merge_stderr ? ::dup(out_fd) : ::open(err_path.c_str(), O_WRONLY | O_TRUNC);
     if (out_fd < 0 || err_fd < 0 || ::dup2(out_fd, 1) < 0 || ::dup2(err_fd, 2) < 0) ::_exit(126);
     if (!settings.working_directory.empty() && ::chdir(settings.working_directory.c_str()) != 0) ::_exit(126);
     if (settings.file_size_limit >= 0) {

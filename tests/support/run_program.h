@@ -23,6 +23,7 @@ struct ProgramSettings {
   bool unprivileged = false;      // run as an ordinary user even when the tests run as root
   std::string stdout_path = {};   // a file for standard output instead of a capture
   bool stdout_closed_pipe = false;  // standard output is a pipe nobody reads: writes fail
+  bool merge_stderr = false;        // standard error goes into the standard output capture
   std::function<void(pid_t)> while_running = {};  // called with the child's pid before waiting
 };
 
