@@ -2,9 +2,6 @@
 // and an 8192 x 8192 M8, both with full mip chains), in a run that reads its palette and in one
 // that generates it, against the bound of twice the file plus 150 MiB.
 // Usage: tarnvick_memory [PROGRAM]   (default: the tarnvick built beside it)
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,33 +11,13 @@
 #include <string>
 #include <vector>
 
+#include "child_process.h"
 #include "noise.h"
 #include "texture_encoder.h"
 
 namespace {
 
 namespace samples = tarnvick::samples;
-
-// Runs `arguments` with its output thrown away; the peak resident memory in bytes, or -1.
-// (Spawned, not forked: a forked copy of this process would count towards the child's peak.)
-long PeakBytes(const std::vector<std::string>& arguments) {
-  std::vector<char*> argv;
-  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  pid_t child = -1;
-  const int spawned = ::posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  int status = 0;
-  rusage usage{};
-  if (spawned != 0 || ::wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) ||
-      WEXITSTATUS(status) != 0) {
-    return -1;
-  }
-  return usage.ru_maxrss * 1024L;
-}
 
 // Writes the two sources and a palette below `root`, and their sizes to `channel`.
 bool WriteSources(const std::filesystem::path& root, int channel) {
@@ -97,12 +74,13 @@ int main(int argc, char** argv) {
   for (const auto& [folder, size] : {std::pair{std::string("m32"), m32_size}, {std::string("m8"), m8_size}}) {
     for (const std::string mode : {"-p", "-o"}) {
       const std::string palette = (root / (mode == "-p" ? "palette.lmp" : "generated.lmp")).string();
-      const long peak = PeakBytes({program, (root / folder).string(), mode + palette});
+      const tarnvick::bench::Measure run = tarnvick::bench::Spawn({program, (root / folder).string(), mode + palette});
+      const double peak = run.ok ? run.peak_mib : -1;
       const double bound = 2.0 * static_cast<double>(size) / (1 << 20) + 150;
       std::printf("%-28s %8.1f %9s %9.1f %10.1f\n", (folder == "m32" ? "M32 4096 x 4096, full chain" : "M8 8192 x 8192, full chain"),
-                  static_cast<double>(size) / 1e6, mode == "-p" ? "-p" : "generate", static_cast<double>(peak) / (1 << 20), bound);
+                  static_cast<double>(size) / 1e6, mode == "-p" ? "-p" : "generate", peak, bound);
       std::fflush(stdout);
-      within = within && peak > 0 && static_cast<double>(peak) / (1 << 20) <= bound;
+      within = within && peak > 0 && peak <= bound;
     }
   }
   std::filesystem::remove_all(root);

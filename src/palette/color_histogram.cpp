@@ -27,39 +27,40 @@ Result<void> ColorHistogram::Reserve() {
   return {};
 }
 
-void ColorHistogram::AddPixels(const std::uint8_t* first, std::size_t count, std::size_t stride) {
-  if (count == 0) return;
-  if (stride == 4) {
-    // Four-byte pixels: each read whole, its fourth byte dropped.
-    std::uint32_t run_key = ColorKey(first);
-    PixelCount run = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-      std::uint32_t pixel;
-      std::memcpy(&pixel, first + 4 * i, 4);
-      const std::uint32_t key = ColorKeyOfWord(pixel);
-      if (key != run_key) {
-        Increment(run_key, run);
-        run_key = key;
-        run = 0;
-      }
-      ++run;
-    }
-    Increment(run_key, run);
-    return;
-  }
-  // Runs of one colour are counted at once.
-  std::uint32_t run_key = ColorKey(first);
+namespace {
+
+// Runs of one colour, as `key_of` reads the pixels, each handed to `add` at once.
+template <typename KeyOf, typename Add>
+void CountRuns(std::size_t count, KeyOf key_of, Add add) {
+  std::uint32_t run_key = key_of(0);
   PixelCount run = 0;
   for (std::size_t i = 0; i < count; ++i) {
-    const std::uint32_t key = ColorKey(first + i * stride);
+    const std::uint32_t key = key_of(i);
     if (key != run_key) {
-      Increment(run_key, run);
+      add(run_key, run);
       run_key = key;
       run = 0;
     }
     ++run;
   }
-  Increment(run_key, run);
+  add(run_key, run);
+}
+
+}  // namespace
+
+void ColorHistogram::AddPixels(const std::uint8_t* first, std::size_t count, std::size_t stride) {
+  if (count == 0) return;
+  const auto add = [this](std::uint32_t key, PixelCount run) { Increment(key, run); };
+  if (stride == 4) {
+    // Four-byte pixels: each read whole, its fourth byte dropped.
+    CountRuns(count, [first](std::size_t i) {
+      std::uint32_t word;
+      std::memcpy(&word, first + 4 * i, 4);
+      return ColorKeyOfWord(word);
+    }, add);
+  } else {
+    CountRuns(count, [first, stride](std::size_t i) { return ColorKey(first + i * stride); }, add);
+  }
 }
 
 void ColorHistogram::Add(std::uint32_t key, PixelCount count) { Increment(key, count); }

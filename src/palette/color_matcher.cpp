@@ -8,7 +8,6 @@
 #include <immintrin.h>
 #endif
 
-#include "palette/color_key.h"
 
 namespace tarnvick {
 namespace {
@@ -25,6 +24,14 @@ std::int32_t Nearer(std::int32_t value, std::int32_t low, std::int32_t high) {
 std::int32_t Farther(std::int32_t value, std::int32_t low, std::int32_t high) {
   const std::int32_t d = std::max(value - low, high - value);
   return d * d;
+}
+
+// Maps `count` pixels, `stride` bytes apart, one by one with `nearest`. (Remembering the last
+// colour was measured: with the vector searches, the test costs more than it saves.)
+template <typename Nearest>
+__attribute__((always_inline)) inline void MapEach(std::uint8_t* out, std::size_t count, const std::uint8_t* first,
+                                                   std::size_t stride, Nearest nearest) {
+  for (std::size_t i = 0; i < count; ++i) out[i] = nearest(first + i * stride);
 }
 
 std::size_t CellNumber(int r, int g, int b) {
@@ -126,23 +133,23 @@ std::uint8_t ColorMatcher::NearestPlain(const std::uint8_t* rgb) const {
 
 void ColorMatcher::MapPlain(std::uint8_t* out, std::size_t count, const std::uint8_t* first,
                             std::size_t stride) const {
-  // Neighbouring pixels often share a colour: the last answer is kept at hand.
-  std::uint32_t last_key = UINT32_MAX;
-  std::uint8_t last = 0;
-  for (std::size_t i = 0; i < count; ++i) {
-    const std::uint8_t* pixel = first + i * stride;
-    const std::uint32_t key = ColorKey(pixel);
-    if (key != last_key) {
-      last = NearestPlain(pixel);
-      last_key = key;
-    }
-    out[i] = last;
-  }
+  MapEach(out, count, first, stride, [this](const std::uint8_t* pixel) { return NearestPlain(pixel); });
 }
 
 #if defined(__x86_64__)
-__attribute__((target("avx2"))) std::uint8_t ColorMatcher::NearestAvx2(
-    const std::uint8_t* rgb) const {
+namespace {
+
+// The index in the least of eight weights.
+__attribute__((target("avx2"), always_inline)) inline std::uint8_t LeastIndex(__m256i least) {
+  __m128i half = _mm_min_epi32(_mm256_castsi256_si128(least), _mm256_extracti128_si256(least, 1));
+  half = _mm_min_epi32(half, _mm_shuffle_epi32(half, 0x4E));
+  half = _mm_min_epi32(half, _mm_shuffle_epi32(half, 0xB1));
+  return static_cast<std::uint8_t>(_mm_cvtsi128_si32(half) & 0xFF);
+}
+
+}  // namespace
+
+__attribute__((target("avx2"))) std::uint8_t ColorMatcher::NearestAvx2(const std::uint8_t* rgb) const {
   const Cell cell = cells_[CellNumber(rgb[0], rgb[1], rgb[2])];
   const __m256i red_green = _mm256_set1_epi32(static_cast<std::int32_t>((16u * rgb[1]) << 16 | (16u * rgb[0])));
   const __m256i blue = _mm256_set1_epi32(static_cast<std::int32_t>(16u * rgb[2]));
@@ -156,29 +163,16 @@ __attribute__((target("avx2"))) std::uint8_t ColorMatcher::NearestAvx2(
       const __m256i bi = _mm256_sub_epi16(
           _mm256_load_si256(reinterpret_cast<const __m256i*>(group->blue_index.data() + half)), blue);
       const __m256i b1 = _mm256_blend_epi16(bi, ones, 0xAA);
-      const __m256i weight = _mm256_add_epi32(_mm256_madd_epi16(rg, rg), _mm256_madd_epi16(bi, b1));
-      least = _mm256_min_epi32(least, weight);
+      least = _mm256_min_epi32(least, _mm256_add_epi32(_mm256_madd_epi16(rg, rg), _mm256_madd_epi16(bi, b1)));
     }
   }
-  __m128i half = _mm_min_epi32(_mm256_castsi256_si128(least), _mm256_extracti128_si256(least, 1));
-  half = _mm_min_epi32(half, _mm_shuffle_epi32(half, 0x4E));
-  half = _mm_min_epi32(half, _mm_shuffle_epi32(half, 0xB1));
-  return static_cast<std::uint8_t>(_mm_cvtsi128_si32(half) & 0xFF);
+  return LeastIndex(least);
 }
 
 __attribute__((target("avx2"), flatten)) void ColorMatcher::MapAvx2(std::uint8_t* out, std::size_t count,
-                                                          const std::uint8_t* first, std::size_t stride) const {
-  std::uint32_t last_key = UINT32_MAX;
-  std::uint8_t last = 0;
-  for (std::size_t i = 0; i < count; ++i) {
-    const std::uint8_t* pixel = first + i * stride;
-    const std::uint32_t key = ColorKey(pixel);
-    if (key != last_key) {
-      last = NearestAvx2(pixel);
-      last_key = key;
-    }
-    out[i] = last;
-  }
+                                                                    const std::uint8_t* first,
+                                                                    std::size_t stride) const {
+  MapEach(out, count, first, stride, [this](const std::uint8_t* pixel) { return NearestAvx2(pixel); });
 }
 
 // GCC 12's 512-bit intrinsics leave their placeholder operands uninitialised on purpose.
@@ -198,16 +192,12 @@ __attribute__((target("avx2,avx512f,avx512bw"))) std::uint8_t ColorMatcher::Near
     const __m512i b1 = _mm512_mask_blend_epi16(0xAAAAAAAA, bi, ones);
     least = _mm512_min_epi32(least, _mm512_add_epi32(_mm512_madd_epi16(rg, rg), _mm512_madd_epi16(bi, b1)));
   }
-  const __m256i quarter = _mm256_min_epi32(_mm512_castsi512_si256(least), _mm512_extracti64x4_epi64(least, 1));
-  __m128i half = _mm_min_epi32(_mm256_castsi256_si128(quarter), _mm256_extracti128_si256(quarter, 1));
-  half = _mm_min_epi32(half, _mm_shuffle_epi32(half, 0x4E));
-  half = _mm_min_epi32(half, _mm_shuffle_epi32(half, 0xB1));
-  return static_cast<std::uint8_t>(_mm_cvtsi128_si32(half) & 0xFF);
+  return LeastIndex(_mm256_min_epi32(_mm512_castsi512_si256(least), _mm512_extracti64x4_epi64(least, 1)));
 }
 
 __attribute__((target("avx2,avx512f,avx512bw"), flatten)) void ColorMatcher::MapAvx512(
     std::uint8_t* out, std::size_t count, const std::uint8_t* first, std::size_t stride) const {
-  for (std::size_t i = 0; i < count; ++i) out[i] = NearestAvx512(first + i * stride);
+  MapEach(out, count, first, stride, [this](const std::uint8_t* pixel) { return NearestAvx512(pixel); });
 }
 #pragma GCC diagnostic pop
 #endif

@@ -212,8 +212,8 @@ TEST(Trust, TreesDeeperThanThePathLimitAreWalkedWhole) {
 }
 
 TEST(Trust, RunningOutOfMemorySkipsOneTextureAndConvertsTheRest) {
-#if defined(__SANITIZE_ADDRESS__)
-  GTEST_SKIP() << "AddressSanitizer maps far more memory than the limit this test sets";
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "the sanitizers map far more memory than the limit this test sets";
 #else
   TempDir dir;
   const std::vector<std::uint8_t> palette = RandomPalette(7);

@@ -269,8 +269,8 @@ TEST(Conversion, AShortPaletteFileLeavesTheMissingEntriesBlack) {
 }
 
 TEST(Conversion, HugeDeclaredSizesInSmallFilesFailWithoutAllocating) {
-#if defined(__SANITIZE_ADDRESS__)
-  GTEST_SKIP() << "AddressSanitizer maps far more memory than the limit this test sets";
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "the sanitizers map far more memory than the limit this test sets";
 #else
   TempDir dir;
   WriteBytes(dir / "p.pal", RandomPalette(9));

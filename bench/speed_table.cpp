@@ -1,0 +1,115 @@
+// The speed benchmark: generates a benchmark library of the size asked (deterministic), then times
+// in one run a plain read of every file, the reference design and the program with one thread
+// and with every thread, each for a generating run (-o) and a run with a given palette (-p), on
+// the library with its WAL files already present from an earlier run. Prints each time with its
+// ratio to the reference design and to the plain read, and its peak memory.
+// Usage: tarnvick_speed [MEGABYTES] [PROGRAM]   (default 200 MB, the tarnvick built beside it)
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "bench_library.h"
+#include "child_process.h"
+#include "support/reference_run.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using tarnvick::bench::InChild;
+using tarnvick::bench::Measure;
+using tarnvick::bench::Spawn;
+
+// The fastest of `runs` measures.
+Measure Best(int runs, const std::function<Measure()>& measure_once) {
+  Measure best;
+  for (int run = 0; run < runs; ++run) {
+    const Measure measure = measure_once();
+    if (!measure.ok) return measure;
+    if (!best.ok || measure.seconds < best.seconds) best = measure;
+  }
+  return best;
+}
+
+Measure Best(int runs, const std::function<bool()>& body) {
+  return Best(runs, std::function<Measure()>([&] { return InChild(body); }));
+}
+
+Measure BestSpawn(int runs, const std::vector<std::string>& arguments) {
+  return Best(runs, std::function<Measure()>([&] { return Spawn(arguments); }));
+}
+
+bool ReadEveryFile(const std::string& root) {
+  std::vector<char> buffer;
+  for (const auto& entry : fs::recursive_directory_iterator(root)) {
+    const std::string extension = entry.path().extension().string();
+    if (!entry.is_regular_file() || (extension != ".m32" && extension != ".m8")) continue;
+    std::FILE* file = std::fopen(entry.path().c_str(), "rb");
+    if (file == nullptr) return false;
+    buffer.resize(entry.file_size());
+    const bool read = std::fread(buffer.data(), 1, buffer.size(), file) == buffer.size();
+    std::fclose(file);
+    if (!read) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::size_t megabytes = argc > 1 ? static_cast<std::size_t>(std::atoi(argv[1])) : 200;
+  const std::string program = argc > 2 ? argv[2] : TARNVICK_BINARY;
+  const fs::path root = fs::temp_directory_path() / ("tarnvick-speed-" + std::to_string(::getpid()));
+  const std::string library = (root / "library").string();
+  const std::string given = (root / "given.lmp").string();
+  const std::string generated = (root / "generated.lmp").string();
+  if (!InChild([&] { return tarnvick::samples::WriteBenchLibrary(library, megabytes); }).ok ||
+      !Spawn({program, library, "-s", "-o" + given}).ok) {
+    std::fprintf(stderr, "cannot make the benchmark library below %s\n", root.c_str());
+    return 1;
+  }
+  std::uint64_t bytes = 0;
+  std::size_t files = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(library)) {
+    const std::string extension = entry.path().extension().string();
+    if (entry.is_regular_file() && (extension == ".m32" || extension == ".m8")) {
+      bytes += entry.file_size();
+      ++files;
+    }
+  }
+  const unsigned threads = std::max(1u, std::thread::hardware_concurrency());
+  std::printf("library: %zu files, %.1f MB; %u processors; best of 3 runs (reference: 1 run)\n\n", files,
+              static_cast<double>(bytes) / 1e6, threads);
+
+  const Measure plain = Best(3, [&] { return ReadEveryFile(library); });
+  struct Row {
+    std::string name;
+    Measure measure;
+  };
+  std::vector<Row> rows = {{"plain read of every file", plain}};
+  for (const bool generate : {true, false}) {
+    const std::string mode = generate ? "-o" + generated : "-p" + given;
+    const std::string label = generate ? "default (palette generated)" : "-p (palette given)";
+    const Measure reference = Best(1, [&] {
+      return tarnvick::testing::ReferenceRun({library, true, generate, generate ? generated : given});
+    });
+    rows.push_back({label + ", reference design", reference});
+    rows.push_back({label + ", 1 thread", BestSpawn(3, {program, library, "-s", mode, "--jobs=1"})});
+    rows.push_back({label + ", every thread", BestSpawn(3, {program, library, "-s", mode})});
+  }
+  std::printf("%-44s %9s %12s %12s %10s\n", "run", "seconds", "x reference", "x plain read", "peak MiB");
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const Measure& m = rows[i].measure;
+    const Measure& reference = i == 0 ? m : rows[i <= 3 ? 1 : 4].measure;
+    std::printf("%-44s %9.3f %12.1f %12.1f %10.1f%s\n", rows[i].name.c_str(), m.seconds, reference.seconds / m.seconds,
+                m.seconds / plain.seconds, m.peak_mib, m.ok ? "" : "  (FAILED)");
+  }
+  fs::remove_all(root);
+  return 0;
+}
