@@ -10,6 +10,8 @@
 
 #include "app/run.h"
 #include "convert/quantize_mips.h"
+#include "palette/color_key.h"
+#include "palette/color_tables.h"
 #include "palette/count_colors.h"
 #include "support/reference_nearest.h"
 #include "texture/m32_texture.h"
@@ -37,6 +39,21 @@ std::vector<std::uint8_t> Pixels(std::size_t count, std::uint32_t colours, std::
   return pixels;
 }
 
+// Pixels of a texture of per-channel noise around a grey: each channel spread over
+// `2 * spread + 1` values, so (2 * spread + 1)^3 distinct colours (spread 5: 1,331; 19: 59,319),
+// as the grain of a real texture gives them.
+std::vector<std::uint8_t> GrainPixels(std::size_t count, int spread, std::uint32_t seed) {
+  const std::vector<std::uint8_t> noise = tarnvick::samples::NoiseBytes(3 * count, seed);
+  std::vector<std::uint8_t> pixels(4 * count);
+  for (std::size_t i = 0; i < count; ++i) {
+    for (std::size_t c = 0; c < 3; ++c) {
+      pixels[4 * i + c] = static_cast<std::uint8_t>(128 - spread + noise[3 * i + c] % (2 * spread + 1));
+    }
+    pixels[4 * i + 3] = 255;
+  }
+  return pixels;
+}
+
 Palette RandomPalette() {
   Palette palette{};
   const std::vector<std::uint8_t> bytes = tarnvick::samples::NoiseBytes(768, 99);
@@ -48,15 +65,27 @@ Palette RandomPalette() {
 void BM_QuantizeMips(benchmark::State& state) {
   const std::vector<std::uint8_t> pixels = Pixels(87040, static_cast<std::uint32_t>(state.range(0)), 5);
   const Palette palette = RandomPalette();
+  // One matcher, as for a whole run.
+  tarnvick::ColorMatcher matcher(palette);
   for (auto _ : state) {
-    // A new matcher each time: every colour is searched once per texture, as in a first run.
-    tarnvick::ColorMatcher matcher(palette);
     auto out = tarnvick::QuantizeMips(pixels, 256, 256, 4, 4, matcher);
     benchmark::DoNotOptimize(out->data());
   }
   state.SetItemsProcessed(state.iterations() * 87040);
 }
-BENCHMARK(BM_QuantizeMips)->Arg(16)->Arg(256)->Arg(4096)->Arg(1 << 20)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_QuantizeMips)->Arg(16)->Arg(1000)->Arg(60000)->Arg(1 << 20)->Unit(benchmark::kMillisecond);
+
+// The same for the grain of a texture: range(0) is the spread of each channel.
+void BM_QuantizeMipsGrain(benchmark::State& state) {
+  const std::vector<std::uint8_t> pixels = GrainPixels(87040, static_cast<int>(state.range(0)), 5);
+  tarnvick::ColorMatcher matcher(RandomPalette());
+  for (auto _ : state) {
+    auto out = tarnvick::QuantizeMips(pixels, 256, 256, 4, 4, matcher);
+    benchmark::DoNotOptimize(out->data());
+  }
+  state.SetItemsProcessed(state.iterations() * 87040);
+}
+BENCHMARK(BM_QuantizeMipsGrain)->Arg(5)->Arg(19)->Unit(benchmark::kMillisecond);
 
 // The plain mapping of the same pixels: one-entry cache and a full scan for every miss.
 void BM_MapPixelsPlain(benchmark::State& state) {
@@ -70,7 +99,7 @@ void BM_MapPixelsPlain(benchmark::State& state) {
   }
   state.SetItemsProcessed(state.iterations() * 87040);
 }
-BENCHMARK(BM_MapPixelsPlain)->Arg(16)->Arg(4096)->Arg(1 << 20)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MapPixelsPlain)->Arg(16)->Arg(1000)->Arg(60000)->Unit(benchmark::kMillisecond);
 
 // Counting the colours of a 256 x 256 M32 with a full chain (87,381 pixels).
 void BM_CountColors(benchmark::State& state) {
@@ -78,14 +107,66 @@ void BM_CountColors(benchmark::State& state) {
   texture.pixels = Pixels(87381, static_cast<std::uint32_t>(state.range(0)), 7);
   texture.byte_extent = static_cast<std::int32_t>(texture.pixels.size());
   texture.bits_per_pixel = 32;
+  // One histogram, as for a whole run.
+  tarnvick::ColorHistogram histogram;
   for (auto _ : state) {
-    tarnvick::ColorHistogram histogram;
     (void)tarnvick::CountColors(texture, histogram);
     benchmark::DoNotOptimize(histogram.Count(0));
   }
   state.SetItemsProcessed(state.iterations() * 87381);
 }
-BENCHMARK(BM_CountColors)->Arg(16)->Arg(4096)->Arg(1 << 20)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CountColors)->Arg(16)->Arg(1000)->Arg(60000)->Arg(1 << 20)->Unit(benchmark::kMillisecond);
+
+// The same for the grain of a texture: range(0) is the spread of each channel.
+void BM_CountColorsGrain(benchmark::State& state) {
+  tarnvick::M32Texture texture;
+  texture.pixels = GrainPixels(87381, static_cast<int>(state.range(0)), 7);
+  texture.byte_extent = static_cast<std::int32_t>(texture.pixels.size());
+  texture.bits_per_pixel = 32;
+  tarnvick::ColorHistogram histogram;
+  for (auto _ : state) {
+    (void)tarnvick::CountColors(texture, histogram);
+    benchmark::DoNotOptimize(histogram.Count(0));
+  }
+  state.SetItemsProcessed(state.iterations() * 87381);
+}
+BENCHMARK(BM_CountColorsGrain)->Arg(5)->Arg(19)->Unit(benchmark::kMillisecond);
+
+// The reference design's counting of the same pixels: one tree search (and insertion) a pixel.
+void BM_CountColorsReference(benchmark::State& state) {
+  const std::vector<std::uint8_t> pixels = Pixels(87381, static_cast<std::uint32_t>(state.range(0)), 7);
+  using KeyTree = tarnvick::PooledTree<std::uint32_t, tarnvick::PixelCount, std::less<std::uint32_t>, true>;
+  KeyTree histogram;
+  for (auto _ : state) {
+    for (std::size_t i = 0; i < pixels.size(); i += 4) {
+      const std::uint32_t key = tarnvick::ColorKey(&pixels[i]);
+      KeyTree::Node* node = histogram.Find(key);
+      if (node == nullptr) node = histogram.Insert(key, 0);
+      ++node->value;
+    }
+    benchmark::DoNotOptimize(histogram.Minimum());
+  }
+  state.SetItemsProcessed(state.iterations() * 87381);
+}
+BENCHMARK(BM_CountColorsReference)->Arg(16)->Arg(1000)->Arg(60000)->Unit(benchmark::kMillisecond);
+
+// The reference design's counting of texture grain.
+void BM_CountColorsReferenceGrain(benchmark::State& state) {
+  const std::vector<std::uint8_t> pixels = GrainPixels(87381, static_cast<int>(state.range(0)), 7);
+  using KeyTree = tarnvick::PooledTree<std::uint32_t, tarnvick::PixelCount, std::less<std::uint32_t>, true>;
+  KeyTree histogram;
+  for (auto _ : state) {
+    for (std::size_t i = 0; i < pixels.size(); i += 4) {
+      const std::uint32_t key = tarnvick::ColorKey(&pixels[i]);
+      KeyTree::Node* node = histogram.Find(key);
+      if (node == nullptr) node = histogram.Insert(key, 0);
+      ++node->value;
+    }
+    benchmark::DoNotOptimize(histogram.Minimum());
+  }
+  state.SetItemsProcessed(state.iterations() * 87381);
+}
+BENCHMARK(BM_CountColorsReferenceGrain)->Arg(5)->Arg(19)->Unit(benchmark::kMillisecond);
 
 // A corpus of 64 M32 textures of 256 x 256 (full chains, 4096 colours each) in one directory.
 class Corpus {
