@@ -24,45 +24,127 @@ bool ParseJobs(std::string_view value, int& jobs) {
   return error == std::errc() && end == value.data() + value.size() && jobs >= 1;
 }
 
-}  // namespace
-
-Result<RunOptions> ParseCommandLine(int argc, const char* const* argv) {
-  if (argc < 2) return Fail(ErrorKind::kNoStartDirectory);
-  RunOptions options;
-  options.jobs = ProcessorsAvailable();
-  options.start_directory = argv[1];
-  std::optional<std::string> palette_path;
-  for (int i = 2; i < argc; ++i) {
-    const char* argument = argv[i];
-    if (std::strlen(argument) < 2) return Fail(ErrorKind::kInvalidParameter, argument);
-    if (argument[0] != '-') continue;
-    if (const std::string_view text(argument); text.starts_with("--jobs=")) {
-      if (!ParseJobs(text.substr(7), options.jobs)) return Fail(ErrorKind::kInvalidParameter, argument);
-      continue;
+// The help or version request among the arguments: the first of them wins. As the first argument
+// only the exact words count; after it, -h in any case with anything after it is help too.
+std::optional<RunOptions::Request> Request(int argc, const char* const* argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view argument = argv[i];
+    if (argument == "--version") return RunOptions::Request::kVersion;
+    if (argument == "--help" || argument == "-h") return RunOptions::Request::kHelp;
+    if (i > 1 && argument.size() >= 2 && argument[0] == '-' && (argument[1] == 'h' || argument[1] == 'H')) {
+      return RunOptions::Request::kHelp;
     }
+  }
+  return std::nullopt;
+}
+
+// Reads the command line after the start directory, one argument at a time.
+class Parser {
+ public:
+  Parser(int argc, const char* const* argv) : argc_(argc), argv_(argv) {}
+
+  Result<RunOptions> Parse() {
+    options_.jobs = ProcessorsAvailable();
+    options_.start_directory = argv_[1];
+    for (index_ = 2; index_ < argc_; ++index_) {
+      const std::string_view argument = argv_[index_];
+      Result<void> parsed = argument.size() < 2                 ? Fail(ErrorKind::kInvalidParameter, std::string(argument))
+                            : argument.starts_with("--")        ? Long(argument)
+                            : argument[0] == '-'                ? Short(argument)
+                                                                : Result<void>();
+      if (!parsed) return Failure{parsed.error()};
+    }
+    // A method for a palette that is read is checked once the whole line is known.
+    if (method_argument_ && !options_.generate) return Fail(ErrorKind::kInvalidParameter, *method_argument_);
+    options_.palette_path = palette_path_.value_or(kDefaultPaletteFile);
+    return options_;
+  }
+
+ private:
+  Failure Invalid(std::string_view argument) { return Fail(ErrorKind::kInvalidParameter, std::string(argument)); }
+
+  // The value after a palette option without a glued one: the next argument, unless there is
+  // none or it begins with '-'.
+  std::optional<std::string> SeparateValue() {
+    if (index_ + 1 >= argc_ || argv_[index_ + 1][0] == '-') return std::nullopt;
+    return std::string(argv_[++index_]);
+  }
+
+  Result<void> SetPalette(std::string path, bool generate) {
+    if (palette_path_) return Fail(ErrorKind::kTwoPaletteOptions);
+    palette_path_ = std::move(path);
+    options_.generate = generate;
+    return {};
+  }
+
+  Result<void> Short(std::string_view argument) {
     switch (argument[1]) {
       case 'p':
       case 'P':
       case 'o':
-      case 'O':
-        if (palette_path) return Fail(ErrorKind::kTwoPaletteOptions);
-        palette_path = std::string(argument + 2);
-        options.generate = argument[1] == 'o' || argument[1] == 'O';
-        break;
+      case 'O': {
+        std::string value(argument.substr(2));
+        if (value.empty()) value = SeparateValue().value_or("");
+        return SetPalette(std::move(value), argument[1] == 'o' || argument[1] == 'O');
+      }
       case 's':
       case 'S':
-        options.recurse = true;
-        break;
+        options_.recurse = true;
+        return {};
       case 'v':
       case 'V':
-        options.verbose = true;
-        break;
+        options_.verbose = true;
+        return {};
       default:
-        break;
+        return {};  // other letters are ignored
     }
   }
-  options.palette_path = palette_path.value_or(kDefaultPaletteFile);
-  return options;
+
+  Result<void> Long(std::string_view argument) {
+    const std::size_t equals = argument.find('=');
+    const std::string_view name = argument.substr(0, equals);
+    const bool has_value = equals != std::string_view::npos;
+    std::string value(has_value ? argument.substr(equals + 1) : std::string_view());
+    if (name == "--palette" || name == "--write-palette") {
+      if (!has_value) value = SeparateValue().value_or("");
+      if (value.empty()) return Invalid(argument);
+      return SetPalette(std::move(value), name == "--write-palette");
+    }
+    if ((name == "--recursive" || name == "--verbose") && !has_value) {
+      (name == "--recursive" ? options_.recurse : options_.verbose) = true;
+      return {};
+    }
+    if (name == "--jobs" && ParseJobs(value, options_.jobs)) return {};
+    if (name == "--preview" && !value.empty()) {
+      options_.preview_path = value;
+      return {};
+    }
+    if (name == "--palette-method" && (value == "popularity" || value == "median-cut")) {
+      options_.palette_method = value == "popularity" ? PaletteMethod::kPopularity : PaletteMethod::kMedianCut;
+      method_argument_ = std::string(argument);
+      return {};
+    }
+    return Invalid(argument);
+  }
+
+  const int argc_;
+  const char* const* argv_;
+  int index_ = 2;
+  RunOptions options_;
+  std::optional<std::string> palette_path_;
+  std::optional<std::string> method_argument_;
+};
+
+}  // namespace
+
+Result<RunOptions> ParseCommandLine(int argc, const char* const* argv) {
+  if (const std::optional<RunOptions::Request> request = Request(argc, argv)) {
+    RunOptions options;
+    options.request = *request;
+    return options;
+  }
+  if (argc < 2) return Fail(ErrorKind::kNoStartDirectory);
+  return Parser(argc, argv).Parse();
 }
 
 int ExitCodeOf(const Error& error) {

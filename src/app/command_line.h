@@ -10,18 +10,29 @@ namespace tarnvick {
 
 inline constexpr const char* kDefaultPaletteFile = "palette.lmp";
 
-struct RunOptions {
-  std::string start_directory;  // the first argument, verbatim
-  std::string palette_path;     // from -p or -o, else "palette.lmp"
-  bool generate = true;         // generate the palette (default, -o) or read it (-p)
-  bool recurse = false;         // -s
-  bool verbose = false;         // -v
-  int jobs = 1;                 // --jobs=N, else the processors available to the process
+// How the palette of a generating run is chosen.
+enum class PaletteMethod {
+  kPopularity,  // the 256 colours with the most pixels
+  kMedianCut,   // median cut of the counted colours, refined by k-means
 };
 
-// Parses argv (the program name first). Fails with kNoStartDirectory, kInvalidParameter (an
-// argument shorter than two characters, a --jobs without a whole number from 1 up) or
-// kTwoPaletteOptions, at the first error.
+struct RunOptions {
+  enum class Request { kRun, kHelp, kVersion };
+  Request request = Request::kRun;
+  std::string start_directory;  // the first argument, verbatim
+  std::string palette_path;     // from -p or -o (or --palette, --write-palette), else "palette.lmp"
+  bool generate = true;         // generate the palette (default, -o) or read it (-p)
+  bool recurse = false;         // -s, --recursive
+  bool verbose = false;         // -v, --verbose
+  int jobs = 1;                 // --jobs=N, else the processors available to the process
+  std::optional<std::string> preview_path;  // --preview=FILE
+  PaletteMethod palette_method = PaletteMethod::kPopularity;  // --palette-method=NAME
+};
+
+// Parses argv (the program name first). -h, --help and --version, looked for first, make a help
+// or version request whatever else the line holds. Otherwise fails, at the first error, with
+// kNoStartDirectory, kInvalidParameter (an argument shorter than two characters, an unknown long
+// option, a missing or invalid value; the detail names the argument) or kTwoPaletteOptions.
 Result<RunOptions> ParseCommandLine(int argc, const char* const* argv);
 
 // The processors this process may run on.

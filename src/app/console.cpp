@@ -1,5 +1,7 @@
 #include "app/console.h"
 
+#include <unistd.h>
+
 namespace tarnvick {
 
 std::string Describe(const Error& error, const std::string& target) {
@@ -42,6 +44,8 @@ std::string Describe(const Error& error, const std::string& target) {
   return error.detail;
 }
 
+Console::Console(std::FILE* out, std::FILE* err) : out_(out), err_(err), error_is_terminal_(::isatty(::fileno(err)) == 1) {}
+
 void Console::Banner() { Progress("tarnvick - M8/M32 to WAL texture converter\n\n"); }
 
 void Console::Usage() {
@@ -62,6 +66,44 @@ void Console::Usage() {
   for (const char* piece : kPieces) std::fputs(piece, out_);
 }
 
+void Console::Help() {
+  Progress(
+      "Converts the M8 and M32 textures below DIRECTORY to WAL textures beside them, against one\n"
+      "shared 256-colour palette that is read from a file or generated from the textures.\n"
+      "\n"
+      "usage: tarnvick DIRECTORY [options]\n"
+      "\n"
+      "options (after DIRECTORY):\n"
+      "  -p FILE, -pFILE, --palette=FILE, --palette FILE\n"
+      "                          convert with the existing palette FILE (768 bytes)\n"
+      "  -o FILE, -oFILE, --write-palette=FILE, --write-palette FILE\n"
+      "                          generate the palette and write it to FILE\n"
+      "                          (default without -p or -o: generate it into ./palette.lmp)\n"
+      "  --palette-method=NAME   how a generated palette is chosen: popularity (the default,\n"
+      "                          the 256 most frequent colours) or median-cut\n"
+      "  -s, --recursive         also convert the textures of subdirectories\n"
+      "  -v, --verbose           print each directory as it is entered, and a summary\n"
+      "  --jobs=N                work on N threads (default: every processor)\n"
+      "  --preview=FILE          write a PNG of the palette and of each texture beside its WAL\n"
+      "  -h, --help              print this help and exit\n"
+      "  --version               print the version and exit\n"
+      "\n"
+      "examples:\n"
+      "  tarnvick ~/game/textures -s\n"
+      "  tarnvick ~/game/textures -s -o ~/game/palette.lmp --palette-method=median-cut\n"
+      "  tarnvick ./textures -p ./game.pal --preview=preview.png\n"
+      "\n"
+      "exit codes:\n"
+      "  0  done (also when some textures were skipped)\n"
+      "  1  no start directory\n"
+      "  2  an invalid parameter\n"
+      "  3  more than one palette option (-p, -o, --palette, --write-palette)\n"
+      "  4  the start directory or the palette could not be used, or memory ran out counting\n"
+      "  5  done, but a WAL, the preview or a message could not be written\n");
+}
+
+void Console::Version() { Progress("tarnvick " TARNVICK_VERSION "\n"); }
+
 void Console::CommandLineError(const Error& error) {
   Usage();
   if (error.kind == ErrorKind::kInvalidParameter) {
@@ -71,7 +113,24 @@ void Console::CommandLineError(const Error& error) {
   }
 }
 
-void Console::Progress(const std::string& text) { std::fputs(text.c_str(), out_); }
+void Console::Progress(const std::string& text) {
+  EraseLive();
+  std::fputs(text.c_str(), out_);
+  std::fflush(out_);
+}
+
+void Console::Live(const std::string& text) {
+  if (!error_is_terminal_) return;
+  std::fputs(("\r" + text + "\033[K").c_str(), err_);
+  std::fflush(err_);
+  live_ = true;
+}
+
+void Console::EraseLive() {
+  if (!live_) return;
+  std::fputs("\r\033[K", err_);
+  live_ = false;
+}
 
 void Console::Problem(const std::string& message) {
   // Control characters (a newline in a file name) would break the one-line format.
@@ -86,6 +145,7 @@ void Console::Problem(const std::string& message) {
     }
   }
   line += '\n';
+  EraseLive();
   std::fflush(out_);
   std::fputs(line.c_str(), err_);
 }

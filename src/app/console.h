@@ -18,14 +18,21 @@ std::string Describe(const Error& error, const std::string& target = {});
 
 class Console {
  public:
-  Console(std::FILE* out, std::FILE* err) : out_(out), err_(err) {}
+  Console(std::FILE* out, std::FILE* err);
 
   void Banner();
   void Usage();
+  // The help text (after the banner) and the version line.
+  void Help();
+  void Version();
   // The usage and the message of a command-line error.
   void CommandLineError(const Error& error);
-  // Progress text on standard output, exactly as given.
+  // Progress text on standard output, exactly as given, shown at once.
   void Progress(const std::string& text);
+  // Draws `text` as the live line on standard error (only when it is a terminal), replacing the
+  // one drawn before; any other output erases it first.
+  void Live(const std::string& text);
+  bool ErrorIsTerminal() const { return error_is_terminal_; }
   // "tarnvick: MESSAGE" on standard error, after the progress so far, so that the two appear in
   // order on a terminal. Control characters print as \xHH.
   void Problem(const std::string& message);
@@ -33,8 +40,12 @@ class Console {
   bool Failed();
 
  private:
+  void EraseLive();
+
   std::FILE* out_;
   std::FILE* err_;
+  bool error_is_terminal_ = false;
+  bool live_ = false;
 };
 
 }  // namespace tarnvick

@@ -72,7 +72,7 @@ Result<Palette> GeneratePalette(const RunOptions& options, ColorHistogram& histo
         [&counted, out_of_memory, path = file.path] {
           if (*out_of_memory && counted) counted = Fail(ErrorKind::kOutOfMemory, path);
         }};
-  });
+  }, {}, "counting colours");
   console.Progress("\n\tprocessing palette data...");
   if (!counted) return Failure{counted.error()};
   if (Result<void> total = histograms.Total(); !total) return Failure{total.error()};

@@ -1,30 +1,32 @@
 #include "app/run.h"
 
-#include <filesystem>
-#include <memory>
+#include <sys/stat.h>
+
+#include <cmath>
+#include <cstdio>
 #include <string>
-#include <system_error>
+#include <vector>
 
 #include "app/command_line.h"
 #include "app/console.h"
 #include "app/generate_palette.h"
-#include "app/source_walk.h"
-#include "convert/convert_texture.h"
+#include "app/conversion_walk.h"
 #include "io/atomic_file.h"
-#include "io/read_file.h"
 #include "palette/palette_file.h"
-#include "texture/create_texture.h"
 
 namespace tarnvick {
 namespace {
 
-bool IsDirectory(const std::string& path) {
-  std::error_code error;
-  return !path.empty() && std::filesystem::is_directory(path, error);
+// What is wrong with the start directory, as the start of its message; empty when nothing is.
+std::string StartDirectoryProblem(const std::string& path) {
+  struct stat info {};
+  if (path.empty() || ::stat(path.c_str(), &info) != 0) return "start directory not found: ";
+  if (!S_ISDIR(info.st_mode)) return "start directory is not a directory: ";
+  return {};
 }
 
-// The reason as the palette lines print it: the system's text alone for a file that cannot be
-// opened or written.
+// The reason as the palette and preview lines print it: the system's text alone for a file that
+// cannot be opened or written.
 std::string PaletteReason(const Error& error) {
   if (error.kind == ErrorKind::kCannotOpen || error.kind == ErrorKind::kCannotWrite) return error.detail;
   return Describe(error);
@@ -60,18 +62,13 @@ Result<Palette> MakePalette(const RunOptions& options, ColorHistogram& histogram
   return palette;
 }
 
-// Loads a source, converts it and writes its WAL beside it.
-Result<void> ConvertFile(const SourceFile& source, ColorMatcher& matcher) {
-  const Result<std::unique_ptr<Texture>> texture = CreateTexture(source.ref);
-  if (!texture) return Failure{texture.error()};
-  Result<WalTexture> wal = ConvertTexture(**texture, matcher);
-  if (!wal) return Failure{wal.error()};
-  const auto header = wal->EncodeHeader();
-  if (!header) return Failure{header.error()};
-  const FileRef target{source.ref.directory, WalPathFor(source.ref.name)};
-  // A WAL that already holds exactly these bytes (made by an earlier run) is left as it is.
-  if (HoldsExactly(target, {*header, wal->LevelData()})) return {};
-  return WriteFileAtomically(target, {*header, wal->LevelData()}, LinkPolicy::kReplaceLink);
+// PSNR in dB of an error over 8-bit values: "inf" for none.
+std::string Psnr(const ConversionError& error) {
+  if (error.squared == 0) return "inf";
+  const double mean = static_cast<double>(error.squared) / static_cast<double>(error.values);
+  char text[32];
+  std::snprintf(text, sizeof text, "%.2f", 10 * std::log10(255.0 * 255.0 / mean));
+  return text;
 }
 
 }  // namespace
@@ -79,15 +76,23 @@ Result<void> ConvertFile(const SourceFile& source, ColorMatcher& matcher) {
 int Run(int argc, const char* const* argv, ColorHistogram& histogram, RankedColors& ranked,
         std::FILE* out, std::FILE* err) {
   Console console(out, err);
-  console.Banner();
   const Result<RunOptions> parsed = ParseCommandLine(argc, argv);
+  if (parsed && parsed->request == RunOptions::Request::kVersion) {
+    console.Version();
+    return 0;
+  }
+  console.Banner();
   if (!parsed) {
     console.CommandLineError(parsed.error());
     return ExitCodeOf(parsed.error());
   }
   const RunOptions& options = *parsed;
-  if (!IsDirectory(options.start_directory)) {
-    console.Problem("start directory not found: " + options.start_directory);
+  if (options.request == RunOptions::Request::kHelp) {
+    console.Help();
+    return 0;
+  }
+  if (const std::string problem = StartDirectoryProblem(options.start_directory); !problem.empty()) {
+    console.Problem(problem + options.start_directory);
     return kExitRunFailed;
   }
   if (options.generate) {
@@ -104,23 +109,28 @@ int Run(int argc, const char* const* argv, ColorHistogram& histogram, RankedColo
   if (!palette) return kExitRunFailed;
 
   console.Progress("\nconverting M8/M32 files...");
-  ColorMatcher matcher(*palette);
-  bool write_failed = false;
-  WalkSources(
-      options, console,
-      [&](const SourceFile& source) {
-        auto converted = std::make_shared<Result<void>>();
-        return FileJob{[&matcher, source, converted](int) { *converted = ConvertFile(source, matcher); },
-                       [&console, &write_failed, converted, path = source.path] {
-                         if (*converted) return;
-                         write_failed = write_failed || converted->error().kind == ErrorKind::kCannotWrite;
-                         console.Problem("skipped " + path + ": " + Describe(converted->error(), WalPathFor(path)));
-                       }};
-      },
-      // Sources that make the same WAL (a.m32 and a.m8) write it in walk order: the later wins.
-      [](const SourceFile& source) { return WalPathFor(source.ref.name); });
+  const bool summary = options.verbose || console.ErrorIsTerminal();
+  ConversionReport report = ConvertSources(options, *palette, summary, console);
+  bool incomplete = report.write_failed;
+  if (report.preview) {
+    const Result<std::vector<std::uint8_t>> png = report.preview->Encode(*palette);
+    const Result<void> written =
+        png ? WriteFileAtomically({AT_FDCWD, *options.preview_path}, {*png}, LinkPolicy::kWriteThrough)
+            : Result<void>(Failure{png.error()});
+    if (!written) {
+      console.Problem("cannot write preview: " + *options.preview_path + ": " + PaletteReason(written.error()));
+      incomplete = true;
+    }
+  }
   console.Progress("\ndone.\n");
-  return write_failed || console.Failed() ? kExitIncomplete : 0;
+  if (summary) {
+    console.Problem(std::to_string(report.converted) + " converted, " + std::to_string(report.skipped) + " skipped");
+    if (report.converted > 0) {
+      console.Problem("palette PSNR " + Psnr(report.total) + " dB, worst " + Psnr(report.worst) +
+                      " dB: " + report.worst_path);
+    }
+  }
+  return incomplete || console.Failed() ? kExitIncomplete : 0;
 }
 
 }  // namespace tarnvick

@@ -1,12 +1,51 @@
 #include "app/source_walk.h"
 
+#include <chrono>
 #include <unordered_map>
 
 namespace tarnvick {
 
+namespace {
+
+// The source files under the start directory, counted by a walk of their names only.
+std::size_t CountSources(const RunOptions& options) {
+  std::size_t count = 0;
+  WalkDirectory(options.start_directory, options.recurse,
+                {.entered = [](const std::string&) {},
+                 .unreadable = [](const std::string&, const Error&) {},
+                 .file = [&count](const SourceFile&) { ++count; }});
+  return count;
+}
+
+// The live line of a walk: files done of the total, redrawn at most ten times a second.
+class LiveCount {
+ public:
+  LiveCount(const RunOptions& options, Console& console, std::string phase)
+      : console_(console), phase_(std::move(phase)), total_(console.ErrorIsTerminal() ? CountSources(options) : 0) {}
+
+  void Done() {
+    ++done_;
+    if (!console_.ErrorIsTerminal()) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - drawn_ < std::chrono::milliseconds(100)) return;
+    drawn_ = now;
+    console_.Live("tarnvick: " + phase_ + ", " + std::to_string(done_) + " of " + std::to_string(total_) + " files");
+  }
+
+ private:
+  Console& console_;
+  const std::string phase_;
+  const std::size_t total_;
+  std::size_t done_ = 0;
+  std::chrono::steady_clock::time_point drawn_{};
+};
+
+}  // namespace
+
 void WalkSources(const RunOptions& options, Console& console,
                  const std::function<FileJob(const SourceFile& file)>& job_for,
-                 const std::function<std::string(const SourceFile& file)>& serial_key) {
+                 const std::function<std::string(const SourceFile& file)>& serial_key, const std::string& phase) {
+  LiveCount live(options, console, phase);
   OrderedRunner runner(options.jobs);
   // The last item of each serial key in the directory whose files are being handed over.
   const ScopedFile* directory = nullptr;
@@ -26,6 +65,10 @@ void WalkSources(const RunOptions& options, Console& console,
                  .file =
                      [&](const SourceFile& file) {
                        FileJob job = job_for(file);
+                       job.commit = [&live, commit = std::move(job.commit)] {
+                         commit();
+                         live.Done();
+                       };
                        if (!serial_key) {
                          runner.Add(std::move(job.work), std::move(job.commit));
                          return;

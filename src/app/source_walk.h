@@ -23,9 +23,10 @@ struct FileJob {
 // Walks the start directory as `options` say, on `options.jobs` threads, with the job that
 // `job_for` makes for each source file (called in walk order, on the run's thread). Files of one
 // directory with the same `serial_key` (when given) are worked on one after the other, in walk
-// order. Returns when every job is committed.
+// order. On a terminal, a live line tells `phase` and how many files are done of how many.
+// Returns when every job is committed.
 void WalkSources(const RunOptions& options, Console& console,
                  const std::function<FileJob(const SourceFile& file)>& job_for,
-                 const std::function<std::string(const SourceFile& file)>& serial_key = {});
+                 const std::function<std::string(const SourceFile& file)>& serial_key, const std::string& phase);
 
 }  // namespace tarnvick

@@ -31,7 +31,7 @@ std::string WalPathFor(const std::string& source_path) {
   return source_path.substr(0, dot + 1) + "wal";
 }
 
-Result<WalTexture> ConvertTexture(const Texture& texture, ColorMatcher& matcher) {
+Result<WalTexture> ConvertTexture(const Texture& texture, const ColorMatcher& matcher) {
   WalTexture wal;
   std::uint32_t level3_height = 0;
   if (texture.type == TextureType::kM8) {

@@ -19,6 +19,6 @@ std::string WalPathFor(const std::string& source_path);
 // neither M8 nor M32, kNoFourthLevel when its level-3 height is 0, kTooFewPixels when its pixels
 // do not cover the four levels, kEmptyFourthLevel when level 3 of the WAL would hold no pixel
 // (width or height below 8), kOutOfMemory.
-Result<WalTexture> ConvertTexture(const Texture& texture, ColorMatcher& matcher);
+Result<WalTexture> ConvertTexture(const Texture& texture, const ColorMatcher& matcher);
 
 }  // namespace tarnvick

@@ -8,7 +8,7 @@ namespace tarnvick {
 
 Result<std::vector<std::uint8_t>> QuantizeMips(std::span<const std::uint8_t> source,
                                                std::uint32_t width, std::uint32_t height,
-                                               int levels, int stride, ColorMatcher& matcher,
+                                               int levels, int stride, const ColorMatcher& matcher,
                                                const std::uint8_t* index_colours) {
   std::uint64_t total = 0;
   for (int level = 0; level < levels && level < 32; ++level) {

@@ -21,7 +21,7 @@ namespace tarnvick {
 // allocated.
 Result<std::vector<std::uint8_t>> QuantizeMips(std::span<const std::uint8_t> source,
                                                std::uint32_t width, std::uint32_t height,
-                                               int levels, int stride, ColorMatcher& matcher,
+                                               int levels, int stride, const ColorMatcher& matcher,
                                                const std::uint8_t* index_colours = nullptr);
 
 }  // namespace tarnvick

@@ -105,7 +105,7 @@ TEST(CommandLine, OnlyTheSecondCharacterDecides) {
                    "generating optimal palette...\n\tgathering palette data...\n\ttex...\n\ttex/sub..."
                    "\n\tprocessing palette data...\n\twriting palette data...\n\n"
                    "\nconverting M8/M32 files...\n\ttex...\n\ttex/sub...\ndone.\n",
-               "", 0);
+               "tarnvick: 0 converted, 0 skipped\n", 0);
   EXPECT_TRUE(Exists(dir / "out.pal"));
 }
 
@@ -131,12 +131,14 @@ TEST(CommandLine, MissingStartDirectoryStopsBeforeThePaletteStep) {
   TempDir dir;
   WriteText(dir / "palette.lmp", "keep me");
   WriteText(dir / "afile", "");
-  for (const std::string start : {"nowhere", "", "afile"}) {
+  for (const auto& [start, problem] : {std::pair<std::string, std::string>{"nowhere", "not found"},
+                                       {"", "not found"},
+                                       {"afile", "is not a directory"}}) {
     SCOPED_TRACE("start directory '" + start + "'");
     ExpectResult(RunTarnvick({start}, {.working_directory = dir.path()}), kBanner,
-                 "tarnvick: start directory not found: " + start + "\n", 4);
+                 "tarnvick: start directory " + problem + ": " + start + "\n", 4);
     ExpectResult(RunTarnvick({start, "-pnone.pal"}, {.working_directory = dir.path()}), kBanner,
-                 "tarnvick: start directory not found: " + start + "\n", 4);
+                 "tarnvick: start directory " + problem + ": " + start + "\n", 4);
   }
   EXPECT_EQ(ReadText(dir / "palette.lmp"), "keep me");
 }

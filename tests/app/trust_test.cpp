@@ -153,7 +153,8 @@ TEST(Trust, ControlCharactersInNamesPrintEscapedOnStandardError) {
   const ProgramResult result = RunTarnvick({"tex", "-pp.pal", "-v"}, {.working_directory = dir.path()});
   EXPECT_EQ(result.err,
             "tarnvick: skipped tex/new\\x0aline.m32: file is truncated (5 of 968 bytes)\n"
-            "tarnvick: skipped tex/tab\\x09del\\x7f\xc3\xa9\\.m8: file is truncated (0 of 4 bytes)\n");
+            "tarnvick: skipped tex/tab\\x09del\\x7f\xc3\xa9\\.m8: file is truncated (0 of 4 bytes)\n"
+            "tarnvick: 0 converted, 2 skipped\n");
   EXPECT_EQ(result.out, std::string(kBanner) + "\nconverting M8/M32 files...\n\ttex...\ndone.\n");
 }
 

@@ -117,7 +117,8 @@ TEST(WalkDirectory, UnreadableDirectoryIsReportedAndTheWalkGoesOn) {
   EXPECT_EQ(result.out, std::string(kBanner) + "\nconverting M8/M32 files...\n\ttex...\n\ttex/a...\n\ttex/b...\ndone.\n");
   EXPECT_EQ(result.err,
             "tarnvick: cannot read directory: tex/a: Permission denied\n"
-            "tarnvick: skipped tex/b/open.m8: file is truncated (1 of 4 bytes)\n");
+            "tarnvick: skipped tex/b/open.m8: file is truncated (1 of 4 bytes)\n"
+            "tarnvick: 0 converted, 1 skipped\n");
   EXPECT_EQ(result.exit_code, 0);
 }
 

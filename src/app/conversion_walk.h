@@ -1,0 +1,31 @@
+// The conversion walk: every source converted and its WAL written, on the run's threads, with its
+// skipped lines in walk order; and what the run's summary and preview need of it.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+
+#include "app/command_line.h"
+#include "app/console.h"
+#include "app/preview.h"
+#include "convert/conversion_error.h"
+#include "palette/palette.h"
+
+namespace tarnvick {
+
+struct ConversionReport {
+  std::size_t converted = 0;  // WALs written (or found already holding their bytes)
+  std::size_t skipped = 0;    // skipped lines, write failures included
+  bool write_failed = false;  // a WAL could not be written
+  ConversionError total;      // over every converted texture
+  ConversionError worst;      // of the texture with the largest mean squared error
+  std::string worst_path;     // its source, the first in walk order on ties
+  std::optional<Preview> preview;  // when one was asked for
+};
+
+// Converts every source under the start directory against `palette`. The quality figures are
+// measured (and the preview's tiles made) only when `measure` is set.
+ConversionReport ConvertSources(const RunOptions& options, const Palette& palette, bool measure, Console& console);
+
+}  // namespace tarnvick

@@ -1,0 +1,106 @@
+#include "app/preview.h"
+
+#include <png.h>
+
+#include <algorithm>
+#include <csetjmp>
+
+namespace tarnvick {
+namespace {
+
+// Level 0 of a w x h image scaled into a kHalf x kHalf square; `colour_at(i)` gives the three
+// colour bytes of pixel i.
+template <typename ColourAt>
+std::vector<std::uint8_t> Scale(std::uint64_t w, std::uint64_t h, ColourAt colour_at) {
+  constexpr std::uint64_t kSide = Preview::kHalf;
+  std::vector<std::uint8_t> rgb(3 * kSide * kSide, 0);
+  const std::uint64_t m = std::max(w, h);
+  if (m == 0) return rgb;
+  const std::uint64_t width = std::max<std::uint64_t>(1, w * kSide / m);
+  const std::uint64_t height = std::max<std::uint64_t>(1, h * kSide / m);
+  for (std::uint64_t y = 0; y < height; ++y) {
+    for (std::uint64_t x = 0; x < width; ++x) {
+      const std::uint8_t* colour = colour_at((y * h / height) * w + x * w / width);
+      std::copy_n(colour, 3, rgb.begin() + static_cast<std::ptrdiff_t>(3 * (y * kSide + x)));
+    }
+  }
+  return rgb;
+}
+
+void WriteToVector(png_structp png, png_bytep data, png_size_t length) {
+  auto* out = static_cast<std::vector<std::uint8_t>*>(png_get_io_ptr(png));
+  out->insert(out->end(), data, data + length);
+}
+
+void NoFlush(png_structp) {}
+
+// Encodes `rows` rows of kWidth RGB pixels; false when libpng fails (it runs out of memory).
+bool EncodeRows(const std::vector<std::uint8_t>& image, std::size_t rows, std::vector<std::uint8_t>& out) {
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  if (png == nullptr) return false;
+  png_infop info = png_create_info_struct(png);
+  if (info == nullptr || setjmp(png_jmpbuf(png))) {
+    png_destroy_write_struct(&png, &info);
+    return false;
+  }
+  png_set_write_fn(png, &out, WriteToVector, NoFlush);
+  png_set_IHDR(png, info, Preview::kWidth, static_cast<png_uint_32>(rows), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(png, info);
+  for (std::size_t row = 0; row < rows; ++row) {
+    png_write_row(png, image.data() + 3 * Preview::kWidth * row);
+  }
+  png_write_end(png, info);
+  png_destroy_write_struct(&png, &info);
+  return true;
+}
+
+}  // namespace
+
+Preview::Tile Preview::MakeTile(const Texture& source, const WalTexture& wal, const Palette& palette) {
+  Tile tile;
+  tile.error = MeasureError(source, wal, palette);
+  const std::uint8_t* colours = source.IndexColours();
+  const std::size_t stride = colours != nullptr ? 1 : source.bits_per_pixel / 8;
+  tile.source = Scale(wal.width, wal.height, [&](std::uint64_t i) {
+    return colours != nullptr ? colours + 3 * source.pixels[i] : source.pixels.data() + i * stride;
+  });
+  tile.wal = Scale(wal.width, wal.height, [&](std::uint64_t i) { return palette.data() + 3 * wal.pixels[i]; });
+  return tile;
+}
+
+void Preview::Offer(Tile tile) {
+  const auto place = std::upper_bound(tiles_.begin(), tiles_.end(), tile,
+                                      [](const Tile& a, const Tile& b) { return LargerMeanError(a.error, b.error); });
+  if (place == tiles_.end() && tiles_.size() >= kMostTiles) return;
+  tiles_.insert(place, std::move(tile));
+  if (tiles_.size() > kMostTiles) tiles_.pop_back();
+}
+
+Result<std::vector<std::uint8_t>> Preview::Encode(const Palette& palette) const {
+  const std::size_t rows = kBand + kHalf * ((tiles_.size() + 3) / 4);
+  std::vector<std::uint8_t> image(3 * kWidth * rows, 0);
+  const auto put = [&](std::size_t x, std::size_t y, const std::uint8_t* colour) {
+    std::copy_n(colour, 3, image.begin() + static_cast<std::ptrdiff_t>(3 * (y * kWidth + x)));
+  };
+  for (std::size_t entry = 0; entry < kPaletteEntries; ++entry) {
+    for (std::size_t dy = 0; dy < 8; ++dy) {
+      for (std::size_t dx = 0; dx < 8; ++dx) put((entry % 16) * 8 + dx, (entry / 16) * 8 + dy, palette.data() + 3 * entry);
+    }
+  }
+  for (std::size_t k = 0; k < tiles_.size(); ++k) {
+    const std::size_t left = (k % 4) * 2 * kHalf;
+    const std::size_t top = kBand + (k / 4) * kHalf;
+    for (std::size_t y = 0; y < kHalf; ++y) {
+      for (std::size_t x = 0; x < kHalf; ++x) {
+        put(left + x, top + y, tiles_[k].source.data() + 3 * (y * kHalf + x));
+        put(left + kHalf + x, top + y, tiles_[k].wal.data() + 3 * (y * kHalf + x));
+      }
+    }
+  }
+  std::vector<std::uint8_t> png;
+  if (!EncodeRows(image, rows, png)) return Fail(ErrorKind::kOutOfMemory);
+  return png;
+}
+
+}  // namespace tarnvick
