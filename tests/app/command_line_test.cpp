@@ -153,5 +153,111 @@ TEST(CommandLine, TrailingSeparatorStaysInPaths) {
   EXPECT_NE(generated.out.find("\n\ttex/...\n\ttex//sub..."), std::string::npos) << generated.out;
 }
 
+TEST(CommandLine, HelpAndVersionWinOverEverythingAndWriteNothing) {
+  TempDir dir;
+  WriteText(dir / "tex/readme.txt", "");
+  const std::string help = RunTarnvick({"--help"}, {.working_directory = dir.path()}).out;
+  ASSERT_EQ(help.rfind(kBanner, 0), 0u) << help;
+  for (const char* needle : {"--palette=FILE", "-p FILE", "--write-palette", "-o FILE", "--recursive", "--verbose",
+                             "--jobs=N", "--preview=FILE", "--palette-method=NAME", "./palette.lmp", "exit codes"}) {
+    EXPECT_NE(help.find(needle), std::string::npos) << needle;
+  }
+  const struct {
+    std::vector<std::string> arguments;
+    bool help;
+  } cases[] = {
+      {{"-h"}, true},
+      {{"--help", "-pa", "-pb"}, true},
+      {{"nowhere", "x", "-H"}, true},  // before the exit 2 of "x": help is looked for first
+      {{"tex", "-pa", "-ob", "-hxyz"}, true},
+      {{"tex", "--palette-method=bogus", "--help"}, true},
+      {{"--version"}, false},
+      {{"nowhere", "--version", "--help"}, false},
+      {{"tex", "-s", "--help", "--version"}, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.arguments[0] + " ... " + c.arguments.back());
+    const ProgramResult result = RunTarnvick(c.arguments, {.working_directory = dir.path()});
+    EXPECT_EQ(result.exit_code, 0);
+    EXPECT_EQ(result.err, "");
+    if (c.help) {
+      EXPECT_EQ(result.out, help);
+    } else {
+      EXPECT_EQ(result.out, "tarnvick 1.1.0\n");
+    }
+  }
+  // As the first argument only the exact words count: "-hx" is a start directory.
+  ExpectResult(RunTarnvick({"-hx"}, {.working_directory = dir.path()}), kBanner,
+               "tarnvick: start directory not found: -hx\n", 4);
+  EXPECT_EQ(ListNames(dir.path()), std::vector<std::string>{"tex"});
+}
+
+TEST(CommandLine, LongOptionsAndSeparateValuesDoWhatTheirShortFormsDo) {
+  TempDir dir;
+  WriteText(dir / "tex/sub/readme.txt", "");
+  WriteBytes(dir / "given.pal", std::vector<std::uint8_t>(768, 7));
+  const struct {
+    std::vector<std::string> long_form, short_form;
+    std::string written;  // the palette file the run writes, if any
+  } cases[] = {
+      {{"--palette=given.pal", "--recursive", "--verbose"}, {"-pgiven.pal", "-s", "-v"}, ""},
+      {{"--palette", "given.pal", "--verbose"}, {"-p", "given.pal", "-v"}, ""},
+      {{"--write-palette=w.lmp", "--recursive"}, {"-ow.lmp", "-s"}, "w.lmp"},
+      {{"--write-palette", "w.lmp", "--jobs=3"}, {"-o", "w.lmp"}, "w.lmp"},
+      {{"--palette-method=popularity", "-o", "w.lmp"}, {"-ow.lmp"}, "w.lmp"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.long_form[0]);
+    std::vector<std::string> long_arguments = {"tex"};
+    long_arguments.insert(long_arguments.end(), c.long_form.begin(), c.long_form.end());
+    std::vector<std::string> short_arguments = {"tex"};
+    short_arguments.insert(short_arguments.end(), c.short_form.begin(), c.short_form.end());
+    const ProgramResult by_long = RunTarnvick(long_arguments, {.working_directory = dir.path()});
+    const std::vector<std::uint8_t> long_palette = c.written.empty() ? std::vector<std::uint8_t>() : ReadBytes(dir / c.written);
+    const ProgramResult by_short = RunTarnvick(short_arguments, {.working_directory = dir.path()});
+    EXPECT_EQ(by_long.out, by_short.out);
+    EXPECT_EQ(by_long.err, by_short.err);
+    EXPECT_EQ(by_long.exit_code, 0);
+    EXPECT_EQ(by_short.exit_code, 0);
+    if (!c.written.empty()) {
+      EXPECT_EQ(long_palette, ReadBytes(dir / c.written));
+    }
+  }
+  // "-p" with nothing after it, or with an option after it, is the empty path; an empty separate
+  // value is one too.
+  for (const std::vector<std::string>& arguments : {std::vector<std::string>{"tex", "-p"}, {"tex", "-p", "-s"}, {"tex", "-p", ""}}) {
+    ExpectResult(RunTarnvick(arguments, {.working_directory = dir.path()}), kBanner,
+                 "tarnvick: cannot read palette file: : No such file or directory\n", 4);
+  }
+  EXPECT_FALSE(Exists(dir / "palette.lmp"));
+}
+
+TEST(CommandLine, UnknownLongOptionsAndBadValuesExitTwo) {
+  TempDir dir;
+  WriteText(dir / "tex/readme.txt", "");
+  for (const std::vector<std::string>& arguments :
+       {std::vector<std::string>{"--verb"}, {"--recursive=yes"}, {"--"}, {"--jobs=0"}, {"--jobs=x1"}, {"--jobs"},
+        {"--jobs", "4"}, {"--palette="}, {"--preview="}, {"--palette"}, {"--write-palette", "-s"},
+        {"--palette-method=bogus"}, {"--palette-method=median-cut", "-pgiven.pal"},
+        {"-pgiven.pal", "--palette-method=popularity"}, {"--Verbose"}}) {
+    std::vector<std::string> full = {"tex", "-s"};
+    full.insert(full.end(), arguments.begin(), arguments.end());
+    // The argument named is the first bad one; a method with -p is named wherever it stands.
+    std::string named = arguments[0];
+    for (const std::string& a : arguments) {
+      if (a.starts_with("--palette-method")) named = a;
+    }
+    SCOPED_TRACE(named);
+    ExpectResult(RunTarnvick(full, {.working_directory = dir.path()}), kBanner + kUsage + "invalid parameter: " + named + "\n",
+                 "", 2);
+  }
+  // A second palette option comes before the late check of the method.
+  ExpectResult(RunTarnvick({"tex", "--palette-method=median-cut", "--palette=a", "-ob"}, {.working_directory = dir.path()}),
+               kBanner + kUsage + kMutuallyExclusive, "", 3);
+  // A letter that names no option stays ignored.
+  EXPECT_EQ(RunTarnvick({"tex", "-q", "-opal.lmp"}, {.working_directory = dir.path()}).exit_code, 0);
+  EXPECT_EQ(ListNames(dir.path()), (std::vector<std::string>{"pal.lmp", "tex"}));
+}
+
 }  // namespace
 }  // namespace tarnvick::testing

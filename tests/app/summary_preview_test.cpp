@@ -1,0 +1,195 @@
+// The summary of a run (counts and PSNR) and the preview image, checked against figures and
+// pixels computed here from the sources.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/expected_wal.h"
+#include "support/png_reader.h"
+#include "support/run_program.h"
+#include "support/temp_dir.h"
+#include "texture/file_builders.h"
+
+namespace tarnvick::testing {
+namespace {
+
+// A source written to disk with its level-0 pixels.
+struct Source {
+  std::string path;  // below the run's folder
+  std::uint32_t width = 0, height = 0;
+  std::vector<Rgb> level0;
+};
+
+// An M32 of w x h with a full chain of noise limited to `mask`, or an M8 (version 2) of the same.
+Source WriteSource(const TempDir& dir, const std::string& path, std::uint32_t w, std::uint32_t h, std::uint32_t seed,
+                   bool m8) {
+  std::vector<std::uint32_t> widths, heights;
+  std::size_t total = 0;
+  for (std::uint32_t l = 0; l < 16 && (w >> l) > 0 && (h >> l) > 0; ++l) {
+    widths.push_back(w >> l);
+    heights.push_back(h >> l);
+    total += static_cast<std::size_t>(w >> l) * (h >> l);
+  }
+  Source source{path, w, h, {}};
+  std::vector<Rgb> pixels;
+  if (m8) {
+    M8Fields fields;
+    fields.version = 2;
+    fields.width = widths;
+    fields.height = heights;
+    fields.palette = NoiseBytes(768, seed + 500);
+    fields.indices = NoiseBytes(total, seed);
+    pixels = PixelsOfIndices(fields.indices, fields.palette);
+    WriteBytes(dir / path, BuildM8(fields));
+  } else {
+    M32Fields fields;
+    fields.width = widths;
+    fields.height = heights;
+    fields.pixels = NoiseBytes(4 * total, seed);
+    for (std::size_t i = 0; i < fields.pixels.size(); ++i) fields.pixels[i] &= static_cast<std::uint8_t>(0xF0 | seed);
+    pixels = PixelsOf32(fields.pixels);
+    WriteBytes(dir / path, BuildM32(fields));
+  }
+  source.level0.assign(pixels.begin(), pixels.begin() + static_cast<std::ptrdiff_t>(std::size_t{w} * h));
+  return source;
+}
+
+Rgb Entry(const std::vector<std::uint8_t>& palette, std::uint8_t index) {
+  return {palette[3u * index], palette[3u * index + 1], palette[3u * index + 2]};
+}
+
+// The summed squared error of a source's level 0 mapped to its nearest entries.
+std::uint64_t SquaredError(const Source& source, const std::vector<std::uint8_t>& palette) {
+  std::uint64_t error = 0;
+  for (const Rgb& colour : source.level0) {
+    const Rgb mapped = Entry(palette, BruteForceNearest(palette, colour));
+    for (int c = 0; c < 3; ++c) {
+      const int d = colour[static_cast<std::size_t>(c)] - mapped[static_cast<std::size_t>(c)];
+      error += static_cast<std::uint64_t>(d * d);
+    }
+  }
+  return error;
+}
+
+std::string Psnr(double squared, double values) {
+  if (squared == 0) return "inf";
+  char text[32];
+  std::snprintf(text, sizeof text, "%.2f", 10 * std::log10(255.0 * 255.0 / (squared / values)));
+  return text;
+}
+
+TEST(Summary, CountsAndPsnrOfTheConvertedTexturesWithVerbose) {
+  TempDir dir;
+  const std::vector<std::uint8_t> palette = NoiseBytes(768, 77);
+  WriteBytes(dir / "p.pal", palette);
+  const std::vector<Source> sources = {WriteSource(dir, "tex/a.m32", 32, 16, 1, false),
+                                       WriteSource(dir, "tex/b.m8", 16, 16, 2, true),
+                                       WriteSource(dir, "tex/c.m32", 64, 64, 3, false)};
+  WriteText(dir / "tex/d.m32", "cut short");
+  double squared = 0, values = 0;
+  std::size_t worst = 0;
+  for (std::size_t i = 0; i < sources.size(); ++i) {
+    squared += static_cast<double>(SquaredError(sources[i], palette));
+    values += 3.0 * static_cast<double>(sources[i].level0.size());
+    const auto mean = [&](std::size_t k) {
+      return static_cast<double>(SquaredError(sources[k], palette)) / (3.0 * static_cast<double>(sources[k].level0.size()));
+    };
+    if (mean(i) > mean(worst)) worst = i;
+  }
+  const double worst_squared = static_cast<double>(SquaredError(sources[worst], palette));
+  const std::string summary = "tarnvick: 3 converted, 1 skipped\ntarnvick: palette PSNR " + Psnr(squared, values) +
+                              " dB, worst " + Psnr(worst_squared, 3.0 * static_cast<double>(sources[worst].level0.size())) +
+                              " dB: " + sources[worst].path + "\n";
+  ProgramResult result = RunTarnvick({"tex", "-pp.pal", "-v"}, {.working_directory = dir.path()});
+  EXPECT_EQ(result.err, "tarnvick: skipped tex/d.m32: file is truncated (9 of 968 bytes)\n" + summary);
+  EXPECT_EQ(result.exit_code, 0);
+  // Without -v, and with standard error not a terminal, there is no summary.
+  result = RunTarnvick({"tex", "-pp.pal"}, {.working_directory = dir.path()});
+  EXPECT_EQ(result.err, "tarnvick: skipped tex/d.m32: file is truncated (9 of 968 bytes)\n");
+  // A palette that holds every colour: no error at all.
+  std::filesystem::remove(dir / "tex/d.m32");
+  WriteBytes(dir / "few/flat.m32", [] {
+    M32Fields fields;
+    fields.width = {8, 4, 2, 1};
+    fields.height = {8, 4, 2, 1};
+    for (int p = 0; p < 85; ++p) fields.pixels.insert(fields.pixels.end(), {static_cast<std::uint8_t>(p % 5 * 50), 9, 9, 0});
+    return BuildM32(fields);
+  }());
+  result = RunTarnvick({"few", "-v"}, {.working_directory = dir.path()});
+  EXPECT_EQ(result.err, "tarnvick: 1 converted, 0 skipped\ntarnvick: palette PSNR inf dB, worst inf dB: few/flat.m32\n");
+}
+
+// What the preview must show at (x, y) of a tile: on the left the source pixel the scaling picks,
+// on the right that pixel's nearest palette entry, and black outside the scaled image.
+Rgb TilePixel(const Source& source, const std::vector<std::uint8_t>& palette, std::uint32_t x, std::uint32_t y) {
+  const std::uint32_t w = source.width, h = source.height, m = std::max(w, h);
+  const std::uint32_t width = std::max(1u, w * 128 / m);
+  const std::uint32_t height = std::max(1u, h * 128 / m);
+  if (x % 128 >= width || y >= height) return {0, 0, 0};
+  const Rgb colour = source.level0[std::size_t{y * h / height} * w + (x % 128) * w / width];
+  return x < 128 ? colour : Entry(palette, BruteForceNearest(palette, colour));
+}
+
+TEST(Preview, PaletteBandAndTilesWorstFirstLaidOutPixelByPixel) {
+  TempDir dir;
+  const std::vector<std::uint8_t> palette = NoiseBytes(768, 78);
+  WriteBytes(dir / "p.pal", palette);
+  // Five textures, so two rows of tiles; of several shapes, as M32 and M8.
+  const std::vector<Source> sources = {
+      WriteSource(dir, "tex/a.m32", 64, 32, 0x0F, false), WriteSource(dir, "tex/b.m8", 16, 64, 5, true),
+      WriteSource(dir, "tex/c.m32", 200, 96, 0x03, false), WriteSource(dir, "tex/d.m32", 8, 8, 0x0C, false),
+      WriteSource(dir, "tex/e.m8", 256, 8, 6, true)};
+  const ProgramResult result = RunTarnvick({"tex", "-pp.pal", "--preview=out.png"}, {.working_directory = dir.path()});
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  const RgbImage image = ReadPng(dir / "out.png");
+  ASSERT_EQ(image.width, 1024u);
+  ASSERT_EQ(image.height, 128u + 2 * 128u);
+  for (std::uint32_t y = 0; y < 128; ++y) {
+    for (std::uint32_t x = 0; x < 1024; ++x) {
+      const Rgb expected = x < 128 ? Entry(palette, static_cast<std::uint8_t>(y / 8 * 16 + x / 8)) : Rgb{0, 0, 0};
+      ASSERT_TRUE(std::equal(expected.begin(), expected.end(), image.At(x, y))) << x << "," << y;
+    }
+  }
+  // The tiles, largest mean squared error first.
+  std::vector<std::size_t> order = {0, 1, 2, 3, 4};
+  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+    return static_cast<double>(SquaredError(sources[a], palette)) / static_cast<double>(sources[a].level0.size()) >
+           static_cast<double>(SquaredError(sources[b], palette)) / static_cast<double>(sources[b].level0.size());
+  });
+  for (std::size_t k = 0; k < 8; ++k) {
+    const std::uint32_t left = static_cast<std::uint32_t>(k % 4) * 256;
+    const std::uint32_t top = 128 + static_cast<std::uint32_t>(k / 4) * 128;
+    for (std::uint32_t y = 0; y < 128; ++y) {
+      for (std::uint32_t x = 0; x < 256; ++x) {
+        const Rgb expected = k < order.size() ? TilePixel(sources[order[k]], palette, x, y) : Rgb{0, 0, 0};
+        ASSERT_TRUE(std::equal(expected.begin(), expected.end(), image.At(left + x, top + y)))
+            << "tile " << k << " at " << x << "," << y;
+      }
+    }
+  }
+}
+
+TEST(Preview, WrittenAlsoWithNothingConvertedAndTellsWhenItCannotBe) {
+  TempDir dir;
+  const std::vector<std::uint8_t> palette = NoiseBytes(768, 79);
+  WriteBytes(dir / "p.pal", palette);
+  std::filesystem::create_directory(dir / "tex");
+  ProgramResult result = RunTarnvick({"tex", "-pp.pal", "--preview=band.png"}, {.working_directory = dir.path()});
+  EXPECT_EQ(result.exit_code, 0);
+  const RgbImage band = ReadPng(dir / "band.png");
+  EXPECT_EQ(band.width, 1024u);
+  EXPECT_EQ(band.height, 128u);
+  std::filesystem::create_directory(dir / "folder.png");
+  result = RunTarnvick({"tex", "-pp.pal", "--preview=folder.png"}, {.working_directory = dir.path()});
+  EXPECT_EQ(result.out, std::string(kBanner) + "\nconverting M8/M32 files...\ndone.\n");
+  EXPECT_EQ(result.err, "tarnvick: cannot write preview: folder.png: not a regular file\n");
+  EXPECT_EQ(result.exit_code, 5);
+}
+
+}  // namespace
+}  // namespace tarnvick::testing
