@@ -7,6 +7,7 @@
 
 #include "app/source_walk.h"
 #include "palette/count_colors.h"
+#include "palette/median_cut.h"
 #include "palette/palette_file.h"
 #include "palette/select_palette.h"
 #include "texture/create_texture.h"
@@ -76,8 +77,15 @@ Result<Palette> GeneratePalette(const RunOptions& options, ColorHistogram& histo
   console.Progress("\n\tprocessing palette data...");
   if (!counted) return Failure{counted.error()};
   if (Result<void> total = histograms.Total(); !total) return Failure{total.error()};
-  if (Result<void> ranking = RankColors(histogram, ranked); !ranking) return Failure{ranking.error()};
-  const Palette palette = SelectPalette(ranked);
+  Palette palette{};
+  if (options.palette_method == PaletteMethod::kMedianCut) {
+    Result<Palette> fitted = MedianCutPalette(histogram);
+    if (!fitted) return Failure{fitted.error()};
+    palette = *fitted;
+  } else {
+    if (Result<void> ranking = RankColors(histogram, ranked); !ranking) return Failure{ranking.error()};
+    palette = SelectPalette(ranked);
+  }
   console.Progress("\n\twriting palette data...");
   const Result<void> saved = SavePalette({AT_FDCWD, options.palette_path}, palette);
   console.Progress("\n\n");

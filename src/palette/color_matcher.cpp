@@ -177,8 +177,10 @@ __attribute__((target("avx2"), flatten)) void ColorMatcher::MapAvx2(std::uint8_t
 
 // GCC 12's 512-bit intrinsics leave their placeholder operands uninitialised on purpose.
 #pragma GCC diagnostic push
+#if !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wuninitialized"
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 __attribute__((target("avx2,avx512f,avx512bw"))) std::uint8_t ColorMatcher::NearestAvx512(const std::uint8_t* rgb) const {
   const Cell cell = cells_[CellNumber(rgb[0], rgb[1], rgb[2])];
   const __m512i red_green = _mm512_set1_epi32(static_cast<std::int32_t>((16u * rgb[1]) << 16 | (16u * rgb[0])));

@@ -1,0 +1,353 @@
+#include "palette/median_cut.h"
+
+#include <algorithm>
+#include <array>
+#include <new>
+#include <queue>
+#include <vector>
+
+#include "palette/color_matcher.h"
+#include "palette/color_tables.h"
+#include "palette/select_palette.h"
+
+namespace tarnvick {
+namespace {
+
+// More distinct colours than this are merged into cells (2 x 2 x 2 colours, then 4 x 4 x 4, ...)
+// before the palette is fitted: the fit then costs the same on any library, and the cells keep
+// the exact sums of their colours, so the means it finds are the same wherever a cell's colours
+// all fall to one entry.
+constexpr std::size_t kMostPoints = std::size_t{1} << 17;
+// K-means passes, at the most.
+constexpr int kMostPasses = 200;
+
+// Counted colours, alone or merged into a cell: their pixels and the sums of their channels over
+// those pixels.
+struct Point {
+  PixelCount weight = 0;
+  std::array<std::uint64_t, 3> sum{};
+  std::array<std::uint8_t, 3> colour{};  // the mean, rounded
+
+  void Round() {
+    for (std::size_t c = 0; c < 3; ++c) colour[c] = static_cast<std::uint8_t>((2 * sum[c] + weight) / (2 * weight));
+  }
+};
+
+std::vector<Point> Points(const ColorHistogram& histogram, std::size_t distinct) {
+  int shift = 0;
+  while ((distinct >> (3 * shift)) > kMostPoints && shift < 7) ++shift;
+  std::vector<Point> points;
+  std::vector<std::int32_t> cell_of;  // cell number to point, for merged cells
+  if (shift > 0) cell_of.assign(std::size_t{1} << (24 - 3 * shift), -1);
+  histogram.ForEach([&](std::uint32_t key, PixelCount count) {
+    const std::array<std::uint64_t, 3> channels = {key & 0xFF, (key >> 8) & 0xFF, (key >> 16) & 0xFF};
+    Point* point = nullptr;
+    if (shift == 0) {
+      point = &points.emplace_back();
+    } else {
+      const std::size_t cell = ((channels[2] >> shift) << (16 - 2 * shift)) | ((channels[1] >> shift) << (8 - shift)) |
+                               (channels[0] >> shift);
+      if (cell_of[cell] < 0) {
+        cell_of[cell] = static_cast<std::int32_t>(points.size());
+        points.emplace_back();
+      }
+      point = &points[static_cast<std::size_t>(cell_of[cell])];
+    }
+    point->weight += count;
+    for (std::size_t c = 0; c < 3; ++c) point->sum[c] += channels[c] * count;
+  });
+  for (Point& point : points) point.Round();
+  return points;
+}
+
+// A box of points [begin, end) of the median cut, with the sums that give its spread.
+struct Box {
+  std::size_t begin = 0, end = 0;
+  double weight = 0;
+  std::array<double, 3> sum{}, squares{};
+
+  double Spread(std::size_t c) const { return squares[c] - sum[c] * sum[c] / weight; }
+  double Error() const { return Spread(0) + Spread(1) + Spread(2); }
+};
+
+Box MakeBox(const std::vector<Point>& points, std::size_t begin, std::size_t end) {
+  Box box{begin, end};
+  for (std::size_t i = begin; i < end; ++i) {
+    const auto weight = static_cast<double>(points[i].weight);
+    box.weight += weight;
+    for (std::size_t c = 0; c < 3; ++c) {
+      const double value = points[i].colour[c];
+      box.sum[c] += weight * value;
+      box.squares[c] += weight * value * value;
+    }
+  }
+  return box;
+}
+
+void SortAlong(std::vector<Point>::iterator begin, std::vector<Point>::iterator end, std::size_t axis) {
+  std::sort(begin, end, [axis](const Point& a, const Point& b) {
+    return a.colour[axis] < b.colour[axis] || (a.colour[axis] == b.colour[axis] && a.colour < b.colour);
+  });
+}
+
+// Where to cut a box whose points are sorted along one channel so that the two halves hold the
+// least error, and that error.
+std::pair<double, std::size_t> BestCut(const std::vector<Point>& points, const Box& box) {
+  Box left{box.begin, box.begin};
+  double best = -1;
+  std::size_t split = box.begin + 1;
+  for (std::size_t i = box.begin; i + 1 < box.end; ++i) {
+    const auto weight = static_cast<double>(points[i].weight);
+    left.weight += weight;
+    for (std::size_t c = 0; c < 3; ++c) {
+      const double value = points[i].colour[c];
+      left.sum[c] += weight * value;
+      left.squares[c] += weight * value * value;
+    }
+    Box right = box;
+    right.weight -= left.weight;
+    for (std::size_t c = 0; c < 3; ++c) {
+      right.sum[c] -= left.sum[c];
+      right.squares[c] -= left.squares[c];
+    }
+    const double error = left.Error() + right.Error();
+    if (best < 0 || error < best) {
+      best = error;
+      split = i + 1;
+    }
+  }
+  return {best, split};
+}
+
+// A box with the cut planned for it: across which channel, where, and how much error it removes.
+struct Planned {
+  Box box;
+  std::size_t axis = 0;
+  std::size_t split = 0;
+  double gain = -1;  // below zero: the box holds one colour and cannot be cut
+};
+
+Planned Plan(std::vector<Point>& points, const Box& box) {
+  Planned planned{box};
+  if (box.end - box.begin < 2) return planned;
+  const auto begin = points.begin() + static_cast<std::ptrdiff_t>(box.begin);
+  const auto end = points.begin() + static_cast<std::ptrdiff_t>(box.end);
+  for (std::size_t axis = 0; axis < 3; ++axis) {
+    SortAlong(begin, end, axis);
+    const auto [error, at] = BestCut(points, box);
+    if (planned.gain < 0 || box.Error() - error > planned.gain) {
+      planned.gain = std::max(0.0, box.Error() - error);
+      planned.axis = axis;
+      planned.split = at;
+    }
+  }
+  return planned;
+}
+
+// Median cut: the box whose best cut (across whichever channel, wherever it leaves the least
+// error in the two halves) removes the most error is cut, until there are `count` boxes or no box
+// holds two colours.
+std::vector<Box> MedianCut(std::vector<Point>& points, std::size_t count) {
+  const auto less = [](const Planned& a, const Planned& b) {
+    return a.gain < b.gain || (a.gain == b.gain && a.box.begin > b.box.begin);
+  };
+  std::priority_queue<Planned, std::vector<Planned>, decltype(less)> open(less);
+  open.push(Plan(points, MakeBox(points, 0, points.size())));
+  while (open.size() < count && open.top().gain >= 0) {
+    const Planned planned = open.top();
+    open.pop();
+    SortAlong(points.begin() + static_cast<std::ptrdiff_t>(planned.box.begin),
+              points.begin() + static_cast<std::ptrdiff_t>(planned.box.end), planned.axis);
+    open.push(Plan(points, MakeBox(points, planned.box.begin, planned.split)));
+    open.push(Plan(points, MakeBox(points, planned.split, planned.box.end)));
+  }
+  std::vector<Box> boxes;
+  for (; !open.empty(); open.pop()) boxes.push_back(open.top().box);
+  std::sort(boxes.begin(), boxes.end(), [](const Box& a, const Box& b) { return a.begin < b.begin; });
+  return boxes;
+}
+
+// Lloyd's passes: each point goes to its nearest entry (exactly as the mapping finds it), each
+// entry to the rounded mean of its points (the nearest whole colour to the mean, the best a byte
+// entry can do), until the palette no longer changes. Entries past `used` repeat entry 0, which
+// on a tie never wins.
+Palette Refine(const std::vector<Point>& points, Palette palette, std::size_t used) {
+  std::vector<Point> entries(kPaletteEntries);
+  std::vector<std::pair<double, std::size_t>> worst;  // (error, point) of the worst-served points
+  for (int pass = 0; pass < kMostPasses; ++pass) {
+    const ColorMatcher matcher(palette);
+    std::fill(entries.begin(), entries.end(), Point{});
+    worst.clear();
+    for (std::size_t p = 0; p < points.size(); ++p) {
+      const Point& point = points[p];
+      const std::uint8_t index = matcher.Nearest(point.colour.data());
+      Point& entry = entries[index];
+      entry.weight += point.weight;
+      for (std::size_t c = 0; c < 3; ++c) entry.sum[c] += point.sum[c];
+      double distance = 0;
+      for (std::size_t c = 0; c < 3; ++c) {
+        const double d = static_cast<double>(point.colour[c]) - palette[3 * index + c];
+        distance += d * d;
+      }
+      if (distance > 0) worst.emplace_back(distance * static_cast<double>(point.weight), p);
+    }
+    // An entry no point chose moves onto one of the points served worst: that can only lower the
+    // error. The rest move to the means of their points.
+    std::sort(worst.begin(), worst.end(), [](const auto& a, const auto& b) { return a.first > b.first || (a.first == b.first && a.second < b.second); });
+    auto next_worst = worst.begin();
+    Palette moved = palette;
+    for (std::size_t i = 0; i < used; ++i) {
+      if (entries[i].weight == 0) {
+        if (next_worst == worst.end()) continue;
+        std::copy_n(points[(next_worst++)->second].colour.begin(), 3, moved.begin() + static_cast<std::ptrdiff_t>(3 * i));
+        continue;
+      }
+      entries[i].Round();
+      std::copy_n(entries[i].colour.begin(), 3, moved.begin() + static_cast<std::ptrdiff_t>(3 * i));
+    }
+    for (std::size_t i = used; i < kPaletteEntries; ++i) std::copy_n(moved.begin(), 3, moved.begin() + static_cast<std::ptrdiff_t>(3 * i));
+    if (moved == palette) break;
+    palette = moved;
+  }
+  return palette;
+}
+
+// How the points fall to the entries of `palette`: each entry's pixels and error, the error in all,
+// and for each entry its point served worst.
+struct Fit {
+  std::array<double, kPaletteEntries> weight{}, error{};
+  std::array<std::size_t, kPaletteEntries> worst_point{};
+  std::array<double, kPaletteEntries> worst_error{};
+  double total = 0;
+};
+
+Fit Measure(const std::vector<Point>& points, const Palette& palette) {
+  const ColorMatcher matcher(palette);
+  Fit fit;
+  for (std::size_t p = 0; p < points.size(); ++p) {
+    const std::uint8_t index = matcher.Nearest(points[p].colour.data());
+    double distance = 0;
+    for (std::size_t c = 0; c < 3; ++c) {
+      const double d = static_cast<double>(points[p].colour[c]) - palette[3 * index + c];
+      distance += d * d;
+    }
+    const double error = distance * static_cast<double>(points[p].weight);
+    fit.weight[index] += static_cast<double>(points[p].weight);
+    fit.error[index] += error;
+    fit.total += error;
+    if (error > fit.worst_error[index]) {
+      fit.worst_error[index] = error;
+      fit.worst_point[index] = p;
+    }
+  }
+  return fit;
+}
+
+// Where k-means stops, a better fit may lie farther away: the two entries that cost least to merge
+// are merged, the freed entry is put on the worst-served colour of the entry with the most error
+// (of those not tried in vain since the last gain), and k-means runs again; kept only when the
+// error falls. Tried a few times on small sets of points, where it is cheap.
+Palette Improve(const std::vector<Point>& points, Palette palette, std::size_t used) {
+  constexpr std::size_t kMostPointsToImprove = std::size_t{1} << 15;
+  constexpr int kTrials = 24;
+  if (points.size() > kMostPointsToImprove || used < 3) return palette;
+  Fit fit = Measure(points, palette);
+  std::array<bool, kPaletteEntries> failed{};  // entries whose last trial did not help
+  for (int trial = 0; trial < kTrials; ++trial) {
+    std::size_t worst = used;
+    for (std::size_t i = 0; i < used; ++i) {
+      if (!failed[i] && (worst == used || fit.error[i] > fit.error[worst])) worst = i;
+    }
+    if (worst == used) break;
+    double least = -1;
+    std::size_t first = 0, second = 0;
+    for (std::size_t i = 0; i < used; ++i) {
+      for (std::size_t j = i + 1; j < used; ++j) {
+        if (i == worst || j == worst || fit.weight[i] == 0 || fit.weight[j] == 0) continue;
+        double distance = 0;
+        for (std::size_t c = 0; c < 3; ++c) {
+          const double d = static_cast<double>(palette[3 * i + c]) - palette[3 * j + c];
+          distance += d * d;
+        }
+        const double cost = distance * fit.weight[i] * fit.weight[j] / (fit.weight[i] + fit.weight[j]);
+        if (least < 0 || cost < least) {
+          least = cost;
+          first = i;
+          second = j;
+        }
+      }
+    }
+    if (least < 0 || fit.worst_error[worst] == 0) break;
+    Palette trying = palette;
+    for (std::size_t c = 0; c < 3; ++c) {
+      const double merged = (fit.weight[first] * palette[3 * first + c] + fit.weight[second] * palette[3 * second + c]) /
+                            (fit.weight[first] + fit.weight[second]);
+      trying[3 * first + c] = static_cast<std::uint8_t>(merged + 0.5);
+      trying[3 * second + c] = points[fit.worst_point[worst]].colour[c];
+    }
+    trying = Refine(points, trying, used);
+    Fit tried = Measure(points, trying);
+    if (tried.total >= fit.total) {
+      failed[worst] = true;
+      continue;
+    }
+    palette = trying;
+    fit = tried;
+    failed = {};
+  }
+  return palette;
+}
+
+// The entries ordered by the pixels of the library they stand for, most first (the greater colour
+// key on ties); entries that stand for none become black.
+Palette Order(const ColorHistogram& histogram, const Palette& palette) {
+  const ColorMatcher matcher(palette);
+  std::array<PixelCount, kPaletteEntries> pixels{};
+  histogram.ForEach([&](std::uint32_t key, PixelCount count) {
+    const std::uint8_t rgb[3] = {static_cast<std::uint8_t>(key), static_cast<std::uint8_t>(key >> 8),
+                                 static_cast<std::uint8_t>(key >> 16)};
+    pixels[matcher.Nearest(rgb)] += count;
+  });
+  std::array<std::size_t, kPaletteEntries> order;
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+  const auto key = [&](std::size_t i) {
+    return palette[3 * i] | palette[3 * i + 1] << 8 | palette[3 * i + 2] << 16;
+  };
+  std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+    return pixels[a] > pixels[b] || (pixels[a] == pixels[b] && key(a) > key(b));
+  });
+  Palette ordered{};
+  for (std::size_t k = 0; k < order.size() && pixels[order[k]] > 0; ++k) {
+    std::copy_n(palette.begin() + static_cast<std::ptrdiff_t>(3 * order[k]), 3, ordered.begin() + static_cast<std::ptrdiff_t>(3 * k));
+  }
+  return ordered;
+}
+
+}  // namespace
+
+Result<Palette> MedianCutPalette(const ColorHistogram& histogram) {
+  try {
+    std::size_t distinct = 0;
+    histogram.ForEach([&](std::uint32_t, PixelCount) { ++distinct; });
+    if (distinct <= kPaletteEntries) {
+      // Every colour gets an entry: the popularity palette, exactly.
+      RankedColors ranked;
+      if (Result<void> ranking = RankColors(histogram, ranked); !ranking) return Failure{ranking.error()};
+      return SelectPalette(ranked);
+    }
+    std::vector<Point> points = Points(histogram, distinct);
+    const std::vector<Box> boxes = MedianCut(points, kPaletteEntries);
+    Palette palette{};
+    for (std::size_t i = 0; i < kPaletteEntries; ++i) {
+      const Box& box = boxes[i < boxes.size() ? i : 0];
+      for (std::size_t c = 0; c < 3; ++c) {
+        palette[3 * i + c] = static_cast<std::uint8_t>(std::min(255.0, std::max(0.0, box.sum[c] / box.weight + 0.5)));
+      }
+    }
+    return Order(histogram, Improve(points, Refine(points, palette, boxes.size()), boxes.size()));
+  } catch (const std::bad_alloc&) {
+    return Fail(ErrorKind::kOutOfMemory);
+  }
+}
+
+}  // namespace tarnvick

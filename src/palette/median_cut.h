@@ -1,0 +1,18 @@
+// A palette made to fit the colours of a whole library: median cut of the counted colours
+// (weighted by their pixels) into 256 boxes, then k-means (Lloyd) passes that move each entry to
+// the mean of the colours nearest to it, until nothing moves.
+#pragma once
+
+#include "io/error.h"
+#include "palette/color_histogram.h"
+#include "palette/palette.h"
+
+namespace tarnvick {
+
+// The median-cut palette of the counted colours. Entries are ordered by the pixels they stand
+// for, most first (the greater colour key first on ties); entries that stand for none are black.
+// With at most 256 distinct colours it is exactly the popularity palette. Deterministic: it
+// depends on the counts alone. Fails only with kOutOfMemory.
+Result<Palette> MedianCutPalette(const ColorHistogram& histogram);
+
+}  // namespace tarnvick
