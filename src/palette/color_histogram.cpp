@@ -79,6 +79,15 @@ std::vector<std::pair<std::uint32_t, PixelCount>> ColorHistogram::SortedCarries(
   return carries;
 }
 
+std::size_t ColorHistogram::DistinctColors() const {
+  if (low_ == nullptr) return 0;
+  std::size_t distinct = 0;
+  for (std::size_t key = 0; key < kColors; ++key) distinct += low_[key] != 0 ? 1 : 0;
+  // A count whose low 16 bits are zero is carried whole.
+  for (const auto& [key, high] : high_) distinct += low_[key] == 0 ? 1 : 0;
+  return distinct;
+}
+
 PixelCount ColorHistogram::Count(std::uint32_t key) const {
   if (low_ == nullptr) return 0;
   PixelCount count = low_[key];

@@ -38,6 +38,8 @@ class ColorHistogram {
   void Merge(const ColorHistogram& other);
 
   PixelCount Count(std::uint32_t key) const;
+  // How many colours have been counted.
+  std::size_t DistinctColors() const;
   // Calls `visit(key, count)` for every colour counted, in ascending key order.
   template <typename Visit>
   void ForEach(Visit&& visit) const {

@@ -53,16 +53,39 @@ std::vector<ColorMatcher::Vectors> ColorMatcher::Available() {
   return available;
 }
 
-ColorMatcher::ColorMatcher(const Palette& palette, Vectors vectors) : cells_(kCellsPerChannel * kCellsPerChannel * kCellsPerChannel) {
+ColorMatcher::ColorMatcher(const Palette& palette, Vectors vectors, Cells cells)
+    : cells_(kCellsPerChannel * kCellsPerChannel * kCellsPerChannel) {
   std::vector<std::uint8_t> all(kPaletteEntries);
   for (std::size_t i = 0; i < kPaletteEntries; ++i) {
     colours_[i] = {palette[3 * i], palette[3 * i + 1], palette[3 * i + 2]};
     all[i] = static_cast<std::uint8_t>(i);
   }
-  Build({0, 0, 0}, 256, all);
+  if (cells == Cells::kFine) {
+    Build({0, 0, 0}, 256, all);
+  } else {
+    AddCell(0, all);
+    std::fill(cells_.begin(), cells_.end(), cells_[0]);
+  }
   const std::vector<Vectors> available = Available();
   vectors_ = vectors == Vectors::kWidest ? available.back() : vectors;
   if (std::find(available.begin(), available.end(), vectors_) == available.end()) vectors_ = Vectors::kPlain;
+}
+
+void ColorMatcher::AddCell(std::size_t number, const std::vector<std::uint8_t>& chosen) {
+  Cell& cell = cells_[number];
+  cell.first = static_cast<std::uint32_t>(groups_.size());
+  cell.count = static_cast<std::uint32_t>((chosen.size() + kGroup - 1) / kGroup);
+  cell.only = chosen.size() == 1 ? chosen[0] : -1;
+  for (std::size_t k = 0; k < kGroup * cell.count; ++k) {
+    if (k % kGroup == 0) groups_.emplace_back();
+    const std::uint8_t entry = chosen[k < chosen.size() ? k : 0];
+    Group& group = groups_.back();
+    const std::size_t lane = k % kGroup;
+    group.red_green[2 * lane] = static_cast<std::int16_t>(16 * colours_[entry][0]);
+    group.red_green[2 * lane + 1] = static_cast<std::int16_t>(16 * colours_[entry][1]);
+    group.blue_index[2 * lane] = static_cast<std::int16_t>(16 * colours_[entry][2]);
+    group.blue_index[2 * lane + 1] = entry;
+  }
 }
 
 void ColorMatcher::Build(const std::array<std::int32_t, 3>& low, std::int32_t size,
@@ -79,29 +102,13 @@ void ColorMatcher::Build(const std::array<std::int32_t, 3>& low, std::int32_t si
     bound = std::min(bound, Farther(c[0], low[0], high[0]) + Farther(c[1], low[1], high[1]) +
                                 Farther(c[2], low[2], high[2]));
   }
-  if (size == kCellSize) {
-    std::vector<std::uint8_t> chosen;
-    for (std::size_t k = 0; k < entries.size(); ++k) {
-      if (least[k] <= bound) chosen.push_back(entries[k]);
-    }
-    Cell& cell = cells_[CellNumber(low[0], low[1], low[2])];
-    cell.first = static_cast<std::uint32_t>(groups_.size());
-    cell.count = static_cast<std::uint32_t>((chosen.size() + kGroup - 1) / kGroup);
-    for (std::size_t k = 0; k < kGroup * cell.count; ++k) {
-      if (k % kGroup == 0) groups_.emplace_back();
-      const std::uint8_t entry = chosen[k < chosen.size() ? k : 0];
-      Group& group = groups_.back();
-      const std::size_t lane = k % kGroup;
-      group.red_green[2 * lane] = static_cast<std::int16_t>(16 * colours_[entry][0]);
-      group.red_green[2 * lane + 1] = static_cast<std::int16_t>(16 * colours_[entry][1]);
-      group.blue_index[2 * lane] = static_cast<std::int16_t>(16 * colours_[entry][2]);
-      group.blue_index[2 * lane + 1] = entry;
-    }
-    return;
-  }
   std::vector<std::uint8_t> inside;
   for (std::size_t k = 0; k < entries.size(); ++k) {
     if (least[k] <= bound) inside.push_back(entries[k]);
+  }
+  if (size == kCellSize) {
+    AddCell(CellNumber(low[0], low[1], low[2]), inside);
+    return;
   }
   const std::int32_t half = size / 2;
   for (std::int32_t b = 0; b < 2; ++b) {
@@ -203,6 +210,8 @@ __attribute__((target("avx2,avx512f,avx512bw"), flatten)) void ColorMatcher::Map
 }
 #pragma GCC diagnostic pop
 #endif
+
+int ColorMatcher::OnlyCandidate(const std::uint8_t* rgb) const { return cells_[CellNumber(rgb[0], rgb[1], rgb[2])].only; }
 
 std::uint8_t ColorMatcher::Nearest(const std::uint8_t* rgb) const {
 #if defined(__x86_64__)

@@ -22,10 +22,19 @@ class ColorMatcher {
   // The vectors this processor can use, widest last.
   static std::vector<Vectors> Available();
 
-  explicit ColorMatcher(const Palette& palette, Vectors vectors = Vectors::kWidest);
+  // How the matcher prepares: cells made once per palette (fast to search, 8 ms to make), or one
+  // cell holding every entry (a scan of all 256 entries a colour, made at once), for a palette
+  // that only meets a few thousand colours.
+  enum class Cells { kFine, kOne };
+
+  explicit ColorMatcher(const Palette& palette, Vectors vectors = Vectors::kWidest, Cells cells = Cells::kFine);
 
   // The index of the palette entry nearest to `rgb` (3 bytes: red, green, blue).
   std::uint8_t Nearest(const std::uint8_t* rgb) const;
+
+  // The entry every colour of `rgb`'s cell maps to, when the cell has only one candidate; else -1.
+  // (Cheaper than a search, where many colours are matched.)
+  int OnlyCandidate(const std::uint8_t* rgb) const;
 
   // Maps `count` pixels, `stride` bytes apart from `first`, to `out`.
   void Map(std::uint8_t* out, std::size_t count, const std::uint8_t* first, std::size_t stride) const;
@@ -39,15 +48,18 @@ class ColorMatcher {
     std::array<std::int16_t, 2 * kGroup> red_green;
     std::array<std::int16_t, 2 * kGroup> blue_index;
   };
-  // Where a cell's groups lie in `groups_`.
+  // Where a cell's groups lie in `groups_`, and its candidate when it has only one.
   struct Cell {
-    std::uint32_t first;
-    std::uint32_t count;
+    std::uint32_t first = 0;
+    std::uint32_t count = 0;
+    std::int32_t only = -1;
   };
 
   // Fills the cells of the box of `size` values a side at `low`, whose candidates are among
   // `entries`.
   void Build(const std::array<std::int32_t, 3>& low, std::int32_t size, const std::vector<std::uint8_t>& entries);
+  // Makes cell `number` with the candidates `chosen`.
+  void AddCell(std::size_t number, const std::vector<std::uint8_t>& chosen);
 
   // The search and the mapping loop, in plain code and, where the processor has them, with
   // 256-bit or 512-bit vector instructions; all give the same indices.

@@ -17,9 +17,9 @@ namespace {
 // before the palette is fitted: the fit then costs the same on any library, and the cells keep
 // the exact sums of their colours, so the means it finds are the same wherever a cell's colours
 // all fall to one entry.
-constexpr std::size_t kMostPoints = std::size_t{1} << 17;
+constexpr std::size_t kMostPoints = std::size_t{1} << 15;
 // K-means passes, at the most.
-constexpr int kMostPasses = 200;
+constexpr int kMostPasses = 24;
 
 // Counted colours, alone or merged into a cell: their pixels and the sums of their channels over
 // those pixels.
@@ -84,10 +84,15 @@ Box MakeBox(const std::vector<Point>& points, std::size_t begin, std::size_t end
   return box;
 }
 
+// Orders points by one channel (by counting: the channel is a byte), keeping the order of points
+// with equal values.
 void SortAlong(std::vector<Point>::iterator begin, std::vector<Point>::iterator end, std::size_t axis) {
-  std::sort(begin, end, [axis](const Point& a, const Point& b) {
-    return a.colour[axis] < b.colour[axis] || (a.colour[axis] == b.colour[axis] && a.colour < b.colour);
-  });
+  std::array<std::size_t, 257> first{};
+  for (auto point = begin; point != end; ++point) ++first[point->colour[axis] + 1u];
+  for (std::size_t value = 1; value < first.size(); ++value) first[value] += first[value - 1];
+  std::vector<Point> sorted(static_cast<std::size_t>(end - begin));
+  for (auto point = begin; point != end; ++point) sorted[first[point->colour[axis]]++] = *point;
+  std::copy(sorted.begin(), sorted.end(), begin);
 }
 
 // Where to cut a box whose points are sorted along one channel so that the two halves hold the
@@ -175,7 +180,7 @@ Palette Refine(const std::vector<Point>& points, Palette palette, std::size_t us
   std::vector<Point> entries(kPaletteEntries);
   std::vector<std::pair<double, std::size_t>> worst;  // (error, point) of the worst-served points
   for (int pass = 0; pass < kMostPasses; ++pass) {
-    const ColorMatcher matcher(palette);
+    const ColorMatcher matcher(palette, ColorMatcher::Vectors::kWidest, ColorMatcher::Cells::kOne);
     std::fill(entries.begin(), entries.end(), Point{});
     worst.clear();
     for (std::size_t p = 0; p < points.size(); ++p) {
@@ -193,7 +198,13 @@ Palette Refine(const std::vector<Point>& points, Palette palette, std::size_t us
     }
     // An entry no point chose moves onto one of the points served worst: that can only lower the
     // error. The rest move to the means of their points.
-    std::sort(worst.begin(), worst.end(), [](const auto& a, const auto& b) { return a.first > b.first || (a.first == b.first && a.second < b.second); });
+    if (std::any_of(entries.begin(), entries.begin() + static_cast<std::ptrdiff_t>(used),
+                    [](const Point& entry) { return entry.weight == 0; })) {
+      std::sort(worst.begin(), worst.end(),
+                [](const auto& a, const auto& b) { return a.first > b.first || (a.first == b.first && a.second < b.second); });
+    } else {
+      worst.clear();
+    }
     auto next_worst = worst.begin();
     Palette moved = palette;
     for (std::size_t i = 0; i < used; ++i) {
@@ -222,7 +233,7 @@ struct Fit {
 };
 
 Fit Measure(const std::vector<Point>& points, const Palette& palette) {
-  const ColorMatcher matcher(palette);
+  const ColorMatcher matcher(palette, ColorMatcher::Vectors::kWidest, ColorMatcher::Cells::kOne);
   Fit fit;
   for (std::size_t p = 0; p < points.size(); ++p) {
     const std::uint8_t index = matcher.Nearest(points[p].colour.data());
@@ -248,7 +259,7 @@ Fit Measure(const std::vector<Point>& points, const Palette& palette) {
 // (of those not tried in vain since the last gain), and k-means runs again; kept only when the
 // error falls. Tried a few times on small sets of points, where it is cheap.
 Palette Improve(const std::vector<Point>& points, Palette palette, std::size_t used) {
-  constexpr std::size_t kMostPointsToImprove = std::size_t{1} << 15;
+  constexpr std::size_t kMostPointsToImprove = std::size_t{1} << 14;
   constexpr int kTrials = 24;
   if (points.size() > kMostPointsToImprove || used < 3) return palette;
   Fit fit = Measure(points, palette);
@@ -306,7 +317,8 @@ Palette Order(const ColorHistogram& histogram, const Palette& palette) {
   histogram.ForEach([&](std::uint32_t key, PixelCount count) {
     const std::uint8_t rgb[3] = {static_cast<std::uint8_t>(key), static_cast<std::uint8_t>(key >> 8),
                                  static_cast<std::uint8_t>(key >> 16)};
-    pixels[matcher.Nearest(rgb)] += count;
+    const int only = matcher.OnlyCandidate(rgb);
+    pixels[only >= 0 ? static_cast<std::size_t>(only) : matcher.Nearest(rgb)] += count;
   });
   std::array<std::size_t, kPaletteEntries> order;
   for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
@@ -325,10 +337,9 @@ Palette Order(const ColorHistogram& histogram, const Palette& palette) {
 
 }  // namespace
 
-Result<Palette> MedianCutPalette(const ColorHistogram& histogram) {
+Result<Palette> MedianCutPalette(const ColorHistogram& histogram, Refinement refinement) {
   try {
-    std::size_t distinct = 0;
-    histogram.ForEach([&](std::uint32_t, PixelCount) { ++distinct; });
+    const std::size_t distinct = histogram.DistinctColors();
     if (distinct <= kPaletteEntries) {
       // Every colour gets an entry: the popularity palette, exactly.
       RankedColors ranked;
@@ -344,6 +355,7 @@ Result<Palette> MedianCutPalette(const ColorHistogram& histogram) {
         palette[3 * i + c] = static_cast<std::uint8_t>(std::min(255.0, std::max(0.0, box.sum[c] / box.weight + 0.5)));
       }
     }
+    if (refinement == Refinement::kNone) return Order(histogram, palette);
     return Order(histogram, Improve(points, Refine(points, palette, boxes.size()), boxes.size()));
   } catch (const std::bad_alloc&) {
     return Fail(ErrorKind::kOutOfMemory);

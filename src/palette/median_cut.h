@@ -9,10 +9,14 @@
 
 namespace tarnvick {
 
+// Whether the median cut is refined by k-means (the palette of the program), or left as the
+// means of its boxes (to see what the refinement gains).
+enum class Refinement { kFull, kNone };
+
 // The median-cut palette of the counted colours. Entries are ordered by the pixels they stand
 // for, most first (the greater colour key first on ties); entries that stand for none are black.
 // With at most 256 distinct colours it is exactly the popularity palette. Deterministic: it
 // depends on the counts alone. Fails only with kOutOfMemory.
-Result<Palette> MedianCutPalette(const ColorHistogram& histogram);
+Result<Palette> MedianCutPalette(const ColorHistogram& histogram, Refinement refinement = Refinement::kFull);
 
 }  // namespace tarnvick
