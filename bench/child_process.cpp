@@ -23,13 +23,16 @@ Measure Wait(pid_t child, std::chrono::steady_clock::time_point start) {
 
 }  // namespace
 
-Measure Spawn(const std::vector<std::string>& arguments) {
+Measure Spawn(const std::vector<std::string>& arguments, const std::string& stderr_path) {
   std::vector<char*> argv;
   for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
   argv.push_back(nullptr);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  if (!stderr_path.empty()) {
+    posix_spawn_file_actions_addopen(&actions, 2, stderr_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  }
   const auto start = std::chrono::steady_clock::now();
   pid_t child = -1;
   const bool spawned = ::posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ) == 0;

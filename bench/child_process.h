@@ -13,9 +13,10 @@ struct Measure {
   bool ok = false;      // exited with 0
 };
 
-// Runs `arguments` (the program first) with standard output thrown away. Spawned, not forked:
-// a forked copy of a large caller would count towards the child's peak.
-Measure Spawn(const std::vector<std::string>& arguments);
+// Runs `arguments` (the program first) with standard output thrown away, and standard error
+// written to `stderr_path` when one is given. Spawned, not forked: a forked copy of a large
+// caller would count towards the child's peak.
+Measure Spawn(const std::vector<std::string>& arguments, const std::string& stderr_path = {});
 
 // Runs `body` in a forked child (true for success). Only for a small caller: its own memory at
 // the fork counts towards the child's peak.
