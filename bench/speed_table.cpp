@@ -1,7 +1,8 @@
 // The speed benchmark: generates a benchmark library of the size asked (deterministic), then times
 // in one run a plain read of every file, the reference design and the program with one thread
 // and with every thread, each for a generating run (-o) and a run with a given palette (-p), on
-// the library with its WAL files already present from an earlier run. Prints each time with its
+// the library with its WAL files already present from an earlier run; the generating run also
+// with the median-cut palette. Prints each time with its
 // ratio to the reference design and to the plain read, and its peak memory.
 // Usage: tarnvick_speed [MEGABYTES] [PROGRAM]   (default 200 MB, the tarnvick built beside it)
 #include <unistd.h>
@@ -91,22 +92,28 @@ int main(int argc, char** argv) {
   struct Row {
     std::string name;
     Measure measure;
+    std::size_t reference;  // the row of its reference design
   };
-  std::vector<Row> rows = {{"plain read of every file", plain}};
+  std::vector<Row> rows = {{"plain read of every file", plain, 0}};
   for (const bool generate : {true, false}) {
     const std::string mode = generate ? "-o" + generated : "-p" + given;
     const std::string label = generate ? "default (palette generated)" : "-p (palette given)";
     const Measure reference = Best(1, [&] {
       return tarnvick::testing::ReferenceRun({library, true, generate, generate ? generated : given});
     });
-    rows.push_back({label + ", reference design", reference});
-    rows.push_back({label + ", 1 thread", BestSpawn(3, {program, library, "-s", mode, "--jobs=1"})});
-    rows.push_back({label + ", every thread", BestSpawn(3, {program, library, "-s", mode})});
+    const std::size_t at = rows.size();
+    rows.push_back({label + ", reference design", reference, at});
+    rows.push_back({label + ", 1 thread", BestSpawn(3, {program, library, "-s", mode, "--jobs=1"}), at});
+    rows.push_back({label + ", every thread", BestSpawn(3, {program, library, "-s", mode}), at});
+    if (!generate) continue;
+    const std::string method = "--palette-method=median-cut";
+    rows.push_back({"default, median-cut, 1 thread", BestSpawn(3, {program, library, "-s", mode, method, "--jobs=1"}), at});
+    rows.push_back({"default, median-cut, every thread", BestSpawn(3, {program, library, "-s", mode, method}), at});
   }
   std::printf("%-44s %9s %12s %12s %10s\n", "run", "seconds", "x reference", "x plain read", "peak MiB");
   for (std::size_t i = 0; i < rows.size(); ++i) {
     const Measure& m = rows[i].measure;
-    const Measure& reference = i == 0 ? m : rows[i <= 3 ? 1 : 4].measure;
+    const Measure& reference = rows[rows[i].reference].measure;
     std::printf("%-44s %9.3f %12.1f %12.1f %10.1f%s\n", rows[i].name.c_str(), m.seconds, reference.seconds / m.seconds,
                 m.seconds / plain.seconds, m.peak_mib, m.ok ? "" : "  (FAILED)");
   }
