@@ -124,6 +124,48 @@ TEST(Summary, CountsAndPsnrOfTheConvertedTexturesWithVerbose) {
   EXPECT_EQ(result.err, "tarnvick: 1 converted, 0 skipped\ntarnvick: palette PSNR inf dB, worst inf dB: few/flat.m32\n");
 }
 
+// What a terminal shows after `bytes`: "\r" goes back to the start of the line, "\033[K" clears
+// from the cursor to the end of the line, "\n" starts a new line; other bytes overwrite.
+std::string Screen(const std::string& bytes) {
+  std::string screen, line;
+  std::size_t column = 0;
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    if (bytes.compare(i, 3, "\033[K") == 0) {
+      line.resize(std::min(line.size(), column));
+      i += 2;
+    } else if (bytes[i] == '\r') {
+      column = 0;
+    } else if (bytes[i] == '\n') {
+      screen += line + '\n';
+      line.clear();
+      column = 0;
+    } else {
+      if (column < line.size()) line[column] = bytes[i];
+      else line += bytes[i];
+      ++column;
+    }
+  }
+  return screen + line;
+}
+
+TEST(Summary, OnATerminalWithoutVerboseWithALiveLineThatLeavesNothingBehind) {
+  TempDir dir;
+  WriteSource(dir, "tex/a.m32", 32, 16, 1, false);
+  WriteSource(dir, "tex/b.m8", 16, 16, 2, true);
+  WriteSource(dir, "tex/c.m32", 64, 64, 3, false);
+  WriteText(dir / "tex/d.m32", "cut short");
+  const ProgramResult filed = RunTarnvick({"tex", "-v"}, {.working_directory = dir.path()});
+  const ProgramResult shown = RunTarnvick({"tex"}, {.working_directory = dir.path(), .stderr_terminal = true});
+  EXPECT_EQ(shown.exit_code, 0);
+  EXPECT_NE(filed.err.find("tarnvick: 3 converted, 1 skipped\n"), std::string::npos);
+  EXPECT_EQ(filed.err.find('\r'), std::string::npos);
+  // Each walk draws its count from the first file on, and erases it before anything else is shown.
+  for (const char* live : {"\rtarnvick: counting colours, 1 of 4 files\033[K", "\rtarnvick: converting, 1 of 4 files\033[K"}) {
+    EXPECT_NE(shown.err.find(live), std::string::npos) << live;
+  }
+  EXPECT_EQ(Screen(shown.err), filed.err);
+}
+
 // What the preview must show at (x, y) of a tile: on the left the source pixel the scaling picks,
 // on the right that pixel's nearest palette entry, and black outside the scaled image.
 Rgb TilePixel(const Source& source, const std::vector<std::uint8_t>& palette, std::uint32_t x, std::uint32_t y) {

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -62,13 +63,27 @@ ProgramResult RunTarnvick(const std::vector<std::string>& arguments, const Progr
   int pipe_ends[2] = {-1, -1};
   if (settings.stdout_closed_pipe && ::pipe(pipe_ends) != 0) throw std::runtime_error("pipe failed");
   if (pipe_ends[0] >= 0) ::close(pipe_ends[0]);
+  // A terminal for standard error: the child writes to its slave side, the capture reads the
+  // master side once the child is gone (a run of a test writes far less than the terminal holds).
+  int terminal = -1, terminal_slave = -1;
+  if (settings.stderr_terminal) {
+    terminal = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (terminal < 0 || ::grantpt(terminal) != 0 || ::unlockpt(terminal) != 0) throw std::runtime_error("no terminal");
+    terminal_slave = ::open(::ptsname(terminal), O_RDWR | O_NOCTTY);
+    termios mode{};
+    if (terminal_slave < 0 || ::tcgetattr(terminal_slave, &mode) != 0) throw std::runtime_error("no terminal");
+    ::cfmakeraw(&mode);
+    ::tcsetattr(terminal_slave, TCSANOW, &mode);
+  }
   const pid_t child = ::fork();
   if (child < 0) throw std::runtime_error("fork failed");
   if (child == 0) {
     const int out_fd = settings.stdout_closed_pipe       ? pipe_ends[1]
                        : settings.stdout_path.empty() ? ::open(out_path.c_str(), O_WRONLY | O_TRUNC)
                                                       : ::open(settings.stdout_path.c_str(), O_WRONLY);
-    const int err_fd = settings.merge_stderr ? ::dup(out_fd) : ::open(err_path.c_str(), O_WRONLY | O_TRUNC);
+    const int err_fd = settings.merge_stderr      ? ::dup(out_fd)
+                       : settings.stderr_terminal ? terminal_slave
+                                                  : ::open(err_path.c_str(), O_WRONLY | O_TRUNC);
     if (out_fd < 0 || err_fd < 0 || ::dup2(out_fd, 1) < 0 || ::dup2(err_fd, 2) < 0) ::_exit(126);
     if (!settings.working_directory.empty() && ::chdir(settings.working_directory.c_str()) != 0) ::_exit(126);
     if (settings.file_size_limit >= 0) {
@@ -88,12 +103,18 @@ ProgramResult RunTarnvick(const std::vector<std::string>& arguments, const Progr
     ::_exit(127);
   }
   if (pipe_ends[1] >= 0) ::close(pipe_ends[1]);
+  if (terminal_slave >= 0) ::close(terminal_slave);
   if (settings.while_running) settings.while_running(child);
   int status = 0;
   if (::waitpid(child, &status, 0) != child) throw std::runtime_error("waitpid failed");
   ProgramResult result;
   result.out = ReadText(out_path);
   result.err = ReadText(err_path);
+  if (terminal >= 0) {
+    char bytes[4096];
+    for (ssize_t got; (got = ::read(terminal, bytes, sizeof bytes)) > 0;) result.err.append(bytes, static_cast<std::size_t>(got));
+    ::close(terminal);
+  }
   result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
   return result;

@@ -24,6 +24,7 @@ struct ProgramSettings {
   std::string stdout_path = {};   // a file for standard output instead of a capture
   bool stdout_closed_pipe = false;  // standard output is a pipe nobody reads: writes fail
   bool merge_stderr = false;        // standard error goes into the standard output capture
+  bool stderr_terminal = false;     // standard error is a terminal (raw, so bytes arrive as written)
   std::function<void(pid_t)> while_running = {};  // called with the child's pid before waiting
 };
 
