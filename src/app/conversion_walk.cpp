@@ -1,6 +1,7 @@
 #include "app/conversion_walk.h"
 
 #include <memory>
+#include <new>
 
 #include "app/source_walk.h"
 #include "convert/convert_texture.h"
@@ -53,7 +54,14 @@ ConversionReport ConvertSources(const RunOptions& options, const Palette& palett
       options, console,
       [&](const SourceFile& source) {
         auto converted = std::make_shared<Result<Converted>>(Converted{});
-        return FileJob{[&, source, converted](int) { *converted = ConvertFile(source, matcher, palette, measure, tiles); },
+        return FileJob{[&, source, converted](int) {
+                         // Memory that runs out anywhere in one texture skips that texture alone.
+                         try {
+                           *converted = ConvertFile(source, matcher, palette, measure, tiles);
+                         } catch (const std::bad_alloc&) {
+                           *converted = Fail(ErrorKind::kOutOfMemory);
+                         }
+                       },
                        [&, converted, path = source.path] {
                          if (!*converted) {
                            ++report.skipped;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <csetjmp>
+#include <new>
 
 namespace tarnvick {
 namespace {
@@ -29,7 +30,13 @@ std::vector<std::uint8_t> Scale(std::uint64_t w, std::uint64_t h, ColourAt colou
 
 void WriteToVector(png_structp png, png_bytep data, png_size_t length) {
   auto* out = static_cast<std::vector<std::uint8_t>*>(png_get_io_ptr(png));
-  out->insert(out->end(), data, data + length);
+  bool stored = true;
+  try {
+    out->insert(out->end(), data, data + length);
+  } catch (const std::bad_alloc&) {
+    stored = false;  // an exception must not cross libpng's C frames: it fails the libpng way
+  }
+  if (!stored) png_error(png, "out of memory");
 }
 
 void NoFlush(png_structp) {}
@@ -78,29 +85,33 @@ void Preview::Offer(Tile tile) {
 }
 
 Result<std::vector<std::uint8_t>> Preview::Encode(const Palette& palette) const {
-  const std::size_t rows = kBand + kHalf * ((tiles_.size() + 3) / 4);
-  std::vector<std::uint8_t> image(3 * kWidth * rows, 0);
-  const auto put = [&](std::size_t x, std::size_t y, const std::uint8_t* colour) {
-    std::copy_n(colour, 3, image.begin() + static_cast<std::ptrdiff_t>(3 * (y * kWidth + x)));
-  };
-  for (std::size_t entry = 0; entry < kPaletteEntries; ++entry) {
-    for (std::size_t dy = 0; dy < 8; ++dy) {
-      for (std::size_t dx = 0; dx < 8; ++dx) put((entry % 16) * 8 + dx, (entry / 16) * 8 + dy, palette.data() + 3 * entry);
-    }
-  }
-  for (std::size_t k = 0; k < tiles_.size(); ++k) {
-    const std::size_t left = (k % 4) * 2 * kHalf;
-    const std::size_t top = kBand + (k / 4) * kHalf;
-    for (std::size_t y = 0; y < kHalf; ++y) {
-      for (std::size_t x = 0; x < kHalf; ++x) {
-        put(left + x, top + y, tiles_[k].source.data() + 3 * (y * kHalf + x));
-        put(left + kHalf + x, top + y, tiles_[k].wal.data() + 3 * (y * kHalf + x));
+  try {
+    const std::size_t rows = kBand + kHalf * ((tiles_.size() + 3) / 4);
+    std::vector<std::uint8_t> image(3 * kWidth * rows, 0);
+    const auto put = [&](std::size_t x, std::size_t y, const std::uint8_t* colour) {
+      std::copy_n(colour, 3, image.begin() + static_cast<std::ptrdiff_t>(3 * (y * kWidth + x)));
+    };
+    for (std::size_t entry = 0; entry < kPaletteEntries; ++entry) {
+      for (std::size_t dy = 0; dy < 8; ++dy) {
+        for (std::size_t dx = 0; dx < 8; ++dx) put((entry % 16) * 8 + dx, (entry / 16) * 8 + dy, palette.data() + 3 * entry);
       }
     }
+    for (std::size_t k = 0; k < tiles_.size(); ++k) {
+      const std::size_t left = (k % 4) * 2 * kHalf;
+      const std::size_t top = kBand + (k / 4) * kHalf;
+      for (std::size_t y = 0; y < kHalf; ++y) {
+        for (std::size_t x = 0; x < kHalf; ++x) {
+          put(left + x, top + y, tiles_[k].source.data() + 3 * (y * kHalf + x));
+          put(left + kHalf + x, top + y, tiles_[k].wal.data() + 3 * (y * kHalf + x));
+        }
+      }
+    }
+    std::vector<std::uint8_t> png;
+    if (!EncodeRows(image, rows, png)) return Fail(ErrorKind::kOutOfMemory);
+    return png;
+  } catch (const std::bad_alloc&) {
+    return Fail(ErrorKind::kOutOfMemory);
   }
-  std::vector<std::uint8_t> png;
-  if (!EncodeRows(image, rows, png)) return Fail(ErrorKind::kOutOfMemory);
-  return png;
 }
 
 }  // namespace tarnvick
