@@ -4,6 +4,8 @@
 #include <cmath>
 #include <memory>
 
+#include "palette/count_colors.h"
+#include "palette/median_cut.h"
 #include "support/reference_nearest.h"
 #include "texture/create_texture.h"
 #include "walk/walk_directory.h"
@@ -11,23 +13,29 @@
 namespace tarnvick::bench {
 namespace {
 
-// Calls `use(rgb)` for every level-0 pixel of every texture with four levels below `root`.
+// Calls `use(texture)` for every texture below `root` that loads.
 template <typename Use>
-void ForEachPixel(const std::string& root, Use&& use) {
+void ForEachTexture(const std::string& root, Use&& use) {
   WalkDirectory(root, true,
                 {.entered = [](const std::string&) {}, .unreadable = [](const std::string&, const Error&) {},
                  .file = [&](const SourceFile& file) {
                    const Result<std::unique_ptr<Texture>> loaded = CreateTexture(file.ref);
-                   if (!loaded) return;
-                   const Texture& texture = **loaded;
-                   if ((texture.level0_width >> 3) == 0 || (texture.level0_height >> 3) == 0) return;
-                   const std::uint64_t pixels = std::uint64_t{texture.level0_width} * texture.level0_height;
-                   const std::uint8_t* colours = texture.IndexColours();
-                   const std::size_t stride = colours != nullptr ? 1 : texture.bits_per_pixel / 8;
-                   for (std::uint64_t i = 0; i < pixels && (i + 1) * stride <= texture.pixels.size(); ++i) {
-                     use(colours != nullptr ? colours + 3 * texture.pixels[i] : texture.pixels.data() + i * stride);
-                   }
+                   if (loaded) use(**loaded);
                  }});
+}
+
+// Calls `use(rgb)` for every level-0 pixel of every texture with four levels below `root`.
+template <typename Use>
+void ForEachPixel(const std::string& root, Use&& use) {
+  ForEachTexture(root, [&](const Texture& texture) {
+    if ((texture.level0_width >> 3) == 0 || (texture.level0_height >> 3) == 0) return;
+    const std::uint64_t pixels = std::uint64_t{texture.level0_width} * texture.level0_height;
+    const std::uint8_t* colours = texture.IndexColours();
+    const std::size_t stride = colours != nullptr ? 1 : texture.bits_per_pixel / 8;
+    for (std::uint64_t i = 0; i < pixels && (i + 1) * stride <= texture.pixels.size(); ++i) {
+      use(colours != nullptr ? colours + 3 * texture.pixels[i] : texture.pixels.data() + i * stride);
+    }
+  });
 }
 
 struct Box {
@@ -111,6 +119,14 @@ Palette SampledMedianCut(const std::vector<Rgb>& sample, int passes) {
     }
   }
   return rounded();
+}
+
+Palette UnrefinedMedianCut(const std::string& root) {
+  ColorHistogram histogram;
+  if (!histogram.Reserve()) return Palette{};
+  ForEachTexture(root, [&](const Texture& texture) { (void)CountColors(texture, histogram); });
+  const Result<Palette> palette = MedianCutPalette(histogram, Refinement::kNone);
+  return palette ? *palette : Palette{};
 }
 
 }  // namespace tarnvick::bench
