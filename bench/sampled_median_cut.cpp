@@ -2,41 +2,14 @@
 
 #include <algorithm>
 #include <cmath>
-#include <memory>
 
 #include "palette/count_colors.h"
 #include "palette/median_cut.h"
+#include "support/library_textures.h"
 #include "support/reference_nearest.h"
-#include "texture/create_texture.h"
-#include "walk/walk_directory.h"
 
 namespace tarnvick::bench {
 namespace {
-
-// Calls `use(texture)` for every texture below `root` that loads.
-template <typename Use>
-void ForEachTexture(const std::string& root, Use&& use) {
-  WalkDirectory(root, true,
-                {.entered = [](const std::string&) {}, .unreadable = [](const std::string&, const Error&) {},
-                 .file = [&](const SourceFile& file) {
-                   const Result<std::unique_ptr<Texture>> loaded = CreateTexture(file.ref);
-                   if (loaded) use(**loaded);
-                 }});
-}
-
-// Calls `use(rgb)` for every level-0 pixel of every texture with four levels below `root`.
-template <typename Use>
-void ForEachPixel(const std::string& root, Use&& use) {
-  ForEachTexture(root, [&](const Texture& texture) {
-    if ((texture.level0_width >> 3) == 0 || (texture.level0_height >> 3) == 0) return;
-    const std::uint64_t pixels = std::uint64_t{texture.level0_width} * texture.level0_height;
-    const std::uint8_t* colours = texture.IndexColours();
-    const std::size_t stride = colours != nullptr ? 1 : texture.bits_per_pixel / 8;
-    for (std::uint64_t i = 0; i < pixels && (i + 1) * stride <= texture.pixels.size(); ++i) {
-      use(colours != nullptr ? colours + 3 * texture.pixels[i] : texture.pixels.data() + i * stride);
-    }
-  });
-}
 
 struct Box {
   std::size_t begin, end;  // a range of the sample
@@ -58,11 +31,11 @@ Box Measured(const std::vector<Rgb>& points, std::size_t begin, std::size_t end)
 
 std::vector<Rgb> SamplePixels(const std::string& root, std::size_t size) {
   std::uint64_t total = 0;
-  ForEachPixel(root, [&](const std::uint8_t*) { ++total; });
+  ForEachLevel0Pixel(root, [&](const std::uint8_t*) { ++total; });
   const std::uint64_t step = std::max<std::uint64_t>(1, total / size);
   std::vector<Rgb> sample;
   std::uint64_t at = 0;
-  ForEachPixel(root, [&](const std::uint8_t* rgb) {
+  ForEachLevel0Pixel(root, [&](const std::uint8_t* rgb) {
     if (at++ % step == 0) sample.push_back({rgb[0], rgb[1], rgb[2]});
   });
   return sample;

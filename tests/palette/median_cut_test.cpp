@@ -5,8 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,45 +12,27 @@
 #include "palette/count_colors.h"
 #include "sample_library.h"
 #include "support/colour_tally.h"
+#include "support/library_textures.h"
 #include "support/reference_nearest.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
-#include "texture/create_texture.h"
 #include "texture/file_builders.h"
-#include "walk/walk_directory.h"
 
 namespace tarnvick::testing {
 namespace {
-
-// Every texture that loads below `root`, in walk order.
-void ForEachTexture(const std::string& root, const std::function<void(const Texture&)>& use) {
-  WalkDirectory(root, true,
-                {.entered = [](const std::string&) {}, .unreadable = [](const std::string&, const Error&) {},
-                 .file = [&](const SourceFile& file) {
-                   const Result<std::unique_ptr<Texture>> texture = CreateTexture(file.ref);
-                   if (texture) use(**texture);
-                 }});
-}
 
 // The library PSNR of `palette` over level 0 of every texture with four levels, mapped with the
 // plain nearest search.
 double LibraryPsnr(const std::string& root, const Palette& palette) {
   double squared = 0, values = 0;
-  ForEachTexture(root, [&](const Texture& texture) {
-    const std::uint64_t pixels = std::uint64_t{texture.level0_width} * texture.level0_height;
-    if ((texture.level0_width >> 3) == 0 || (texture.level0_height >> 3) == 0) return;
-    const std::size_t stride = texture.IndexColours() != nullptr ? 1 : texture.bits_per_pixel / 8;
-    LastMatch cache;
-    for (std::uint64_t i = 0; i < pixels && (i + 1) * stride <= texture.pixels.size(); ++i) {
-      const std::uint8_t* rgb = texture.IndexColours() != nullptr ? texture.IndexColours() + 3 * texture.pixels[i]
-                                                                  : texture.pixels.data() + i * stride;
-      const std::uint8_t index = NearestIndex(palette, rgb, cache);
-      for (std::size_t c = 0; c < 3; ++c) {
-        const double d = static_cast<double>(rgb[c]) - palette[3u * index + c];
-        squared += d * d;
-      }
-      values += 3;
+  LastMatch cache;
+  ForEachLevel0Pixel(root, [&](const std::uint8_t* rgb) {
+    const std::uint8_t index = NearestIndex(palette, rgb, cache);
+    for (std::size_t c = 0; c < 3; ++c) {
+      const double d = static_cast<double>(rgb[c]) - palette[3u * index + c];
+      squared += d * d;
     }
+    values += 3;
   });
   return squared == 0 ? INFINITY : 10 * std::log10(255.0 * 255.0 / (squared / values));
 }
