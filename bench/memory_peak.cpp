@@ -1,6 +1,7 @@
 // The peak memory of the program on two large legal sources of 89.5 MB each (a 4096 x 4096 M32
-// and an 8192 x 8192 M8, both with full mip chains), in a run that reads its palette and in one
-// that generates it (by popularity and by median cut), against the bound of twice the file plus 150 MiB.
+// and an 8192 x 8192 M8, both with full mip chains), in a run that reads its palette and in runs
+// that generate it (by popularity and by median cut), against the bound of twice the file plus
+// 150 MiB.
 // Usage: tarnvick_memory [PROGRAM]   (default: the tarnvick built beside it)
 #include <sys/wait.h>
 #include <unistd.h>

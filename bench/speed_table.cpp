@@ -2,8 +2,8 @@
 // in one run a plain read of every file, the reference design and the program with one thread
 // and with every thread, each for a generating run (-o) and a run with a given palette (-p), on
 // the library with its WAL files already present from an earlier run; the generating run also
-// with the median-cut palette. Prints each time with its
-// ratio to the reference design and to the plain read, and its peak memory.
+// with the median-cut palette. Prints each time with its ratio to the reference design and to the
+// plain read, and its peak memory.
 // Usage: tarnvick_speed [MEGABYTES] [PROGRAM]   (default 200 MB, the tarnvick built beside it)
 #include <unistd.h>
 
