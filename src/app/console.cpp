@@ -28,12 +28,16 @@ std::string Describe(const Error& error, const std::string& target) {
       return "fourth mip level is empty";
     case ErrorKind::kTooFewPixels:
       return "too few pixels for four mip levels";
+    case ErrorKind::kMipLevelMismatch:
+      return error.detail;
     case ErrorKind::kCannotWrite:
       return (target.empty() ? "cannot write: " : "cannot write " + target + ": ") + error.detail;
     case ErrorKind::kCannotList:
       return "cannot list: " + error.detail;
     case ErrorKind::kOutOfMemory:
       return "out of memory";
+    case ErrorKind::kCannotCount:
+      return "cannot read " + error.detail;
     case ErrorKind::kNoStartDirectory:
       return "no start directory";
     case ErrorKind::kInvalidParameter:
@@ -148,6 +152,10 @@ void Console::Problem(const std::string& message) {
   EraseLive();
   std::fflush(out_);
   std::fputs(line.c_str(), err_);
+}
+
+void Console::ProblemOnce(const std::string& key, const std::string& message) {
+  if (told_.insert(key).second) Problem(message);
 }
 
 bool Console::Failed() {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdio>
+#include <set>
 #include <string>
 
 #include "io/error.h"
@@ -36,6 +37,8 @@ class Console {
   // "tarnvick: MESSAGE" on standard error, after the progress so far, so that the two appear in
   // order on a terminal. Control characters print as \xHH.
   void Problem(const std::string& message);
+  // The same, only the first time in the run that `key` is given.
+  void ProblemOnce(const std::string& key, const std::string& message);
   // Whether anything printed so far could not be written (a full disk, a closed pipe).
   bool Failed();
 
@@ -46,6 +49,7 @@ class Console {
   std::FILE* err_;
   bool error_is_terminal_ = false;
   bool live_ = false;
+  std::set<std::string> told_;  // the keys of ProblemOnce
 };
 
 }  // namespace tarnvick

@@ -65,8 +65,10 @@ ConversionReport ConvertSources(const RunOptions& options, const Palette& palett
                        [&, converted, path = source.path] {
                          if (!*converted) {
                            ++report.skipped;
-                           report.write_failed = report.write_failed || converted->error().kind == ErrorKind::kCannotWrite;
-                           console.Problem("skipped " + path + ": " + Describe(converted->error(), WalPathFor(path)));
+                           const Error& error = converted->error();
+                           report.incomplete = report.incomplete || error.kind == ErrorKind::kCannotWrite ||
+                                               IsResourceFailure(error);
+                           console.Problem("skipped " + path + ": " + Describe(error, WalPathFor(path)));
                            return;
                          }
                          ++report.converted;

@@ -17,7 +17,7 @@ namespace tarnvick {
 struct ConversionReport {
   std::size_t converted = 0;  // WALs written (or found already holding their bytes)
   std::size_t skipped = 0;    // skipped lines, write failures included
-  bool write_failed = false;  // a WAL could not be written
+  bool incomplete = false;    // a WAL could not be written, or a source not read for want of resources
   ConversionError total;      // over every converted texture
   ConversionError worst;      // of the texture with the largest mean squared error
   std::string worst_path;     // its source, the first in walk order on ties

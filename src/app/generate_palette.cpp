@@ -58,20 +58,20 @@ Result<Palette> GeneratePalette(const RunOptions& options, ColorHistogram& histo
   Histograms histograms(histogram, options.jobs);
   Result<void> counted;
   WalkSources(options, console, [&](const SourceFile& file) {
-    auto out_of_memory = std::make_shared<bool>(false);
+    auto failure = std::make_shared<Result<void>>();
     return FileJob{
-        [&histograms, file, out_of_memory](int worker) {
-          // A file that does not load counts nothing (the conversion walk tells why), unless
-          // memory ran out: then the palette cannot be made.
+        [&histograms, file, failure](int worker) {
           const Result<std::unique_ptr<Texture>> texture = CreateTexture(file.ref);
-          if (!texture) {
-            *out_of_memory = texture.error().kind == ErrorKind::kOutOfMemory;
-          } else {
-            *out_of_memory = !histograms.Count(**texture, worker);
-          }
+          *failure = texture ? histograms.Count(**texture, worker) : Result<void>(Failure{texture.error()});
         },
-        [&counted, out_of_memory, path = file.path] {
-          if (*out_of_memory && counted) counted = Fail(ErrorKind::kOutOfMemory, path);
+        [&counted, failure, path = file.path] {
+          // A file that does not load counts nothing (the conversion walk tells why), unless the
+          // run itself lacked what it takes to read it: then the palette cannot be made.
+          if (*failure || !counted || !IsResourceFailure(failure->error())) return;
+          const Error& error = failure->error();
+          counted = error.kind == ErrorKind::kOutOfMemory
+                        ? Fail(ErrorKind::kOutOfMemory, path)
+                        : Fail(ErrorKind::kCannotCount, path + " while counting colours: " + error.detail);
         }};
   }, {}, "counting colours");
   console.Progress("\n\tprocessing palette data...");

@@ -12,7 +12,9 @@ namespace tarnvick {
 // Counts the colours of every source texture under the start directory into `histogram` (files
 // that do not load count nothing), ranks them in `ranked`, selects the 256 most
 // frequent and writes them to the palette path. Fails with kOutOfMemory while counting (the
-// detail names the file) or ranking, or with the reason the palette file could not be written.
+// detail names the file) or ranking, kCannotCount when a file could not be read for want of the
+// run's own resources (descriptors, a failing device), or with the reason the palette file could
+// not be written.
 Result<Palette> GeneratePalette(const RunOptions& options, ColorHistogram& histogram,
                                 RankedColors& ranked, Console& console);
 

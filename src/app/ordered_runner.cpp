@@ -2,13 +2,25 @@
 
 #include <signal.h>
 
+#include <system_error>
+
 namespace tarnvick {
 
 OrderedRunner::OrderedRunner(int jobs)
-    : jobs_(jobs < 1 ? 1 : jobs), window_(static_cast<std::size_t>(jobs_) * 4 + 16) {
-  if (jobs_ == 1) return;
-  for (int worker = 0; worker < jobs_; ++worker) workers_.emplace_back([this, worker] { WorkerLoop(worker); });
+    : jobs_(jobs < 1 ? 1 : jobs), window_(static_cast<std::size_t>(jobs_) * 4 + 16) {}
+
+bool OrderedRunner::StartWorker() {
+  if (start_failed_ || static_cast<int>(workers_.size()) >= jobs_) return !workers_.empty();
+  try {
+    const int worker = static_cast<int>(workers_.size());
+    workers_.emplace_back([this, worker] { WorkerLoop(worker); });
+  } catch (const std::system_error&) {
+    start_failed_ = true;  // the system grants no more threads: the ones started do the work
+  }
+  return !workers_.empty();
 }
+
+int OrderedRunner::Threads() const { return workers_.empty() ? 1 : static_cast<int>(workers_.size()); }
 
 OrderedRunner::~OrderedRunner() {
   {
@@ -49,13 +61,15 @@ void OrderedRunner::WorkerLoop(int worker) {
 }
 
 std::size_t OrderedRunner::Add(Work work, Commit commit, std::optional<std::size_t> after) {
-  std::size_t number = 0;
-  if (jobs_ == 1) {
+  // A worker for each item with work, up to `jobs`: never more threads than there is work for.
+  if (jobs_ == 1 || (work && workers_.size() < ++work_items_ && !StartWorker())) {
     // One thread: the work runs here and now, after everything before it.
+    CommitReady(0);
     if (work) work(0);
     if (commit) commit();
     return first_++;
   }
+  std::size_t number = 0;
   {
     std::lock_guard lock(mutex_);
     number = first_ + items_.size();
@@ -68,10 +82,7 @@ std::size_t OrderedRunner::Add(Work work, Commit commit, std::optional<std::size
   return number;
 }
 
-void OrderedRunner::Finish() {
-  if (jobs_ == 1) return;
-  CommitReady(0);
-}
+void OrderedRunner::Finish() { CommitReady(0); }
 
 void OrderedRunner::CommitReady(std::size_t wait_above) {
   while (true) {

@@ -1,5 +1,6 @@
 // Work on several threads, results in order: items are added in walk order; each item's work
-// runs on one of `jobs` worker threads (on the calling thread when `jobs` is 1), and each item's
+// runs on one of up to `jobs` worker threads, started as work comes (on the calling thread when
+// `jobs` is 1, or when the system grants no thread), and each item's
 // commit runs on the calling thread, in the order the items were added, once its work and the
 // work of every earlier item is done. So messages come out exactly as a one-thread run prints
 // them.
@@ -34,6 +35,9 @@ class OrderedRunner {
   // Waits for every item and commits the rest. An exception thrown by a work is thrown here, or
   // from Add, when its item's turn to commit comes.
   void Finish();
+  // The threads that did the work (at least 1), and whether the system refused to start one.
+  int Threads() const;
+  bool StartFailed() const { return start_failed_; }
 
  private:
   struct Item {
@@ -44,6 +48,8 @@ class OrderedRunner {
     std::exception_ptr failure;
   };
 
+  // Starts one more worker unless `jobs` run or starting failed; whether any runs.
+  bool StartWorker();
   void WorkerLoop(int worker);
   Item& At(std::size_t number) { return items_[number - first_]; }
   bool IsDone(std::size_t number) { return number < first_ || At(number).done; }
@@ -61,6 +67,8 @@ class OrderedRunner {
   std::deque<std::size_t> queue_;   // items whose work waits for a worker
   bool stopping_ = false;
   std::vector<std::thread> workers_;
+  std::size_t work_items_ = 0;  // items with work added so far
+  bool start_failed_ = false;
 };
 
 }  // namespace tarnvick

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cmath>
+#include <optional>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -12,7 +13,9 @@
 #include "app/generate_palette.h"
 #include "app/conversion_walk.h"
 #include "io/atomic_file.h"
+#include "io/same_file.h"
 #include "palette/palette_file.h"
+#include "texture/texture_type.h"
 
 namespace tarnvick {
 namespace {
@@ -55,11 +58,36 @@ Result<Palette> MakePalette(const RunOptions& options, ColorHistogram& histogram
     const Error& error = palette.error();
     if (error.kind == ErrorKind::kOutOfMemory) {
       console.Problem("out of memory while counting colours" + (error.detail.empty() ? "" : ": " + error.detail));
+    } else if (error.kind == ErrorKind::kCannotCount) {
+      console.Problem(Describe(error));
     } else {
       console.Problem("cannot write palette file: " + options.palette_path + ": " + PaletteReason(error));
     }
   }
   return palette;
+}
+
+// An output the run would write: what messages call it, and its path.
+struct Output {
+  std::string what;
+  std::string path;
+};
+
+// The first output that names an input of the run (the palette read, a source, a WAL) or an
+// output before it, so that no output can replace what the run reads or makes.
+std::optional<Output> OverlappingOutput(const RunOptions& options) {
+  std::vector<Output> outputs;
+  if (options.generate) outputs.push_back({"palette file", options.palette_path});
+  if (options.preview_path) outputs.push_back({"preview", *options.preview_path});
+  for (std::size_t i = 0; i < outputs.size(); ++i) {
+    const std::string& path = outputs[i].path;
+    const TextureType type = LookupTextureType(path);
+    bool overlaps = type == TextureType::kM8 || type == TextureType::kM32 || type == TextureType::kWal ||
+                    (!options.generate && SameFile(path, options.palette_path));
+    for (std::size_t before = 0; before < i; ++before) overlaps = overlaps || SameFile(path, outputs[before].path);
+    if (overlaps) return outputs[i];
+  }
+  return std::nullopt;
 }
 
 // PSNR in dB of an error over 8-bit values: "inf" for none.
@@ -95,6 +123,10 @@ int Run(int argc, const char* const* argv, ColorHistogram& histogram, RankedColo
     console.Problem(problem + options.start_directory);
     return kExitRunFailed;
   }
+  if (const std::optional<Output> output = OverlappingOutput(options)) {
+    console.Problem("cannot write " + output->what + ": " + output->path + ": it is an input or another output of this run");
+    return kExitRunFailed;
+  }
   if (options.generate) {
     // A palette that cannot be written is told before the whole library is read for it.
     if (const Result<FileRef> writable = CheckWritable({AT_FDCWD, options.palette_path}, LinkPolicy::kWriteThrough);
@@ -111,7 +143,7 @@ int Run(int argc, const char* const* argv, ColorHistogram& histogram, RankedColo
   console.Progress("\nconverting M8/M32 files...");
   const bool summary = options.verbose || console.ErrorIsTerminal();
   ConversionReport report = ConvertSources(options, *palette, summary, console);
-  bool incomplete = report.write_failed;
+  bool incomplete = report.incomplete;
   if (report.preview) {
     const Result<std::vector<std::uint8_t>> png = report.preview->Encode(*palette);
     const Result<void> written =

@@ -1,27 +1,56 @@
 #include "app/source_walk.h"
 
+#include <algorithm>
 #include <chrono>
 #include <unordered_map>
+
+#include "app/byte_budget.h"
+#include "io/open_files.h"
 
 namespace tarnvick {
 
 namespace {
 
+// Bytes of sources worked on at once: a run then needs about twice its largest source beside
+// what it always holds, whatever the number of threads.
+constexpr std::uint64_t kSourceBytesInFlight = 64u << 20;
+
+// The threads and the directories the walk keeps open, fitted to the descriptors the process may
+// hold so that none runs out: besides the standard streams and the walk's own (a directory being
+// opened and one being listed), each thread holds at most one file at a time, and each item
+// waiting to be committed (4 a thread, and 16) may hold its directory.
+struct Fit {
+  int jobs;
+  std::size_t open_directories;
+};
+Fit FitToOpenFiles(int jobs) {
+  const std::uint64_t limit = OpenFileLimit();
+  const std::uint64_t usable = limit > 6 ? limit - 6 : 1;
+  const std::uint64_t directories = std::clamp<std::uint64_t>(usable / 4, 1, 64);
+  const std::uint64_t rest = usable - std::min(usable, directories);
+  const std::uint64_t threads = rest > 16 + 5 * 2 ? (rest - 16) / 5 : 1;
+  return {static_cast<int>(std::min<std::uint64_t>(static_cast<std::uint64_t>(jobs), threads)),
+          static_cast<std::size_t>(directories)};
+}
+
 // The source files under the start directory, counted by a walk of their names only.
-std::size_t CountSources(const RunOptions& options) {
+std::size_t CountSources(const RunOptions& options, std::size_t open_directories) {
   std::size_t count = 0;
   WalkDirectory(options.start_directory, options.recurse,
                 {.entered = [](const std::string&) {},
                  .unreadable = [](const std::string&, const Error&) {},
-                 .file = [&count](const SourceFile&) { ++count; }});
+                 .file = [&count](const SourceFile&) { ++count; }},
+                open_directories);
   return count;
 }
 
 // The live line of a walk: files done of the total, redrawn at most ten times a second.
 class LiveCount {
  public:
-  LiveCount(const RunOptions& options, Console& console, std::string phase)
-      : console_(console), phase_(std::move(phase)), total_(console.ErrorIsTerminal() ? CountSources(options) : 0) {}
+  LiveCount(const RunOptions& options, std::size_t open_directories, Console& console, std::string phase)
+      : console_(console),
+        phase_(std::move(phase)),
+        total_(console.ErrorIsTerminal() ? CountSources(options, open_directories) : 0) {}
 
   void Done() {
     ++done_;
@@ -45,8 +74,10 @@ class LiveCount {
 void WalkSources(const RunOptions& options, Console& console,
                  const std::function<FileJob(const SourceFile& file)>& job_for,
                  const std::function<std::string(const SourceFile& file)>& serial_key, const std::string& phase) {
-  LiveCount live(options, console, phase);
-  OrderedRunner runner(options.jobs);
+  const Fit fit = FitToOpenFiles(options.jobs);
+  LiveCount live(options, fit.open_directories, console, phase);
+  ByteBudget budget(kSourceBytesInFlight);
+  OrderedRunner runner(fit.jobs);
   // The last item of each serial key in the directory whose files are being handed over.
   const ScopedFile* directory = nullptr;
   std::unordered_map<std::string, std::size_t> last_of_key;
@@ -58,13 +89,18 @@ void WalkSources(const RunOptions& options, Console& console,
                      },
                  .unreadable =
                      [&](const std::string& path, const Error& error) {
+                       // Told once a run: the palette step and the conversion walk meet it both.
                        runner.Add({}, [&console, line = "cannot read directory: " + path + ": " + error.detail] {
-                         console.Problem(line);
+                         console.ProblemOnce(line, line);
                        });
                      },
                  .file =
                      [&](const SourceFile& file) {
                        FileJob job = job_for(file);
+                       job.work = [&budget, file, work = std::move(job.work)](int worker) {
+                         const ByteBudget::Lease lease(budget, FileSizeOf(file.ref));
+                         work(worker);
+                       };
                        job.commit = [&live, commit = std::move(job.commit)] {
                          commit();
                          live.Done();
@@ -82,8 +118,13 @@ void WalkSources(const RunOptions& options, Console& console,
                        const std::optional<std::size_t> after =
                            last == last_of_key.end() ? std::nullopt : std::optional(last->second);
                        last_of_key[key] = runner.Add(std::move(job.work), std::move(job.commit), after);
-                     }});
+                     }},
+                fit.open_directories);
   runner.Finish();
+  if (runner.StartFailed()) {
+    console.ProblemOnce("threads", "started " + std::to_string(runner.Threads()) + " of " +
+                                       std::to_string(options.jobs) + " threads");
+  }
 }
 
 }  // namespace tarnvick

@@ -20,11 +20,13 @@ struct FileJob {
   OrderedRunner::Commit commit;
 };
 
-// Walks the start directory as `options` say, on `options.jobs` threads, with the job that
-// `job_for` makes for each source file (called in walk order, on the run's thread). Files of one
-// directory with the same `serial_key` (when given) are worked on one after the other, in walk
-// order. On a terminal, a live line tells `phase` and how many files are done of how many.
-// Returns when every job is committed.
+// Walks the start directory as `options` say, on up to `options.jobs` threads (fewer when the
+// process may not open enough files for more, or the system grants no more: then it says so),
+// with the job that `job_for` makes for each source file (called in walk order, on the run's
+// thread). Works start only while the sources in flight stay within a fixed number of bytes.
+// Files of one directory with the same `serial_key` (when given) are worked on one after the
+// other, in walk order. On a terminal, a live line tells `phase` and how many files are done of
+// how many. Returns when every job is committed.
 void WalkSources(const RunOptions& options, Console& console,
                  const std::function<FileJob(const SourceFile& file)>& job_for,
                  const std::function<std::string(const SourceFile& file)>& serial_key, const std::string& phase);

@@ -1,6 +1,9 @@
 #include "convert/convert_texture.h"
 
 #include <algorithm>
+#include <array>
+#include <string>
+#include <utility>
 
 #include "convert/quantize_mips.h"
 #include "texture/m32_texture.h"
@@ -9,10 +12,13 @@
 namespace tarnvick {
 namespace {
 
-// Copies the fields a WAL takes from its source; returns the source's level-3 height, which
-// tells whether the source has the four levels a WAL needs.
+// Width and height of each of a WAL's four levels.
+using LevelSizes = std::array<std::pair<std::uint32_t, std::uint32_t>, WalTexture::kLevels>;
+
+// Copies the fields a WAL takes from its source; returns the sizes the source declares for the
+// four levels a WAL holds.
 template <typename Source>
-std::uint32_t CopyFields(const Source& source, WalTexture& wal) {
+LevelSizes CopyFields(const Source& source, WalTexture& wal) {
   std::copy_n(source.name.begin(), wal.name.size(), wal.name.begin());
   std::copy_n(source.animation_name.begin(), wal.animation_name.size(), wal.animation_name.begin());
   wal.width = source.width[0];
@@ -20,7 +26,27 @@ std::uint32_t CopyFields(const Source& source, WalTexture& wal) {
   wal.flags = source.flags;
   wal.contents = source.contents;
   wal.value = source.value;
-  return source.height[3];
+  LevelSizes sizes;
+  for (int level = 0; level < WalTexture::kLevels; ++level) {
+    sizes[level] = {source.width[level], source.height[level]};
+  }
+  return sizes;
+}
+
+// The levels are cut from the pixel data as each level's half of the one before: a source that
+// declares other sizes is refused rather than converted from the wrong pixels.
+Result<void> CheckMipChain(const LevelSizes& sizes) {
+  for (int level = 1; level < WalTexture::kLevels; ++level) {
+    const std::uint32_t width = sizes[0].first >> level;
+    const std::uint32_t height = sizes[0].second >> level;
+    if (sizes[level] != std::pair{width, height}) {
+      return Fail(ErrorKind::kMipLevelMismatch,
+                  "mip level " + std::to_string(level) + " is " + std::to_string(sizes[level].first) + "x" +
+                      std::to_string(sizes[level].second) + ", expected " + std::to_string(width) + "x" +
+                      std::to_string(height));
+    }
+  }
+  return {};
 }
 
 }  // namespace
@@ -33,20 +59,21 @@ std::string WalPathFor(const std::string& source_path) {
 
 Result<WalTexture> ConvertTexture(const Texture& texture, const ColorMatcher& matcher) {
   WalTexture wal;
-  std::uint32_t level3_height = 0;
+  LevelSizes sizes;
   if (texture.type == TextureType::kM8) {
-    level3_height = CopyFields(static_cast<const M8Texture&>(texture), wal);
+    sizes = CopyFields(static_cast<const M8Texture&>(texture), wal);
   } else if (texture.type == TextureType::kM32) {
-    level3_height = CopyFields(static_cast<const M32Texture&>(texture), wal);
+    sizes = CopyFields(static_cast<const M32Texture&>(texture), wal);
   } else {
     return Fail(ErrorKind::kNotATexture);
   }
-  if (level3_height == 0) return Fail(ErrorKind::kNoFourthLevel);
+  if (sizes[3].second == 0) return Fail(ErrorKind::kNoFourthLevel);
+  if (wal.LevelSize(WalTexture::kLevels - 1) == 0) return Fail(ErrorKind::kEmptyFourthLevel);
+  if (Result<void> chain = CheckMipChain(sizes); !chain) return Failure{chain.error()};
   Result<std::vector<std::uint8_t>> indices =
       QuantizeMips(texture.pixels, wal.width, wal.height, WalTexture::kLevels,
                    texture.bits_per_pixel / 8, matcher, texture.IndexColours());
   if (!indices) return Failure{indices.error()};
-  if (wal.LevelSize(WalTexture::kLevels - 1) == 0) return Fail(ErrorKind::kEmptyFourthLevel);
   wal.pixels = std::move(*indices);
   return wal;
 }

@@ -35,14 +35,20 @@ Result<std::string> FollowLinks(int directory, std::string name) {
   return FailErrno(ErrorKind::kCannotWrite, ELOOP);
 }
 
-// The mode a plain create would give `target`: that of the file it replaces, or 0666 less umask.
+// The permission bits of the regular file at that very path (not through a link), never its
+// set-user-id, set-group-id or sticky bits; for a new file, or one replacing a link, those of a
+// plain create: 0666 less the umask.
 mode_t CreateMode(const FileRef& target) {
   struct stat info {};
-  if (::fstatat(target.directory, target.name.c_str(), &info, 0) == 0) {
-    return static_cast<mode_t>(info.st_mode & 07777);
+  if (::fstatat(target.directory, target.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode)) {
+    return static_cast<mode_t>(info.st_mode & 0777);
   }
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
+  // Read once: the umask can only be read by setting it, which must not race between threads.
+  static const mode_t mask = [] {
+    const mode_t value = ::umask(0);
+    ::umask(value);
+    return value;
+  }();
   return static_cast<mode_t>(0666 & ~mask);
 }
 

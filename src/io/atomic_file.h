@@ -25,9 +25,10 @@ enum class LinkPolicy {
 // ("not a regular file", or the system's text).
 Result<FileRef> CheckWritable(const FileRef& target, LinkPolicy links);
 
-// Writes the chunks, in order, as the whole content of `target`. The new file gets the
-// permissions a plain create would give it (those of the file it replaces, if any). Fails with
-// kCannotWrite and the reason.
+// Writes the chunks, in order, as the whole content of `target`. The new file keeps the
+// permission bits of the regular file it replaces at that path, without set-id and sticky bits;
+// otherwise it gets those of a plain create (0666 less the umask). Fails with kCannotWrite and
+// the reason.
 Result<void> WriteFileAtomically(const FileRef& target,
                                  std::initializer_list<std::span<const std::uint8_t>> chunks,
                                  LinkPolicy links);

@@ -29,9 +29,11 @@ enum class ErrorKind {
   kNoFourthLevel,
   kEmptyFourthLevel,    // the fourth mip level would hold no pixel
   kTooFewPixels,
+  kMipLevelMismatch,    // detail: "mip level N is AxB, expected CxD"
   kCannotWrite,         // detail: the system's reason
   kCannotList,          // detail: the system's reason
   kOutOfMemory,
+  kCannotCount,         // detail: "PATH while counting colours: REASON"
   // The command line.
   kNoStartDirectory,
   kInvalidParameter,    // detail: the argument
@@ -41,7 +43,15 @@ enum class ErrorKind {
 struct Error {
   ErrorKind kind;
   std::string detail;
+  int system_error = 0;  // the errno it came from, if any
 };
+
+// Whether an error is the run's own want of resources (descriptors, memory, a failing device)
+// rather than a fault of the file at hand.
+inline bool IsResourceFailure(const Error& error) {
+  const int code = error.system_error;
+  return error.kind == ErrorKind::kOutOfMemory || code == EMFILE || code == ENFILE || code == ENOMEM || code == EIO;
+}
 
 // A failure on its way back: converts to a Result of any type.
 struct Failure {
@@ -90,7 +100,7 @@ inline Failure Fail(ErrorKind kind, std::string detail = {}) {
 
 // A failure whose detail is the text of `error_number` (errno by default).
 inline Failure FailErrno(ErrorKind kind, int error_number = errno) {
-  return Fail(kind, std::strerror(error_number));
+  return Failure{Error{kind, std::strerror(error_number), error_number}};
 }
 
 }  // namespace tarnvick

@@ -45,12 +45,19 @@ Result<std::size_t> ReadAt(int fd, std::uint8_t* data, std::size_t size, std::ui
 }
 
 bool HoldsExactly(const FileRef& file, std::initializer_list<std::span<const std::uint8_t>> chunks) {
-  ScopedFile fd(::openat(file.directory, file.name.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+  // The type first, links not followed: opening a FIFO or a device can have effects of its own.
   struct stat info {};
-  if (!fd || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+  if (::fstatat(file.directory, file.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(info.st_mode)) {
+    return false;
+  }
   std::uint64_t size = 0;
   for (const auto& chunk : chunks) size += chunk.size();
   if (static_cast<std::uint64_t>(info.st_size) != size) return false;
+  ScopedFile fd(::openat(file.directory, file.name.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+  if (!fd || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
+      static_cast<std::uint64_t>(info.st_size) != size) {
+    return false;
+  }
   std::vector<std::uint8_t> buffer;
   std::uint64_t offset = 0;
   for (const auto& chunk : chunks) {

@@ -44,7 +44,7 @@ Result<FileContents> ReadSizedFile(const FileRef& file, std::size_t header_bytes
                                    const FileLayoutOf& layout_of);
 
 // Whether `file` is a regular file (not a link to one) whose content is exactly `chunks`, one
-// after the other. False whenever that cannot be read.
+// after the other. Anything else at that path is never opened. False whenever that cannot be read.
 bool HoldsExactly(const FileRef& file, std::initializer_list<std::span<const std::uint8_t>> chunks);
 
 // The failure of a file of `size` bytes that must hold `required`.

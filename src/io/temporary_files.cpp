@@ -7,9 +7,9 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <new>
 
 namespace tarnvick {
-namespace {
 
 // A registered file: its directory and name, readable by a signal handler once `ready` is set.
 struct Slot {
@@ -17,25 +17,48 @@ struct Slot {
   int directory = AT_FDCWD;
   std::array<char, 4096> name{};
 };
-constexpr int kSlots = 64;
-Slot slots[kSlots];
+namespace {
+
+// The slots come in blocks, linked as they are needed and never freed, so that a signal handler
+// can walk them while threads register: there are as many as files are ever written at once,
+// whatever the number of threads.
+struct Block {
+  static constexpr int kSlots = 64;
+  Slot slots[kSlots];
+  std::atomic<Block*> next{nullptr};
+};
+Block first_block;
 // Threads between creating a temporary file and registering it, and whether the process is
 // ending: the removal waits for the first, and no file is created once the second is set.
 std::atomic<int> creating{0};
 std::atomic<bool> ending{false};
 
-int Register(const FileRef& file) {
-  if (file.name.size() >= Slot{}.name.size()) return -1;
-  for (int i = 0; i < kSlots; ++i) {
-    int expected = 0;
-    if (slots[i].state.compare_exchange_strong(expected, 1)) {
-      slots[i].directory = file.directory;
-      std::memcpy(slots[i].name.data(), file.name.c_str(), file.name.size() + 1);
-      slots[i].state.store(2);
-      return i;
+Slot* Register(const FileRef& file) {
+  if (file.name.size() >= Slot{}.name.size()) return nullptr;
+  for (Block* block = &first_block; block != nullptr;) {
+    for (Slot& slot : block->slots) {
+      int expected = 0;
+      if (slot.state.compare_exchange_strong(expected, 1)) {
+        slot.directory = file.directory;
+        std::memcpy(slot.name.data(), file.name.c_str(), file.name.size() + 1);
+        slot.state.store(2);
+        return &slot;
+      }
     }
+    Block* next = block->next.load();
+    if (next == nullptr) {
+      // Every slot is taken: add a block, unless another thread just did.
+      auto* added = new (std::nothrow) Block;
+      if (added == nullptr) return nullptr;
+      if (!block->next.compare_exchange_strong(next, added)) {
+        delete added;
+      } else {
+        next = added;
+      }
+    }
+    block = next;
   }
-  return -1;
+  return nullptr;
 }
 
 std::string RandomSuffix(unsigned attempt) {
@@ -87,15 +110,17 @@ Result<TemporaryFile> CreateTemporaryFile(const FileRef& target) {
 }
 
 void ForgetTemporaryFile(const TemporaryFile& file) {
-  if (file.slot >= 0) slots[file.slot].state.store(0);
+  if (file.slot != nullptr) file.slot->state.store(0);
 }
 
 void RemoveTemporaryFiles() {
   ending = true;
   while (creating.load() > 0) {
   }
-  for (Slot& slot : slots) {
-    if (slot.state.load() == 2) ::unlinkat(slot.directory, slot.name.data(), 0);
+  for (Block* block = &first_block; block != nullptr; block = block->next.load()) {
+    for (Slot& slot : block->slots) {
+      if (slot.state.load() == 2) ::unlinkat(slot.directory, slot.name.data(), 0);
+    }
   }
 }
 

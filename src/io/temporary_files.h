@@ -11,10 +11,11 @@ namespace tarnvick {
 // A new, empty temporary file beside `target` (in the same directory, so that it can replace the
 // target by a rename), named ".tarnvick-" and six random characters, with permissions 0600. It
 // is registered for RemoveTemporaryFiles until Forget is called with the same name.
+struct Slot;
 struct TemporaryFile {
   ScopedFile fd;
   FileRef ref;
-  int slot = -1;
+  Slot* slot = nullptr;  // its place in the register
 };
 Result<TemporaryFile> CreateTemporaryFile(const FileRef& target);
 void ForgetTemporaryFile(const TemporaryFile& file);

@@ -35,8 +35,12 @@ struct WalkVisitor {
 // file (anything that is not a directory, links followed) whose extension is M8 or M32 in any
 // case, then, when `recurse`, every real subdirectory (never a link, "." or ".."), depth first.
 // Paths are the directory, one '/' and the entry's name. Directories are opened relative to
-// their parent, so a tree of any depth is walked whole. What cannot be read is reported
-// (kCannotList) and the walk goes on; entries listed before a listing error are still visited.
-void WalkDirectory(const std::string& directory, bool recurse, const WalkVisitor& visitor);
+// their parent, without recursion, so a tree of any depth is walked whole with memory linear in
+// its depth; at most `open_directories` of the directories being walked stay open (an ancestor
+// closed for that is opened again through "..", and must be the same directory). What cannot be
+// read is reported (kCannotList) and the walk goes on; entries listed before a listing error are
+// still visited.
+void WalkDirectory(const std::string& directory, bool recurse, const WalkVisitor& visitor,
+                   std::size_t open_directories = 64);
 
 }  // namespace tarnvick

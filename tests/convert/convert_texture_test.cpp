@@ -75,30 +75,58 @@ TEST(Conversion, NamesAreCopiedAsRawBytesAndLongM32NamesAreCut) {
   EXPECT_EQ(ReadBytes(dir / "tex/long.wal"), ExpectedWal(wal, palette));
 }
 
-TEST(Conversion, LevelsAreCutByTheWalSizesNotTheStoredOnes) {
+TEST(Conversion, SourcesWhoseMipChainIsNotHalvedAreSkippedWithTheLevelThatIsWrong) {
   TempDir dir;
   const std::vector<std::uint8_t> palette = RandomPalette(3);
   WriteBytes(dir / "p.pal", palette);
-  // Stored levels larger than the halvings: the WAL's levels are still 32 x 16, 16 x 8, ...
-  // taken one after the other from the start of the pixels.
-  M32Fields fields;
-  fields.width = {32, 32, 32, 32};
-  fields.height = {16, 16, 16, 1};
-  fields.pixels = NoiseBytes(4 * (512 * 3 + 32), 4);
-  WriteBytes(dir / "tex/odd.m32", BuildM32(fields));
-  // A 4 x 2 source whose level-3 height is not zero: its WAL's level 3 would be 0 x 0, so no
-  // WAL is written.
-  M32Fields small;
-  small.width = {4, 2, 1, 1};
-  small.height = {2, 1, 1, 1};
-  small.pixels = NoiseBytes(4 * 12, 5);
-  WriteBytes(dir / "tex/small.m32", BuildM32(small));
-  ASSERT_EQ(RunTarnvick({"tex", "-pp.pal"}, {.working_directory = dir.path()}).err,
-            "tarnvick: skipped tex/small.m32: fourth mip level is empty\n");
-  EXPECT_EQ(ReadBytes(dir / "tex/odd.wal"),
-            ExpectedWal({"m32name", "m32anim", 32, 16, fields.flags, fields.contents, fields.value, PixelsOf32(fields.pixels)},
+  struct Case {
+    const char* name;
+    std::vector<std::uint32_t> width, height;
+    const char* reason;  // empty: converted
+  };
+  const std::vector<Case> cases = {
+      {"a_level1.m32", {64, 64, 32, 16}, {64, 64, 32, 16}, "mip level 1 is 64x64, expected 32x32"},
+      {"b_wide.m32", {32, 32, 32, 32}, {16, 16, 16, 1}, "mip level 1 is 32x16, expected 16x8"},
+      {"c_level3.m8", {64, 32, 16, 9}, {64, 32, 16, 8}, "mip level 3 is 9x8, expected 8x8"},
+      {"d_level2.m8", {16, 8, 4, 2}, {8, 4, 1, 1}, "mip level 2 is 4x1, expected 4x2"},
+      {"e_right.m32", {64, 32, 16, 8}, {16, 8, 4, 2}, ""},
+      {"f_right.m8", {16, 8, 4, 2}, {32, 16, 8, 4}, ""},
+  };
+  std::string expected_err;
+  for (const Case& c : cases) {
+    std::uint64_t pixels = 0;
+    for (std::size_t i = 0; i < c.width.size(); ++i) pixels += std::uint64_t{c.width[i]} * c.height[i];
+    std::vector<std::uint8_t> source;
+    if (std::string(c.name).ends_with(".m32")) {
+      M32Fields fields;
+      fields.width = c.width;
+      fields.height = c.height;
+      fields.pixels = NoiseBytes(4 * pixels, 6);
+      source = BuildM32(fields);
+    } else {
+      M8Fields fields;
+      fields.version = 2;
+      fields.width = c.width;
+      fields.height = c.height;
+      fields.indices = NoiseBytes(pixels, 7);
+      source = BuildM8(fields);
+    }
+    WriteBytes(dir / ("tex/" + std::string(c.name)), source);
+    WriteText(dir / ("tex/" + WalPathFor(c.name)), "old");
+    if (*c.reason != 0) expected_err += "tarnvick: skipped tex/" + std::string(c.name) + ": " + c.reason + "\n";
+  }
+  const ProgramResult result = RunTarnvick({"tex", "-pp.pal"}, {.working_directory = dir.path()});
+  EXPECT_EQ(result.err, expected_err);
+  EXPECT_EQ(result.exit_code, 0);
+  for (const Case& c : cases) {
+    // A skipped source leaves its old WAL; a right chain is converted from its own levels.
+    EXPECT_EQ(ReadText(dir / ("tex/" + WalPathFor(c.name))) == "old", *c.reason != 0) << c.name;
+  }
+  const auto m32 = ReadBytes(dir / "tex/e_right.m32");
+  EXPECT_EQ(ReadBytes(dir / "tex/e_right.wal"),
+            ExpectedWal({"m32name", "m32anim", 64, 16, M32Fields{}.flags, M32Fields{}.contents, M32Fields{}.value,
+                         PixelsOf32(std::vector<std::uint8_t>(m32.begin() + 968, m32.end()))},
                         palette));
-  EXPECT_FALSE(Exists(dir / "tex/small.wal"));
 }
 
 TEST(Conversion, SourcesWithoutAWalAreSkippedWithAReasonAndOldWalsStay) {
@@ -138,7 +166,7 @@ TEST(Conversion, SourcesWithoutAWalAreSkippedWithAReasonAndOldWalsStay) {
   EXPECT_EQ(result.out, kConvertOnly);
   EXPECT_EQ(result.err,
             "tarnvick: skipped tex/a_three.m32: no fourth mip level\n"
-            "tarnvick: skipped tex/c_few.m32: too few pixels for four mip levels\n"
+            "tarnvick: skipped tex/c_few.m32: mip level 1 is 16x16, expected 32x32\n"
             "tarnvick: skipped tex/d_v5.m8: unsupported M8 version 5\n"
             "tarnvick: skipped tex/e_cut.m32: file is truncated (2000 of 22728 bytes)\n"
             "tarnvick: skipped tex/f_empty.m8: file is truncated (0 of 4 bytes)\n");
