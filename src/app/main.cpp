@@ -39,6 +39,10 @@ void SetUpProcess() {
   // address cache; kept, they are reused. Only buffers above 64 MiB are mapped on their own.
   ::mallopt(M_MMAP_THRESHOLD, 64 << 20);
   ::mallopt(M_TRIM_THRESHOLD, 256 << 20);
+  // One pool for every thread: each thread's own would keep the buffers of the last texture it
+  // worked on, and memory would grow with the number of threads. Buffers are taken a few times a
+  // texture, so threads rarely wait for the pool.
+  ::mallopt(M_ARENA_MAX, 1);
   // The walk holds one open directory for each level of a tree: allow as many as the system does.
   rlimit files{};
   if (::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {

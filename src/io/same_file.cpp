@@ -15,9 +15,13 @@ bool SameFile(const std::string& a, const std::string& b) {
     return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
   }
   std::error_code error;
-  const std::filesystem::path resolved_a = std::filesystem::weakly_canonical(a, error);
+  const auto resolved = [&error](const std::string& path) {
+    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    return error ? absolute : std::filesystem::weakly_canonical(absolute, error);
+  };
+  const std::filesystem::path resolved_a = resolved(a);
   if (error) return false;
-  const std::filesystem::path resolved_b = std::filesystem::weakly_canonical(b, error);
+  const std::filesystem::path resolved_b = resolved(b);
   return !error && resolved_a == resolved_b;
 }
 

@@ -6,12 +6,15 @@
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <regex>
 #include <string>
 #include <vector>
 
+#include "io/temporary_files.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
 #include "support/texture_pairs.h"
@@ -159,57 +162,87 @@ TEST(Trust, ControlCharactersInNamesPrintEscapedOnStandardError) {
 }
 
 // A tree of one-letter folders deeper than any path the system accepts, built and removed through
-// directory descriptors.
+// directory descriptors, one open at a time, with a file at its bottom.
 class DeepTree {
  public:
-  DeepTree(const std::string& root, int depth) : depth_(depth) {
-    fds_.push_back(::open(root.c_str(), O_RDONLY | O_DIRECTORY));
-    for (int i = 0; i < depth; ++i) {
-      ::mkdirat(fds_.back(), "d", 0755);
-      fds_.push_back(::openat(fds_.back(), "d", O_RDONLY | O_DIRECTORY));
+  DeepTree(const std::string& root, int depth, const std::vector<std::uint8_t>& bottom_file) : root_(root) {
+    int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY);
+    for (int i = 0; i < depth && fd >= 0; ++i, ++depth_) {
+      ::mkdirat(fd, "d", 0755);
+      const int next = ::openat(fd, "d", O_RDONLY | O_DIRECTORY);
+      ::close(fd);
+      fd = next;
     }
+    const int file = fd < 0 ? -1 : ::openat(fd, "deep.m32", O_WRONLY | O_CREAT, 0644);
+    complete_ = file >= 0 && ::write(file, bottom_file.data(), bottom_file.size()) ==
+                                 static_cast<ssize_t>(bottom_file.size());
+    if (file >= 0) ::close(file);
+    if (fd >= 0) ::close(fd);
   }
   ~DeepTree() {
-    for (int i = depth_; i > 0; --i) {
-      for (const char* name : {"deep.m32", "deep.wal"}) ::unlinkat(fds_[static_cast<std::size_t>(i)], name, 0);
-      ::close(fds_[static_cast<std::size_t>(i)]);
-      ::unlinkat(fds_[static_cast<std::size_t>(i) - 1], "d", AT_REMOVEDIR);
+    int fd = Bottom();
+    for (int i = depth_; i > 0 && fd >= 0; --i) {
+      for (const char* name : {"deep.m32", "deep.wal"}) ::unlinkat(fd, name, 0);
+      const int parent = ::openat(fd, "..", O_RDONLY | O_DIRECTORY);
+      ::close(fd);
+      ::unlinkat(parent, "d", AT_REMOVEDIR);
+      fd = parent;
     }
-    ::close(fds_[0]);
+    if (fd >= 0) ::close(fd);
   }
-  int bottom() const { return fds_.back(); }
-  bool complete() const { return fds_.back() >= 0; }
+  bool complete() const { return complete_; }
+  // The bottom folder, opened (the caller closes it).
+  int Bottom() const {
+    int fd = ::open(root_.c_str(), O_RDONLY | O_DIRECTORY);
+    for (int i = 0; i < depth_ && fd >= 0; ++i) {
+      const int next = ::openat(fd, "d", O_RDONLY | O_DIRECTORY);
+      ::close(fd);
+      fd = next;
+    }
+    return fd;
+  }
 
  private:
-  int depth_;
-  std::vector<int> fds_;
+  std::string root_;
+  int depth_ = 0;
+  bool complete_ = false;
 };
 
-TEST(Trust, TreesDeeperThanThePathLimitAreWalkedWhole) {
+TEST(Trust, TreesDeeperThanThePathLimitAreWalkedWholeInLittleMemoryAndFewDescriptors) {
   TempDir dir;
   const std::vector<std::uint8_t> palette = RandomPalette(6);
   WriteBytes(dir / "p.pal", palette);
   const auto pair = M32WithWal(16, 16, 6, palette);
   WriteBytes(dir / "tex/top.m32", pair.first);
-  const int depth = 2200;  // paths of 4,400 bytes and more below "tex"
-  DeepTree tree(dir / "tex", depth);
+  // Paths of 60,000 bytes below "tex"; each level's path kept would take gigabytes, each level's
+  // call the whole stack, each level's directory open more descriptors than a process has.
+  const int depth = 30000;
+  DeepTree tree(dir / "tex", depth, pair.first);
   ASSERT_TRUE(tree.complete());
-  const int source = ::openat(tree.bottom(), "deep.m32", O_WRONLY | O_CREAT, 0644);
-  ASSERT_GE(source, 0);
-  ASSERT_EQ(::write(source, pair.first.data(), pair.first.size()), static_cast<ssize_t>(pair.first.size()));
-  ::close(source);
-
-  const ProgramResult result = RunTarnvick({"tex", "-pp.pal", "-s"}, {.working_directory = dir.path()});
-  EXPECT_EQ(result.out, kConverted);
-  EXPECT_EQ(result.err, "");
-  EXPECT_EQ(result.exit_code, 0);
-  EXPECT_EQ(ReadBytes(dir / "tex/top.wal"), pair.second);
-  std::vector<std::uint8_t> deep(pair.second.size() + 1);
-  const int wal = ::openat(tree.bottom(), "deep.wal", O_RDONLY);
-  ASSERT_GE(wal, 0);
-  deep.resize(static_cast<std::size_t>(::read(wal, deep.data(), deep.size())));
-  ::close(wal);
-  EXPECT_EQ(deep, pair.second);
+  for (const long open_files : {-1L, 64L}) {
+    const ProgramResult result =
+        RunTarnvick({"tex", "-pp.pal", "-s"}, {.working_directory = dir.path(), .open_files_limit = open_files});
+    EXPECT_EQ(result.out, kConverted) << open_files;
+    EXPECT_EQ(result.err, "") << open_files;
+    EXPECT_EQ(result.exit_code, 0) << open_files;
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+    EXPECT_LT(result.peak_memory_kib, 100 * 1024) << open_files;
+#endif
+    EXPECT_EQ(ReadBytes(dir / "tex/top.wal"), pair.second);
+    const int bottom = tree.Bottom();
+    ASSERT_GE(bottom, 0);
+    std::vector<std::uint8_t> deep(pair.second.size() + 1);
+    const int wal = ::openat(bottom, "deep.wal", O_RDONLY);
+    if (wal >= 0) {
+      deep.resize(static_cast<std::size_t>(::read(wal, deep.data(), deep.size())));
+      ::close(wal);
+    }
+    EXPECT_EQ(deep, pair.second) << open_files;
+    // The next run must make both again.
+    ::unlinkat(bottom, "deep.wal", 0);
+    ::close(bottom);
+    fs::remove(dir / "tex/top.wal");
+  }
 }
 
 TEST(Trust, RunningOutOfMemorySkipsOneTextureAndConvertsTheRest) {
@@ -247,6 +280,214 @@ TEST(Trust, RunningOutOfMemorySkipsOneTextureAndConvertsTheRest) {
   EXPECT_EQ(result.exit_code, 4);
   EXPECT_FALSE(Exists(dir / "pal.lmp"));
 #endif
+}
+
+// A small M32 source made from `seed`, and its WAL against `palette`.
+std::pair<std::vector<std::uint8_t>, std::vector<std::uint8_t>> SmallPair(int seed, const std::vector<std::uint8_t>& palette) {
+  return M32WithWal(16, 8, static_cast<std::uint32_t>(seed), palette);
+}
+
+TEST(Trust, ThreadsTheSystemDoesNotGrantAreWorkedWithout) {
+  TempDir dir;
+  const std::vector<std::uint8_t> palette = RandomPalette(11);
+  WriteBytes(dir / "p.pal", palette);
+  std::vector<std::vector<std::uint8_t>> wals;
+  for (int i = 0; i < 12; ++i) {
+    const auto pair = SmallPair(i, palette);
+    WriteBytes(dir / ("tex/t" + std::to_string(i) + ".m32"), pair.first);
+    wals.push_back(pair.second);
+  }
+  const auto check_wals = [&](const std::string& label) {
+    for (int i = 0; i < 12; ++i) {
+      EXPECT_EQ(ReadBytes(dir / ("tex/t" + std::to_string(i) + ".wal")), wals[static_cast<std::size_t>(i)]) << label << i;
+      fs::remove(dir / ("tex/t" + std::to_string(i) + ".wal"));
+    }
+  };
+  // Far more threads asked for than there are files: no more start than there is work for.
+  ProgramResult result = RunTarnvick({"tex", "-pp.pal", "--jobs=100000"}, {.working_directory = dir.path()});
+  EXPECT_EQ(result.signal, 0);
+  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(result.exit_code, 0);
+  check_wals("jobs=100000 ");
+#if defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "the thread sanitizer needs threads of its own";
+#else
+  if (!RunningAsRoot()) GTEST_SKIP() << "a user with a thread limit of its own needs root";
+  OpenToEveryone(dir.path());
+  fs::permissions(dir / "tex", fs::perms::all);
+  // A user who may have two threads: the program and one worker at most.
+  result = RunTarnvick({"tex", "-pp.pal", "--jobs=8"}, {.working_directory = dir.path(), .process_limit = 2});
+  EXPECT_EQ(result.signal, 0);
+  EXPECT_TRUE(std::regex_match(result.err, std::regex("tarnvick: started [1-7] of 8 threads\n"))) << result.err;
+  EXPECT_EQ(result.exit_code, 0);
+  check_wals("thread limit ");
+#endif
+}
+
+TEST(Trust, NewWalsTakeOnlyThePermissionBitsOfTheRegularFileTheyReplace) {
+  TempDir dir;
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  const mode_t plain = 0666 & ~mask;
+  const std::vector<std::uint8_t> palette = RandomPalette(12);
+  WriteBytes(dir / "p.pal", palette);
+  for (const char* name : {"a", "b", "c", "d"}) WriteBytes(dir / ("tex/" + std::string(name) + ".m32"), SmallPair(name[0], palette).first);
+  // A planted link to a set-user-id file, a set-user-id WAL, an ordinary one, and none.
+  WriteText(dir / "victim", "set-id");
+  ASSERT_EQ(::chmod((dir / "victim").c_str(), 04755), 0);
+  fs::create_symlink("../victim", dir / "tex/a.wal");
+  WriteText(dir / "tex/b.wal", "old");
+  ASSERT_EQ(::chmod((dir / "tex/b.wal").c_str(), 04750), 0);
+  WriteText(dir / "tex/c.wal", "old");
+  ASSERT_EQ(::chmod((dir / "tex/c.wal").c_str(), 0640), 0);
+  const ProgramResult result = RunTarnvick({"tex", "-pp.pal"}, {.working_directory = dir.path()});
+  EXPECT_EQ(result.exit_code, 0) << result.err;
+  const auto mode = [&](const std::string& path) {
+    struct stat info {};
+    return ::lstat((dir / path).c_str(), &info) == 0 && S_ISREG(info.st_mode) ? info.st_mode & 07777 : 0xFFFFu;
+  };
+  for (const auto& [path, expected] : {std::pair<std::string, mode_t>{"tex/a.wal", plain}, {"tex/b.wal", 0750},
+                                       {"tex/c.wal", 0640}, {"tex/d.wal", plain}, {"victim", 04755}}) {
+    EXPECT_EQ(mode(path), expected) << path;
+  }
+  EXPECT_EQ(ReadBytes(dir / "tex/a.wal"), SmallPair('a', palette).second);
+  EXPECT_EQ(ReadText(dir / "victim"), "set-id");
+}
+
+TEST(Trust, EveryTemporaryFileBeingWrittenIsRemovedOnASignalHoweverManyThereAre) {
+  TempDir dir;
+  // In a child of its own: the removal is the last thing a process does.
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    std::vector<TemporaryFile> files;
+    for (int i = 0; i < 200; ++i) {
+      Result<TemporaryFile> file = CreateTemporaryFile({AT_FDCWD, dir / ("t" + std::to_string(i) + ".wal")});
+      if (!file) ::_exit(1);
+      files.push_back(std::move(*file));
+    }
+    ::_exit(ListNames(dir.path()).size() == 200 ? (RemoveTemporaryFiles(), 0) : 2);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_EQ(ListNames(dir.path()), std::vector<std::string>{});
+}
+
+TEST(Trust, AFifoAtAWalPathIsNeverOpened) {
+  TempDir dir;
+  const std::vector<std::uint8_t> palette = RandomPalette(13);
+  WriteBytes(dir / "p.pal", palette);
+  WriteBytes(dir / "tex/a.m32", SmallPair(1, palette).first);
+  const std::string fifo = dir / "tex/a.wal";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  // A writer waits for a reader: opening the FIFO for reading, even without blocking, lets it go.
+  const pid_t writer = ::fork();
+  ASSERT_GE(writer, 0);
+  if (writer == 0) ::_exit(::open(fifo.c_str(), O_WRONLY) >= 0 ? 0 : 1);
+  ::usleep(200000);
+  const ProgramResult result = RunTarnvick({"tex", "-pp.pal"}, {.working_directory = dir.path()});
+  EXPECT_EQ(result.err, "tarnvick: skipped tex/a.m32: cannot write tex/a.wal: not a regular file\n");
+  EXPECT_EQ(result.exit_code, 5);
+  EXPECT_EQ(::waitpid(writer, nullptr, WNOHANG), 0) << "the writer was let go";
+  const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_EQ(::waitpid(writer, nullptr, 0), writer);
+  ::close(reader);
+}
+
+TEST(Trust, ALowDescriptorLimitGivesTheRunItGivesWithoutOne) {
+  TempDir dir;
+  std::vector<std::string> sources;
+  for (const char* folder : {"", "a/", "a/b/", "a/b/c/", "a/d/", "e/"}) {
+    for (int i = 0; i < 4; ++i) {
+      sources.push_back(std::string(folder) + "t" + std::to_string(i));
+      WriteBytes(dir / ("tex/" + sources.back() + ".m32"),
+                 M32WithWal(16, 16, static_cast<std::uint32_t>(sources.size()), RandomPalette(14)).first);
+    }
+  }
+  const auto outputs = [&](const std::string& palette) {
+    std::vector<std::vector<std::uint8_t>> bytes = {ReadBytes(dir / palette)};
+    for (const std::string& source : sources) {
+      bytes.push_back(ReadBytes(dir / ("tex/" + source + ".wal")));
+      fs::remove(dir / ("tex/" + source + ".wal"));
+    }
+    return bytes;
+  };
+  ProgramResult result = RunTarnvick({"tex", "-s", "-oone.lmp", "--jobs=8"}, {.working_directory = dir.path()});
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  const auto expected = outputs("one.lmp");
+  for (const long limit : {12L, 24L}) {
+    result = RunTarnvick({"tex", "-s", "-otwo.lmp", "--jobs=8"},
+                         {.working_directory = dir.path(), .open_files_limit = limit});
+    EXPECT_EQ(result.err, "") << limit;
+    EXPECT_EQ(result.exit_code, 0) << limit;
+    EXPECT_EQ(outputs("two.lmp"), expected) << limit;
+  }
+}
+
+TEST(Trust, MemoryDoesNotGrowWithTheNumberOfThreads) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "the sanitizers' own memory would be measured";
+#else
+  TempDir dir;
+  WriteBytes(dir / "p.pal", RandomPalette(15));
+  M8Fields fields;
+  fields.version = 2;
+  fields.width = {4096, 2048, 1024, 512};
+  fields.height = fields.width;
+  fields.indices.assign(4096 * 4096 + 2048 * 2048 + 1024 * 1024 + 512 * 512, 7);
+  const std::vector<std::uint8_t> source = BuildM8(fields);
+  fields.indices.clear();
+  for (int i = 0; i < 12; ++i) WriteBytes(dir / ("tex/t" + std::to_string(i) + ".m8"), source);
+  const ProgramResult result = RunTarnvick({"tex", "-pp.pal", "--jobs=12"}, {.working_directory = dir.path()});
+  EXPECT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_LT(result.peak_memory_kib * 1024, 2 * static_cast<long>(source.size()) + (200L << 20));
+#endif
+}
+
+TEST(Trust, OutputsThatNameAnInputOrAnotherOutputAreRefusedBeforeAnythingIsRead) {
+  TempDir dir;
+  const std::vector<std::uint8_t> palette = RandomPalette(16);
+  WriteBytes(dir / "p.pal", palette);
+  fs::create_symlink("p.pal", dir / "link.pal");
+  WriteBytes(dir / "tex/a.m32", SmallPair(1, palette).first);
+  const std::string kInUse = ": it is an input or another output of this run\n";
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"-pp.pal", "--preview=p.pal"}, "preview: p.pal"},
+      {{"-plink.pal", "--preview=./p.pal"}, "preview: ./p.pal"},
+      {{"-pp.pal", "--preview=tex/a.m32"}, "preview: tex/a.m32"},
+      {{"-pp.pal", "--preview=tex/A.WAL"}, "preview: tex/A.WAL"},
+      {{"-otex/a.M32"}, "palette file: tex/a.M32"},
+      {{"-onew.m8"}, "palette file: new.m8"},
+      {{"-oout.lmp", "--preview=./out.lmp"}, "preview: ./out.lmp"},
+      {{"--preview=palette.lmp"}, "preview: palette.lmp"},
+  };
+  for (const auto& [options, named] : cases) {
+    std::vector<std::string> arguments = {"tex"};
+    arguments.insert(arguments.end(), options.begin(), options.end());
+    const ProgramResult result = RunTarnvick(arguments, {.working_directory = dir.path()});
+    EXPECT_EQ(result.out, kBanner) << named;
+    EXPECT_EQ(result.err, "tarnvick: cannot write " + named + kInUse);
+    EXPECT_EQ(result.exit_code, 4) << named;
+    EXPECT_EQ(ListNames(dir.path()), (std::vector<std::string>{"link.pal", "p.pal", "tex"})) << named;
+    EXPECT_EQ(ListNames(dir / "tex"), std::vector<std::string>{"a.m32"}) << named;
+    EXPECT_EQ(ReadBytes(dir / "p.pal"), palette);
+  }
+}
+
+TEST(Trust, ADirectoryThatCannotBeReadIsToldOncePerRun) {
+  TempDir dir;
+  WriteBytes(dir / "tex/a.m32", SmallPair(1, RandomPalette(17)).first);
+  WriteBytes(dir / "tex/locked/b.m32", SmallPair(2, RandomPalette(17)).first);
+  OpenToEveryone(dir.path());
+  fs::permissions(dir.path(), fs::perms::all);
+  fs::permissions(dir / "tex", fs::perms::all);
+  fs::permissions(dir / "tex/locked", fs::perms::none);
+  const ProgramResult result = RunTarnvick({"tex", "-s"}, {.working_directory = dir.path(), .unprivileged = true});
+  fs::permissions(dir / "tex/locked", fs::perms::owner_all);
+  EXPECT_EQ(result.err, "tarnvick: cannot read directory: tex/locked: Permission denied\n");
+  EXPECT_EQ(result.exit_code, 0);
+  EXPECT_TRUE(Exists(dir / "tex/a.wal"));
 }
 
 }  // namespace

@@ -16,6 +16,12 @@ namespace tarnvick::testing {
 
 namespace {
 constexpr uid_t kNobody = 65534;
+constexpr uid_t kThreadLimitedUser = 64999;  // a user with no other process, for the thread limit
+
+void SetLimit(int resource, long value) {
+  const rlimit limit{static_cast<rlim_t>(value), static_cast<rlim_t>(value)};
+  if (value >= 0 && ::setrlimit(resource, &limit) != 0) ::_exit(126);
+}
 }  // namespace
 
 bool RunningAsRoot() { return ::geteuid() == 0; }
@@ -39,14 +45,15 @@ ProgramResult RunTarnvick(const std::vector<std::string>& arguments, const Progr
   const std::string err_path = capture / "err";
   WriteText(out_path, "");
   WriteText(err_path, "");
-  if (settings.unprivileged) {
-    (void)::chown(out_path.c_str(), kNobody, kNobody);
-    (void)::chown(err_path.c_str(), kNobody, kNobody);
+  if (settings.unprivileged || settings.process_limit >= 0) {
+    const uid_t user = settings.process_limit >= 0 ? kThreadLimitedUser : kNobody;
+    (void)::chown(out_path.c_str(), user, user);
+    (void)::chown(err_path.c_str(), user, user);
   }
 
   // An ordinary user may not reach the build folder: it runs a copy from the open scratch folder.
   std::string binary = TARNVICK_BINARY;
-  if (settings.unprivileged && RunningAsRoot()) {
+  if ((settings.unprivileged || settings.process_limit >= 0) && RunningAsRoot()) {
     const std::string copy = capture / "tarnvick";
     std::filesystem::copy_file(binary, copy);
     std::filesystem::permissions(copy, std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
@@ -86,18 +93,13 @@ ProgramResult RunTarnvick(const std::vector<std::string>& arguments, const Progr
                                                   : ::open(err_path.c_str(), O_WRONLY | O_TRUNC);
     if (out_fd < 0 || err_fd < 0 || ::dup2(out_fd, 1) < 0 || ::dup2(err_fd, 2) < 0) ::_exit(126);
     if (!settings.working_directory.empty() && ::chdir(settings.working_directory.c_str()) != 0) ::_exit(126);
-    if (settings.file_size_limit >= 0) {
-      const rlimit limit{static_cast<rlim_t>(settings.file_size_limit),
-                         static_cast<rlim_t>(settings.file_size_limit)};
-      if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(126);
-    }
-    if (settings.address_space_limit >= 0) {
-      const rlimit limit{static_cast<rlim_t>(settings.address_space_limit),
-                         static_cast<rlim_t>(settings.address_space_limit)};
-      if (::setrlimit(RLIMIT_AS, &limit) != 0) ::_exit(126);
-    }
-    if (settings.unprivileged && ::geteuid() == 0) {
-      if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) ::_exit(126);
+    SetLimit(RLIMIT_FSIZE, settings.file_size_limit);
+    SetLimit(RLIMIT_AS, settings.address_space_limit);
+    SetLimit(RLIMIT_NOFILE, settings.open_files_limit);
+    SetLimit(RLIMIT_NPROC, settings.process_limit);
+    const uid_t user = settings.process_limit >= 0 ? kThreadLimitedUser : kNobody;
+    if ((settings.unprivileged || settings.process_limit >= 0) && ::geteuid() == 0) {
+      if (::setgid(user) != 0 || ::setuid(user) != 0) ::_exit(126);
     }
     ::execv(argv[0], argv.data());
     ::_exit(127);
@@ -106,8 +108,10 @@ ProgramResult RunTarnvick(const std::vector<std::string>& arguments, const Progr
   if (terminal_slave >= 0) ::close(terminal_slave);
   if (settings.while_running) settings.while_running(child);
   int status = 0;
-  if (::waitpid(child, &status, 0) != child) throw std::runtime_error("waitpid failed");
+  rusage usage{};
+  if (::wait4(child, &status, 0, &usage) != child) throw std::runtime_error("wait4 failed");
   ProgramResult result;
+  result.peak_memory_kib = usage.ru_maxrss;
   result.out = ReadText(out_path);
   result.err = ReadText(err_path);
   if (terminal >= 0) {

@@ -14,12 +14,17 @@ struct ProgramResult {
   std::string err;  // standard error
   int exit_code = -1;  // -1 when the program did not exit normally
   int signal = 0;      // the signal that ended it, if one did
+  long peak_memory_kib = 0;  // its largest resident size
 };
 
 struct ProgramSettings {
   std::string working_directory = {};  // empty: the test's own
   long file_size_limit = -1;      // bytes, for simulating a full disk; -1: none
   long address_space_limit = -1;  // bytes of memory the program may map; -1: none
+  long open_files_limit = -1;     // descriptors the program may hold, soft and hard; -1: as the tests
+  // Processes and threads its user may have (the thread limit); the program then runs as a user of
+  // its own, which needs root. -1: none.
+  long process_limit = -1;
   bool unprivileged = false;      // run as an ordinary user even when the tests run as root
   std::string stdout_path = {};   // a file for standard output instead of a capture
   bool stdout_closed_pipe = false;  // standard output is a pipe nobody reads: writes fail
