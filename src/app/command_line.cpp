@@ -110,8 +110,14 @@ class Parser {
       if (value.empty()) return Invalid(argument);
       return SetPalette(std::move(value), name == "--write-palette");
     }
-    if ((name == "--recursive" || name == "--verbose") && !has_value) {
-      (name == "--recursive" ? options_.recurse : options_.verbose) = true;
+    if ((name == "--recursive" || name == "--verbose" || name == "--transparent") && !has_value) {
+      (name == "--recursive" ? options_.recurse : name == "--verbose" ? options_.verbose : options_.transparent) = true;
+      return {};
+    }
+    if (name == "--output-dir") {
+      if (!has_value) value = SeparateValue().value_or("");
+      if (value.empty()) return Invalid(argument);
+      options_.output_directory = std::move(value);
       return {};
     }
     if (name == "--jobs" && ParseJobs(value, options_.jobs)) return {};

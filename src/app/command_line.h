@@ -26,6 +26,8 @@ struct RunOptions {
   bool verbose = false;         // -v, --verbose
   int jobs = 1;                 // --jobs=N, else the processors available to the process
   std::optional<std::string> preview_path;  // --preview=FILE
+  std::optional<std::string> output_directory;  // --output-dir=DIR: WALs go below it, not beside their sources
+  bool transparent = false;     // --transparent: index 255 is transparent
   PaletteMethod palette_method = PaletteMethod::kPopularity;  // --palette-method=NAME
 };
 

@@ -6,6 +6,7 @@
 #include "app/source_walk.h"
 #include "convert/convert_texture.h"
 #include "io/atomic_file.h"
+#include "io/make_directories.h"
 #include "io/read_file.h"
 #include "texture/create_texture.h"
 
@@ -18,27 +19,54 @@ struct Converted {
   std::optional<Preview::Tile> tile;
 };
 
-// Loads a source, converts it and writes its WAL beside it.
-Result<Converted> ConvertFile(const SourceFile& source, const ColorMatcher& matcher, const Palette& palette,
-                              bool measure, bool tile) {
+// How every source of the run is converted.
+struct Conversion {
+  const ColorMatcher& matcher;
+  const Palette& palette;
+  bool transparent;
+  bool measure;  // the quality figures
+  bool tiles;    // preview tiles
+};
+
+// Where the WAL of a source goes, and the path messages name it by.
+struct WalTarget {
+  FileRef ref;
+  std::string path;
+  bool in_output_directory;
+};
+
+// Beside the source, or at the same place below the output folder as the source below the start.
+WalTarget WalTargetFor(const SourceFile& source, const RunOptions& options) {
+  if (!options.output_directory) return {{source.ref.directory, WalPathFor(source.ref.name)}, WalPathFor(source.path), false};
+  std::string folder = *options.output_directory;
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  // The walk names a source by the start directory, one '/' and its path below it.
+  const std::string path = folder + "/" + WalPathFor(source.path.substr(options.start_directory.size() + 1));
+  return {{AT_FDCWD, path}, path, true};
+}
+
+// Loads a source, converts it and writes its WAL.
+Result<Converted> ConvertFile(const SourceFile& source, const WalTarget& target, const Conversion& conversion) {
   const Result<std::unique_ptr<Texture>> texture = CreateTexture(source.ref);
   if (!texture) return Failure{texture.error()};
-  Result<WalTexture> wal = ConvertTexture(**texture, matcher);
+  Result<WalTexture> wal = ConvertTexture(**texture, conversion.matcher, conversion.transparent);
   if (!wal) return Failure{wal.error()};
   const auto header = wal->EncodeHeader();
   if (!header) return Failure{header.error()};
-  const FileRef target{source.ref.directory, WalPathFor(source.ref.name)};
+  if (target.in_output_directory) {
+    if (Result<void> made = MakeDirectories(DirectoryPart(target.ref.name)); !made) return Failure{made.error()};
+  }
   // A WAL that already holds exactly these bytes (made by an earlier run) is left as it is.
-  if (!HoldsExactly(target, {*header, wal->LevelData()})) {
-    const Result<void> written = WriteFileAtomically(target, {*header, wal->LevelData()}, LinkPolicy::kReplaceLink);
+  if (!HoldsExactly(target.ref, {*header, wal->LevelData()})) {
+    const Result<void> written = WriteFileAtomically(target.ref, {*header, wal->LevelData()}, LinkPolicy::kReplaceLink);
     if (!written) return Failure{written.error()};
   }
   Converted converted;
-  if (tile) {
-    converted.tile = Preview::MakeTile(**texture, *wal, palette);
+  if (conversion.tiles) {
+    converted.tile = Preview::MakeTile(**texture, *wal, conversion.palette, conversion.transparent);
     converted.error = converted.tile->error;
-  } else if (measure) {
-    converted.error = MeasureError(**texture, *wal, palette);
+  } else if (conversion.measure) {
+    converted.error = MeasureError(**texture, *wal, conversion.palette, conversion.transparent);
   }
   return converted;
 }
@@ -48,27 +76,31 @@ Result<Converted> ConvertFile(const SourceFile& source, const ColorMatcher& matc
 ConversionReport ConvertSources(const RunOptions& options, const Palette& palette, bool measure, Console& console) {
   ConversionReport report;
   if (options.preview_path) report.preview.emplace();
-  const bool tiles = report.preview.has_value();
-  const ColorMatcher matcher(palette);
+  // With transparency, no opaque pixel may take the transparent entry.
+  const ColorMatcher matcher(options.transparent ? WithoutTransparentEntry(palette) : palette);
+  const Conversion conversion{matcher, palette, options.transparent, measure, report.preview.has_value()};
+  // The output folder is made first, so that the walk knows it and never enters it.
+  if (options.output_directory) (void)MakeDirectories(*options.output_directory);
   WalkSources(
       options, console,
       [&](const SourceFile& source) {
         auto converted = std::make_shared<Result<Converted>>(Converted{});
-        return FileJob{[&, source, converted](int) {
+        auto target = std::make_shared<const WalTarget>(WalTargetFor(source, options));
+        return FileJob{[&, source, converted, target](int) {
                          // Memory that runs out anywhere in one texture skips that texture alone.
                          try {
-                           *converted = ConvertFile(source, matcher, palette, measure, tiles);
+                           *converted = ConvertFile(source, *target, conversion);
                          } catch (const std::bad_alloc&) {
                            *converted = Fail(ErrorKind::kOutOfMemory);
                          }
                        },
-                       [&, converted, path = source.path] {
+                       [&, converted, target, path = source.path] {
                          if (!*converted) {
                            ++report.skipped;
                            const Error& error = converted->error();
                            report.incomplete = report.incomplete || error.kind == ErrorKind::kCannotWrite ||
                                                IsResourceFailure(error);
-                           console.Problem("skipped " + path + ": " + Describe(error, WalPathFor(path)));
+                           console.Problem("skipped " + path + ": " + Describe(error, target->path));
                            return;
                          }
                          ++report.converted;

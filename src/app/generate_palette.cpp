@@ -27,10 +27,10 @@ class Histograms {
     }
   }
 
-  Result<void> Count(const Texture& texture, int worker) {
+  Result<void> Count(const Texture& texture, int worker, bool opaque_only) {
     const std::size_t table = static_cast<std::size_t>(worker) % tables_.size();
     std::lock_guard lock(locks_[table]);
-    return CountColors(texture, *tables_[table]);
+    return CountColors(texture, *tables_[table], opaque_only);
   }
 
   // Everything counted, in the first histogram.
@@ -60,9 +60,10 @@ Result<Palette> GeneratePalette(const RunOptions& options, ColorHistogram& histo
   WalkSources(options, console, [&](const SourceFile& file) {
     auto failure = std::make_shared<Result<void>>();
     return FileJob{
-        [&histograms, file, failure](int worker) {
+        [&histograms, &options, file, failure](int worker) {
           const Result<std::unique_ptr<Texture>> texture = CreateTexture(file.ref);
-          *failure = texture ? histograms.Count(**texture, worker) : Result<void>(Failure{texture.error()});
+          *failure = texture ? histograms.Count(**texture, worker, options.transparent)
+                             : Result<void>(Failure{texture.error()});
         },
         [&counted, failure, path = file.path] {
           // A file that does not load counts nothing (the conversion walk tells why), unless the
@@ -77,14 +78,16 @@ Result<Palette> GeneratePalette(const RunOptions& options, ColorHistogram& histo
   console.Progress("\n\tprocessing palette data...");
   if (!counted) return Failure{counted.error()};
   if (Result<void> total = histograms.Total(); !total) return Failure{total.error()};
+  // With transparency, the last entry is kept for it (black), and the rest fit the opaque colours.
+  const std::size_t entries = options.transparent ? kTransparentIndex : kPaletteEntries;
   Palette palette{};
   if (options.palette_method == PaletteMethod::kMedianCut) {
-    Result<Palette> fitted = MedianCutPalette(histogram);
+    Result<Palette> fitted = MedianCutPalette(histogram, Refinement::kFull, entries);
     if (!fitted) return Failure{fitted.error()};
     palette = *fitted;
   } else {
     if (Result<void> ranking = RankColors(histogram, ranked); !ranking) return Failure{ranking.error()};
-    palette = SelectPalette(ranked);
+    palette = SelectPalette(ranked, entries);
   }
   console.Progress("\n\twriting palette data...");
   const Result<void> saved = SavePalette({AT_FDCWD, options.palette_path}, palette);

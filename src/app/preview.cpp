@@ -9,8 +9,11 @@
 namespace tarnvick {
 namespace {
 
+// The two greys of the checkerboard that shows transparent pixels, in squares of 8.
+constexpr std::uint8_t kChecker[2][3] = {{153, 153, 153}, {102, 102, 102}};
+
 // Level 0 of a w x h image scaled into a kHalf x kHalf square; `colour_at(i)` gives the three
-// colour bytes of pixel i.
+// colour bytes of pixel i, or null for a transparent pixel.
 template <typename ColourAt>
 std::vector<std::uint8_t> Scale(std::uint64_t w, std::uint64_t h, ColourAt colour_at) {
   constexpr std::uint64_t kSide = Preview::kHalf;
@@ -22,6 +25,7 @@ std::vector<std::uint8_t> Scale(std::uint64_t w, std::uint64_t h, ColourAt colou
   for (std::uint64_t y = 0; y < height; ++y) {
     for (std::uint64_t x = 0; x < width; ++x) {
       const std::uint8_t* colour = colour_at((y * h / height) * w + x * w / width);
+      if (colour == nullptr) colour = kChecker[(x / 8 + y / 8) % 2];
       std::copy_n(colour, 3, rgb.begin() + static_cast<std::ptrdiff_t>(3 * (y * kSide + x)));
     }
   }
@@ -64,15 +68,19 @@ bool EncodeRows(const std::vector<std::uint8_t>& image, std::size_t rows, std::v
 
 }  // namespace
 
-Preview::Tile Preview::MakeTile(const Texture& source, const WalTexture& wal, const Palette& palette) {
+Preview::Tile Preview::MakeTile(const Texture& source, const WalTexture& wal, const Palette& palette, bool transparent) {
   Tile tile;
-  tile.error = MeasureError(source, wal, palette);
+  tile.error = MeasureError(source, wal, palette, transparent);
   const std::uint8_t* colours = source.IndexColours();
   const std::size_t stride = colours != nullptr ? 1 : source.bits_per_pixel / 8;
-  tile.source = Scale(wal.width, wal.height, [&](std::uint64_t i) {
-    return colours != nullptr ? colours + 3 * source.pixels[i] : source.pixels.data() + i * stride;
+  tile.source = Scale(wal.width, wal.height, [&](std::uint64_t i) -> const std::uint8_t* {
+    if (colours != nullptr) return colours + 3 * source.pixels[i];
+    const std::uint8_t* pixel = source.pixels.data() + i * stride;
+    return transparent && stride == 4 && pixel[3] < kOpaqueAlpha ? nullptr : pixel;
   });
-  tile.wal = Scale(wal.width, wal.height, [&](std::uint64_t i) { return palette.data() + 3 * wal.pixels[i]; });
+  tile.wal = Scale(wal.width, wal.height, [&](std::uint64_t i) -> const std::uint8_t* {
+    return transparent && wal.pixels[i] == kTransparentIndex ? nullptr : palette.data() + 3 * wal.pixels[i];
+  });
   return tile;
 }
 

@@ -31,8 +31,9 @@ class Preview {
 
   // The tile of one converted texture. Each half is level 0 scaled by nearest neighbour: with
   // m = max(w, h), W = max(1, w * 128 / m) and H = max(1, h * 128 / m), pixel (x, y) with x < W and
-  // y < H takes pixel (x * w / W, y * h / H); the rest is black.
-  static Tile MakeTile(const Texture& source, const WalTexture& wal, const Palette& palette);
+  // y < H takes pixel (x * w / W, y * h / H); the rest is black. With `transparent`, transparent
+  // pixels (of M32 sources, and of the transparent index) show as a checkerboard of two greys.
+  static Tile MakeTile(const Texture& source, const WalTexture& wal, const Palette& palette, bool transparent);
 
   // Keeps `tile` if it is among the 64 with the largest mean squared error offered so far; tiles
   // are offered in walk order, and on equal errors the earlier comes first.

@@ -40,7 +40,7 @@ std::size_t CountSources(const RunOptions& options, std::size_t open_directories
                 {.entered = [](const std::string&) {},
                  .unreadable = [](const std::string&, const Error&) {},
                  .file = [&count](const SourceFile&) { ++count; }},
-                open_directories);
+                open_directories, options.output_directory);
   return count;
 }
 
@@ -119,7 +119,7 @@ void WalkSources(const RunOptions& options, Console& console,
                            last == last_of_key.end() ? std::nullopt : std::optional(last->second);
                        last_of_key[key] = runner.Add(std::move(job.work), std::move(job.commit), after);
                      }},
-                fit.open_directories);
+                fit.open_directories, options.output_directory);
   runner.Finish();
   if (runner.StartFailed()) {
     console.ProblemOnce("threads", "started " + std::to_string(runner.Threads()) + " of " +

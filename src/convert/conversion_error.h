@@ -18,7 +18,9 @@ struct ConversionError {
 // Whether `a` has the larger mean squared error (squared / values, compared exactly).
 bool LargerMeanError(const ConversionError& a, const ConversionError& b);
 
-// The error of `wal` (made from `source` against `palette`) over level 0.
-ConversionError MeasureError(const Texture& source, const WalTexture& wal, const Palette& palette);
+// The error of `wal` (made from `source` against `palette`) over level 0; with `transparent`,
+// over its opaque pixels (those not of the transparent index).
+ConversionError MeasureError(const Texture& source, const WalTexture& wal, const Palette& palette,
+                             bool transparent = false);
 
 }  // namespace tarnvick

@@ -57,7 +57,7 @@ std::string WalPathFor(const std::string& source_path) {
   return source_path.substr(0, dot + 1) + "wal";
 }
 
-Result<WalTexture> ConvertTexture(const Texture& texture, const ColorMatcher& matcher) {
+Result<WalTexture> ConvertTexture(const Texture& texture, const ColorMatcher& matcher, bool transparent) {
   WalTexture wal;
   LevelSizes sizes;
   if (texture.type == TextureType::kM8) {
@@ -72,7 +72,7 @@ Result<WalTexture> ConvertTexture(const Texture& texture, const ColorMatcher& ma
   if (Result<void> chain = CheckMipChain(sizes); !chain) return Failure{chain.error()};
   Result<std::vector<std::uint8_t>> indices =
       QuantizeMips(texture.pixels, wal.width, wal.height, WalTexture::kLevels,
-                   texture.bits_per_pixel / 8, matcher, texture.IndexColours());
+                   texture.bits_per_pixel / 8, matcher, texture.IndexColours(), transparent);
   if (!indices) return Failure{indices.error()};
   wal.pixels = std::move(*indices);
   return wal;

@@ -18,7 +18,8 @@ std::string WalPathFor(const std::string& source_path);
 // its first four mip levels mapped by `matcher`. Fails with kNotATexture for a texture that is
 // neither M8 nor M32, kNoFourthLevel when its level-3 height is 0, kTooFewPixels when its pixels
 // do not cover the four levels, kEmptyFourthLevel when level 3 of the WAL would hold no pixel
-// (width or height below 8), kOutOfMemory.
-Result<WalTexture> ConvertTexture(const Texture& texture, const ColorMatcher& matcher);
+// (width or height below 8), kOutOfMemory. With `transparent`, M32 pixels whose fourth byte is
+// below 128 become the transparent index (the matcher must never choose it).
+Result<WalTexture> ConvertTexture(const Texture& texture, const ColorMatcher& matcher, bool transparent = false);
 
 }  // namespace tarnvick

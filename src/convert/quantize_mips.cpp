@@ -9,7 +9,7 @@ namespace tarnvick {
 Result<std::vector<std::uint8_t>> QuantizeMips(std::span<const std::uint8_t> source,
                                                std::uint32_t width, std::uint32_t height,
                                                int levels, int stride, const ColorMatcher& matcher,
-                                               const std::uint8_t* index_colours) {
+                                               const std::uint8_t* index_colours, bool transparent) {
   std::uint64_t total = 0;
   for (int level = 0; level < levels && level < 32; ++level) {
     const std::uint64_t size = static_cast<std::uint64_t>(width >> level) * (height >> level);
@@ -29,6 +29,11 @@ Result<std::vector<std::uint8_t>> QuantizeMips(std::span<const std::uint8_t> sou
   }
   if (index_colours == nullptr) {
     matcher.Map(indices.data(), indices.size(), source.data(), static_cast<std::size_t>(stride));
+    if (transparent && stride == 4) {
+      for (std::size_t i = 0; i < indices.size(); ++i) {
+        if (source[4 * i + 3] < kOpaqueAlpha) indices[i] = kTransparentIndex;
+      }
+    }
     return indices;
   }
   // Each of the 256 source indices is matched once; the pixels follow their index.

@@ -17,11 +17,13 @@ namespace tarnvick {
 // (width >> l) x (height >> l) pixels of `stride` bytes, taken one level after the other from
 // the start of `source` and mapped by `matcher`. A pixel is its first three bytes (red, green,
 // blue) or, with `index_colours` (stride 1), the colour of its index in that 768-byte table.
+// With `transparent`, a pixel of 4 bytes whose fourth is below 128 becomes kTransparentIndex.
 // Fails with kTooFewPixels when `source` holds too few, kOutOfMemory when the indices cannot be
 // allocated.
 Result<std::vector<std::uint8_t>> QuantizeMips(std::span<const std::uint8_t> source,
                                                std::uint32_t width, std::uint32_t height,
                                                int levels, int stride, const ColorMatcher& matcher,
-                                               const std::uint8_t* index_colours = nullptr);
+                                               const std::uint8_t* index_colours = nullptr,
+                                               bool transparent = false);
 
 }  // namespace tarnvick

@@ -337,17 +337,19 @@ Palette Order(const ColorHistogram& histogram, const Palette& palette) {
 
 }  // namespace
 
-Result<Palette> MedianCutPalette(const ColorHistogram& histogram, Refinement refinement) {
+Result<Palette> MedianCutPalette(const ColorHistogram& histogram, Refinement refinement, std::size_t entries) {
   try {
     const std::size_t distinct = histogram.DistinctColors();
-    if (distinct <= kPaletteEntries) {
+    if (distinct <= entries) {
       // Every colour gets an entry: the popularity palette, exactly.
       RankedColors ranked;
       if (Result<void> ranking = RankColors(histogram, ranked); !ranking) return Failure{ranking.error()};
-      return SelectPalette(ranked);
+      return SelectPalette(ranked, entries);
     }
     std::vector<Point> points = Points(histogram, distinct);
-    const std::vector<Box> boxes = MedianCut(points, kPaletteEntries);
+    // Fewer boxes than entries leave the rest to repeat entry 0: they never win a colour, so the
+    // ordering below makes them black.
+    const std::vector<Box> boxes = MedianCut(points, std::min(entries, kPaletteEntries));
     Palette palette{};
     for (std::size_t i = 0; i < kPaletteEntries; ++i) {
       const Box& box = boxes[i < boxes.size() ? i : 0];

@@ -15,8 +15,10 @@ enum class Refinement { kFull, kNone };
 
 // The median-cut palette of the counted colours. Entries are ordered by the pixels they stand
 // for, most first (the greater colour key first on ties); entries that stand for none are black.
-// With at most 256 distinct colours it is exactly the popularity palette. Deterministic: it
-// depends on the counts alone. Fails only with kOutOfMemory.
-Result<Palette> MedianCutPalette(const ColorHistogram& histogram, Refinement refinement = Refinement::kFull);
+// With at most `entries` distinct colours it is exactly the popularity palette. Only the first
+// `entries` entries are fitted (the rest are black). Deterministic: it depends on the counts
+// alone. Fails only with kOutOfMemory.
+Result<Palette> MedianCutPalette(const ColorHistogram& histogram, Refinement refinement = Refinement::kFull,
+                                 std::size_t entries = kPaletteEntries);
 
 }  // namespace tarnvick

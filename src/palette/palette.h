@@ -16,4 +16,16 @@ inline constexpr std::size_t kPaletteFileSize = 3 * kPaletteEntries;
 
 using Palette = std::array<std::uint8_t, kPaletteFileSize>;
 
+// With transparency, as Quake 2 engines and map tools draw it: the entry that means a transparent
+// pixel, and the least fourth byte of an M32 pixel that is opaque.
+inline constexpr std::uint8_t kTransparentIndex = 255;
+inline constexpr std::uint8_t kOpaqueAlpha = 128;
+
+// `palette` for a matcher that must never choose the transparent entry: that entry takes the
+// colour of entry 0, which wins every tie, so the nearest entry is always one of 0 to 254.
+inline Palette WithoutTransparentEntry(Palette palette) {
+  for (std::size_t c = 0; c < 3; ++c) palette[3 * kTransparentIndex + c] = palette[c];
+  return palette;
+}
+
 }  // namespace tarnvick

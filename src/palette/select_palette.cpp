@@ -1,6 +1,8 @@
 #include "palette/select_palette.h"
 
 #include <algorithm>
+
+#include <algorithm>
 #include <vector>
 
 namespace tarnvick {
@@ -31,10 +33,10 @@ Result<void> RankColors(const ColorHistogram& histogram, RankedColors& ranked) {
   return {};
 }
 
-Palette SelectPalette(const RankedColors& ranked) {
+Palette SelectPalette(const RankedColors& ranked, std::size_t entries) {
   Palette palette{};
   std::size_t entry = 0;
-  for (const auto* node = ranked.Maximum(); node != nullptr && entry < kPaletteEntries;
+  for (const auto* node = ranked.Maximum(); node != nullptr && entry < std::min(entries, kPaletteEntries);
        node = ranked.Previous(node), ++entry) {
     for (std::size_t i = 0; i < 3; ++i) palette[3 * entry + i] = node->value[i];
   }

@@ -12,8 +12,8 @@ namespace tarnvick {
 // fewer): only those can make the palette. Fails only with kOutOfMemory.
 Result<void> RankColors(const ColorHistogram& histogram, RankedColors& ranked);
 
-// The palette of the ranked colours: entry 0 the greatest (count, colour key), then down;
-// entries past the last colour are black.
-Palette SelectPalette(const RankedColors& ranked);
+// The palette of the ranked colours: entry 0 the greatest (count, colour key), then down, in the
+// first `entries` entries; entries past the last colour are black.
+Palette SelectPalette(const RankedColors& ranked, std::size_t entries = kPaletteEntries);
 
 }  // namespace tarnvick

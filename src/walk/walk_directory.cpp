@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <memory>
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include "io/scoped_file.h"
@@ -94,8 +96,14 @@ struct Frame {
 
 class Walker {
  public:
-  Walker(const std::string& start, bool recurse, const WalkVisitor& visitor, std::size_t open_directories)
-      : path_(start), recurse_(recurse), visitor_(visitor), open_directories_(std::max<std::size_t>(1, open_directories)) {}
+  Walker(const std::string& start, bool recurse, const WalkVisitor& visitor, std::size_t open_directories,
+         const std::optional<std::string>& excluded)
+      : path_(start), recurse_(recurse), visitor_(visitor), open_directories_(std::max<std::size_t>(1, open_directories)) {
+    struct stat info {};
+    if (excluded && ::stat(excluded->c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+      excluded_ = {info.st_dev, info.st_ino};
+    }
+  }
 
   void Run() {
     if (!Enter(AT_FDCWD, path_)) return;
@@ -119,14 +127,17 @@ class Walker {
   // Opens, lists and reports the directory `name` under `parent` (its path in path_), and makes
   // it the top of the stack; false when it cannot be opened.
   bool Enter(int parent, const std::string& name) {
-    visitor_.entered(path_);
     // Below the start, only real directories are entered: a link swapped in is not followed.
     const int follow = parent == AT_FDCWD ? 0 : O_NOFOLLOW;
     auto owner = std::make_shared<const ScopedFile>(
         ::openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | follow));
     struct stat info {};
-    if (!*owner || ::fstat(owner->get(), &info) != 0) {
-      visitor_.unreadable(path_, FailList().error);
+    const bool opened = *owner && ::fstat(owner->get(), &info) == 0;
+    const int error = errno;
+    if (opened && parent != AT_FDCWD && excluded_ == std::pair{info.st_dev, info.st_ino}) return false;
+    visitor_.entered(path_);
+    if (!opened) {
+      visitor_.unreadable(path_, FailList(error).error);
       return false;
     }
     Listing listing = ListDirectory(owner->get());
@@ -197,14 +208,15 @@ class Walker {
   const bool recurse_;
   const WalkVisitor& visitor_;
   const std::size_t open_directories_;
+  std::optional<std::pair<dev_t, ino_t>> excluded_;
   std::vector<Frame> stack_;
 };
 
 }  // namespace
 
 void WalkDirectory(const std::string& directory, bool recurse, const WalkVisitor& visitor,
-                   std::size_t open_directories) {
-  Walker(directory, recurse, visitor, open_directories).Run();
+                   std::size_t open_directories, const std::optional<std::string>& excluded) {
+  Walker(directory, recurse, visitor, open_directories, excluded).Run();
 }
 
 }  // namespace tarnvick

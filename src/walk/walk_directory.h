@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "io/error.h"
@@ -39,8 +40,9 @@ struct WalkVisitor {
 // its depth; at most `open_directories` of the directories being walked stay open (an ancestor
 // closed for that is opened again through "..", and must be the same directory). What cannot be
 // read is reported (kCannotList) and the walk goes on; entries listed before a listing error are
-// still visited.
+// still visited. The directory `excluded` (when given and existing as the walk starts) is never
+// entered below the start, under whatever path it is met.
 void WalkDirectory(const std::string& directory, bool recurse, const WalkVisitor& visitor,
-                   std::size_t open_directories = 64);
+                   std::size_t open_directories = 64, const std::optional<std::string>& excluded = std::nullopt);
 
 }  // namespace tarnvick
