@@ -22,6 +22,8 @@ std::string Describe(const Error& error, const std::string& target) {
       return "unsupported M8 version " + error.detail;
     case ErrorKind::kNotATexture:
       return "not an M8 or M32 file";
+    case ErrorKind::kBadPalette:
+      return error.detail;
     case ErrorKind::kNoFourthLevel:
       return "no fourth mip level";
     case ErrorKind::kEmptyFourthLevel:
