@@ -97,7 +97,7 @@ void Console::Help() {
       "  tarnvick ~/game/textures -s\n"
       "  tarnvick ~/game/textures -s -o ~/game/palette.lmp --palette-method=median-cut\n"
       "  tarnvick ./textures -p ./game.pal --preview=preview.png\n"
-      "  tarnvick ~/quake2/baseq2/textures -s -p ~/quake2/baseq2/pics/colormap.pcx\n"
+      "  tarnvick ./textures -s -p ./pics/colormap.pcx\n"
       "\n"
       "exit codes:\n"
       "  0  done (also when some textures were skipped)\n"
