@@ -9,8 +9,8 @@
 
 #include <filesystem>
 
+#include "palette/colormap_tables.h"
 #include "support/expected_wal.h"
-#include "support/little_endian.h"
 #include "support/png_reader.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
@@ -260,6 +260,30 @@ Picture DecodePcx(const Bytes& f) {
   return picture;
 }
 
+// The colormap's 256 x 320 entries for the 768-byte `raw`, by the plain search: light levels, then
+// translucency.
+Bytes ExpectedTables(const Bytes& raw) {
+  Bytes tables;
+  for (std::size_t y = 0; y < 320; ++y) {
+    for (std::size_t x = 0; x < 256; ++x) {
+      Rgb colour;
+      for (std::size_t k = 0; k < 3; ++k) {
+        colour[k] = static_cast<std::uint8_t>(y < 64 ? std::min<std::size_t>(255, (raw[3 * x + k] * (63 - y) + 16) >> 5)
+                                                     : (raw[3 * x + k] + 2 * raw[3 * (y - 64) + k] + 1) / 3);
+      }
+      tables.push_back(BruteForceNearest(raw, colour));
+    }
+  }
+  return tables;
+}
+
+TEST(ColormapTables, EqualThePlainSearchAlsoOnTies) {
+  // Few distinct colours, each many times, many of them equally far from the colours looked up.
+  Bytes raw;
+  for (int i = 0; i < 256; ++i) raw.insert(raw.end(), {static_cast<std::uint8_t>(i % 7 * 40), static_cast<std::uint8_t>(i % 3 * 100), 20});
+  EXPECT_TRUE(ColormapTables(PaletteOf(raw)) == ExpectedTables(raw));
+}
+
 TEST(PaletteFiles, GivenPalettesConvertOrAreRefusedWithTheirReason) {
   TempDir dir;
   const Bytes colours = RandomPalette(12);
@@ -328,18 +352,7 @@ TEST(PaletteFiles, AGeneratedPaletteInEveryFormGivesTheSameWalsAndReadsBack) {
   ASSERT_EQ(colormap.width, 256u);
   ASSERT_EQ(colormap.height, 320u);
   EXPECT_EQ(colormap.palette, raw);
-  std::size_t wrong = 0;
-  for (std::size_t y = 0; y < 320; ++y) {
-    for (std::size_t x = 0; x < 256; ++x) {
-      Rgb colour;
-      for (std::size_t k = 0; k < 3; ++k) {
-        colour[k] = static_cast<std::uint8_t>(y < 64 ? std::min<std::size_t>(255, (raw[3 * x + k] * (63 - y) + 16) >> 5)
-                                                     : (raw[3 * x + k] + 2 * raw[3 * (y - 64) + k] + 1) / 3);
-      }
-      wrong += colormap.pixels[256 * y + x] != BruteForceNearest(raw, colour);
-    }
-  }
-  EXPECT_EQ(wrong, 0u);
+  EXPECT_TRUE(colormap.pixels == ExpectedTables(raw));
   // Entry 0 at its own light (row 31) and over itself (row 64) is itself; row 63 is all black's entry.
   EXPECT_EQ(colormap.pixels[256 * 31], 0);
   EXPECT_EQ(colormap.pixels[256 * 64], 0);
