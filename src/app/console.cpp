@@ -22,6 +22,8 @@ std::string Describe(const Error& error, const std::string& target) {
       return "unsupported M8 version " + error.detail;
     case ErrorKind::kNotATexture:
       return "not an M8 or M32 file";
+    case ErrorKind::kBadPalette:
+      return error.detail;
     case ErrorKind::kNoFourthLevel:
       return "no fourth mip level";
     case ErrorKind::kEmptyFourthLevel:
@@ -79,9 +81,12 @@ void Console::Help() {
       "\n"
       "options (after DIRECTORY):\n"
       "  -p FILE, -pFILE, --palette=FILE, --palette FILE\n"
-      "                          convert with the existing palette FILE (768 bytes)\n"
+      "                          convert with the existing palette FILE: a PCX picture, a PNG,\n"
+      "                          a JASC-PAL or GIMP palette, or 768 raw bytes\n"
       "  -o FILE, -oFILE, --write-palette=FILE, --write-palette FILE\n"
-      "                          generate the palette and write it to FILE\n"
+      "                          generate the palette and write it to FILE, as its extension\n"
+      "                          says: .pcx (a colormap.pcx), .png, .pal (JASC-PAL), .gpl\n"
+      "                          (GIMP), else 768 raw bytes\n"
       "                          (default without -p or -o: generate it into ./palette.lmp)\n"
       "  --palette-method=NAME   how a generated palette is chosen: popularity (the default,\n"
       "                          the 256 most frequent colours) or median-cut\n"

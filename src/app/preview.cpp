@@ -1,10 +1,9 @@
 #include "app/preview.h"
 
-#include <png.h>
-
 #include <algorithm>
-#include <csetjmp>
 #include <new>
+
+#include "texture/png_encoder.h"
 
 namespace tarnvick {
 namespace {
@@ -30,40 +29,6 @@ std::vector<std::uint8_t> Scale(std::uint64_t w, std::uint64_t h, ColourAt colou
     }
   }
   return rgb;
-}
-
-void WriteToVector(png_structp png, png_bytep data, png_size_t length) {
-  auto* out = static_cast<std::vector<std::uint8_t>*>(png_get_io_ptr(png));
-  bool stored = true;
-  try {
-    out->insert(out->end(), data, data + length);
-  } catch (const std::bad_alloc&) {
-    stored = false;  // an exception must not cross libpng's C frames: it fails the libpng way
-  }
-  if (!stored) png_error(png, "out of memory");
-}
-
-void NoFlush(png_structp) {}
-
-// Encodes `rows` rows of kWidth RGB pixels; false when libpng fails (it runs out of memory).
-bool EncodeRows(const std::vector<std::uint8_t>& image, std::size_t rows, std::vector<std::uint8_t>& out) {
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  if (png == nullptr) return false;
-  png_infop info = png_create_info_struct(png);
-  if (info == nullptr || setjmp(png_jmpbuf(png))) {
-    png_destroy_write_struct(&png, &info);
-    return false;
-  }
-  png_set_write_fn(png, &out, WriteToVector, NoFlush);
-  png_set_IHDR(png, info, Preview::kWidth, static_cast<png_uint_32>(rows), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  png_write_info(png, info);
-  for (std::size_t row = 0; row < rows; ++row) {
-    png_write_row(png, image.data() + 3 * Preview::kWidth * row);
-  }
-  png_write_end(png, info);
-  png_destroy_write_struct(&png, &info);
-  return true;
 }
 
 }  // namespace
@@ -114,9 +79,7 @@ Result<std::vector<std::uint8_t>> Preview::Encode(const Palette& palette) const 
         }
       }
     }
-    std::vector<std::uint8_t> png;
-    if (!EncodeRows(image, rows, png)) return Fail(ErrorKind::kOutOfMemory);
-    return png;
+    return EncodePng({kWidth, static_cast<std::uint32_t>(rows), image, {}});
   } catch (const std::bad_alloc&) {
     return Fail(ErrorKind::kOutOfMemory);
   }

@@ -42,10 +42,12 @@ Result<Palette> ReadPalette(const RunOptions& options, Console& console) {
     console.Problem("cannot read palette file: " + options.palette_path + ": " + PaletteReason(loaded.error()));
     return Failure{loaded.error()};
   }
-  if (loaded->length < kPaletteFileSize) {
-    console.Problem("short palette file (" + std::to_string(loaded->length) + " of " +
-                    std::to_string(kPaletteFileSize) + " bytes), the missing entries are black: " +
-                    options.palette_path);
+  const bool raw = loaded->form == PaletteForm::kRaw;
+  if (loaded->form == PaletteForm::kUnknown) {
+    console.Problem("not a known palette format, its first 768 bytes are the palette: " + options.palette_path);
+  } else if (loaded->held < (raw ? kPaletteFileSize : kPaletteEntries)) {
+    console.Problem("short palette file (" + std::to_string(loaded->held) + (raw ? " of 768 bytes" : " of 256 colours") +
+                    "), the missing entries are black: " + options.palette_path);
   }
   return loaded->palette;
 }

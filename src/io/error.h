@@ -26,6 +26,7 @@ enum class ErrorKind {
   kTooLarge,
   kUnsupportedVersion,  // detail: the version
   kNotATexture,         // no reader for the file's extension
+  kBadPalette,          // detail: why the file is not the palette it looks like
   kNoFourthLevel,
   kEmptyFourthLevel,    // the fourth mip level would hold no pixel
   kTooFewPixels,

@@ -1,7 +1,7 @@
 // The shared 256-colour palette every WAL indexes: entry i is bytes 3i (red), 3i+1 (green) and
 // 3i+2 (blue).
 //
-// palette/ holds the palette type, colour counting and ranking, the palette file format and
+// palette/ holds the palette type, colour counting and ranking, the palette file formats and
 // nearest-colour matching. It prints nothing and walks no directory; it uses io/ and texture/.
 #pragma once
 
@@ -27,5 +27,12 @@ inline Palette WithoutTransparentEntry(Palette palette) {
   for (std::size_t c = 0; c < 3; ++c) palette[3 * kTransparentIndex + c] = palette[c];
   return palette;
 }
+
+// A palette as a file in one of the palette formats gives it: its first `colours` entries come
+// from the file, the rest are black.
+struct PaletteColours {
+  Palette palette{};
+  std::size_t colours = 0;
+};
 
 }  // namespace tarnvick

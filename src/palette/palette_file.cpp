@@ -1,24 +1,123 @@
 #include "palette/palette_file.h"
 
+#include <algorithm>
+#include <cctype>
+#include <new>
+#include <vector>
+
 #include "io/atomic_file.h"
 #include "io/read_file.h"
+#include "palette/colormap_tables.h"
+#include "palette/pcx_palette.h"
+#include "palette/png_palette.h"
+#include "palette/text_palette.h"
 
 namespace tarnvick {
+namespace {
 
-Result<LoadedPalette> LoadPalette(const FileRef& file) {
+LoadedPalette Loaded(const PaletteColours& read, PaletteForm form) { return {read.palette, form, read.colours}; }
+
+// The whole content of `file`, read to its end whatever size it claims (some files report none).
+Result<std::vector<std::uint8_t>> ReadWhole(const FileRef& file) {
   const Result<ScopedFile> fd = OpenRegularFile(file);
   if (!fd) return Failure{fd.error()};
+  std::vector<std::uint8_t> bytes;
+  std::size_t used = 0;
+  try {
+    for (bytes.resize(std::size_t{1} << 16);; bytes.resize(std::min(2 * bytes.size(), kMostPaletteFileBytes + 1))) {
+      const Result<std::size_t> got = ReadAt(fd->get(), bytes.data() + used, bytes.size() - used, used);
+      if (!got) return Failure{got.error()};
+      used += *got;
+      if (used < bytes.size()) break;
+      if (used > kMostPaletteFileBytes) return Fail(ErrorKind::kBadPalette, "file too large for a palette (over 64 MiB)");
+    }
+  } catch (const std::bad_alloc&) {
+    return Fail(ErrorKind::kOutOfMemory);
+  }
+  bytes.resize(used);
+  return bytes;
+}
+
+std::vector<std::uint8_t> BytesOf(const std::string& text) { return {text.begin(), text.end()}; }
+
+// The part of a path after its last '/'.
+std::string BaseName(const std::string& name) { return name.substr(name.rfind('/') + 1); }
+
+}  // namespace
+
+Result<LoadedPalette> ParsePaletteFile(std::span<const std::uint8_t> bytes) {
+  if (bytes.empty()) return Fail(ErrorKind::kEmptyFile);
+  if (IsPng(bytes)) {
+    const Result<PaletteColours> read = ParsePngPalette(bytes);
+    if (!read) return Failure{read.error()};
+    return Loaded(*read, PaletteForm::kPng);
+  }
+  if (const TextPaletteKind kind = TextPaletteKindOf(bytes); kind != TextPaletteKind::kNone) {
+    const Result<PaletteColours> read = ParseTextPalette(bytes);
+    if (!read) return Failure{read.error()};
+    return Loaded(*read, kind == TextPaletteKind::kJasc ? PaletteForm::kJasc : PaletteForm::kGimp);
+  }
+  // A raw palette may begin like a PCX header: only a longer file can be a PCX picture.
+  if (bytes.size() > kPaletteFileSize && IsPcx(bytes)) {
+    const Result<PaletteColours> read = ParsePcxPalette(bytes);
+    if (!read) return Failure{read.error()};
+    return Loaded(*read, PaletteForm::kPcx);
+  }
   LoadedPalette loaded;
-  // Read up to the end whatever size the file claims: some files report none.
-  const Result<std::size_t> got = ReadAt(fd->get(), loaded.palette.data(), loaded.palette.size(), 0);
-  if (!got) return Failure{got.error()};
-  if (*got == 0) return Fail(ErrorKind::kEmptyFile);
-  loaded.length = *got;
+  loaded.held = std::min(bytes.size(), kPaletteFileSize);
+  loaded.form = bytes.size() > kPaletteFileSize ? PaletteForm::kUnknown : PaletteForm::kRaw;
+  std::copy_n(bytes.begin(), loaded.held, loaded.palette.begin());
   return loaded;
 }
 
+Result<LoadedPalette> LoadPalette(const FileRef& file) {
+  const Result<std::vector<std::uint8_t>> bytes = ReadWhole(file);
+  if (!bytes) return Failure{bytes.error()};
+  return ParsePaletteFile(*bytes);
+}
+
+PaletteForm PaletteFormFor(const std::string& name) {
+  const std::string base = BaseName(name);
+  const std::size_t dot = base.rfind('.');
+  std::string extension = dot == std::string::npos ? std::string() : base.substr(dot + 1);
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (extension == "pal") return PaletteForm::kJasc;
+  if (extension == "gpl") return PaletteForm::kGimp;
+  if (extension == "png") return PaletteForm::kPng;
+  if (extension == "pcx") return PaletteForm::kPcx;
+  return PaletteForm::kRaw;
+}
+
 Result<void> SavePalette(const FileRef& file, const Palette& palette) {
-  return WriteFileAtomically(file, {std::span<const std::uint8_t>(palette)}, LinkPolicy::kWriteThrough);
+  std::vector<std::uint8_t> bytes;
+  try {
+    switch (PaletteFormFor(file.name)) {
+      case PaletteForm::kJasc:
+        bytes = BytesOf(EncodeJascPalette(palette));
+        break;
+      case PaletteForm::kGimp: {
+        const std::string base = BaseName(file.name);
+        bytes = BytesOf(EncodeGimpPalette(palette, base.substr(0, base.rfind('.'))));
+        break;
+      }
+      case PaletteForm::kPng: {
+        Result<std::vector<std::uint8_t>> png = EncodePngPalette(palette);
+        if (!png) return FailErrno(ErrorKind::kCannotWrite, ENOMEM);
+        bytes = std::move(*png);
+        break;
+      }
+      case PaletteForm::kPcx:
+        bytes = EncodePcx(kColormapWidth, kColormapHeight, ColormapTables(palette), palette);
+        break;
+      case PaletteForm::kRaw:
+      case PaletteForm::kUnknown:
+        bytes.assign(palette.begin(), palette.end());
+        break;
+    }
+  } catch (const std::bad_alloc&) {
+    return FailErrno(ErrorKind::kCannotWrite, ENOMEM);
+  }
+  return WriteFileAtomically(file, {bytes}, LinkPolicy::kWriteThrough);
 }
 
 }  // namespace tarnvick
