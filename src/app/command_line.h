@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "io/error.h"
 
@@ -16,6 +17,13 @@ enum class PaletteMethod {
   kMedianCut,   // median cut of the counted colours, refined by k-means
 };
 
+// An argument after the first that the run leaves aside: a short option whose letter names no
+// option, or an argument that is neither an option nor the value of the one before it.
+struct IgnoredArgument {
+  bool unknown_option;
+  std::string argument;
+};
+
 struct RunOptions {
   enum class Request { kRun, kHelp, kVersion };
   Request request = Request::kRun;
@@ -26,13 +34,16 @@ struct RunOptions {
   bool verbose = false;         // -v, --verbose
   int jobs = 1;                 // --jobs=N, else the processors available to the process
   std::optional<std::string> preview_path;  // --preview=FILE
+  std::optional<std::string> report_path;   // --report=FILE, --report FILE
+  std::vector<IgnoredArgument> ignored;     // in the order given
   PaletteMethod palette_method = PaletteMethod::kPopularity;  // --palette-method=NAME
 };
 
 // Parses argv (the program name first). -h, --help and --version, looked for first, make a help
 // or version request whatever else the line holds. Otherwise fails, at the first error, with
 // kNoStartDirectory, kInvalidParameter (an argument shorter than two characters, an unknown long
-// option, a missing or invalid value; the detail names the argument) or kTwoPaletteOptions.
+// option, a missing or invalid value; the detail names the argument), kTwoPaletteOptions or
+// kMethodWithReadPalette.
 Result<RunOptions> ParseCommandLine(int argc, const char* const* argv);
 
 // The processors this process may run on.

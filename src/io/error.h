@@ -36,6 +36,7 @@ enum class ErrorKind {
   kNoStartDirectory,
   kInvalidParameter,    // detail: the argument
   kTwoPaletteOptions,
+  kMethodWithReadPalette,  // detail: the --palette-method argument, given with -p
 };
 
 struct Error {

@@ -116,4 +116,15 @@ void WalkDirectory(const std::string& directory, bool recurse, const WalkVisitor
   Walk(AT_FDCWD, directory, directory, recurse, visitor);
 }
 
+bool HasSubdirectory(const std::string& directory) {
+  const ScopedFile opened(::openat(AT_FDCWD, directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!opened) return false;
+  Result<void> listed;
+  const std::vector<Entry> entries = ListDirectory(opened.get(), listed);
+  return std::any_of(entries.begin(), entries.end(), [&](const Entry& entry) {
+    const Result<Kind> kind = KindOf(opened.get(), entry);
+    return kind && *kind == Kind::kDirectory;
+  });
+}
+
 }  // namespace tarnvick

@@ -39,4 +39,8 @@ struct WalkVisitor {
 // (kCannotList) and the walk goes on; entries listed before a listing error are still visited.
 void WalkDirectory(const std::string& directory, bool recurse, const WalkVisitor& visitor);
 
+// Whether `directory` holds a real subdirectory, one a recursive walk would enter; false also
+// when it cannot be read.
+bool HasSubdirectory(const std::string& directory);
+
 }  // namespace tarnvick
