@@ -195,7 +195,7 @@ TEST(CommandLine, HelpAndVersionWinOverEverythingAndWriteNothing) {
   const std::string help = RunTarnvick({"--help"}, {.working_directory = dir.path()}).out;
   ASSERT_EQ(help.rfind(kBanner, 0), 0u) << help;
   for (const char* needle : {"--palette=FILE", "-p FILE", "--write-palette", "-o FILE", "--recursive", "--verbose",
-                             "--jobs=N", "--preview=FILE", "--palette-method=NAME", "./palette.lmp", "exit codes"}) {
+                             "--jobs=N", "--preview=FILE", "--report=FILE", "--palette-method=NAME", "./palette.lmp", "exit codes"}) {
     EXPECT_NE(help.find(needle), std::string::npos) << needle;
   }
   const struct {
