@@ -51,11 +51,11 @@ class Parser {
       Result<void> parsed = argument.size() < 2                 ? Fail(ErrorKind::kInvalidParameter, std::string(argument))
                             : argument.starts_with("--")        ? Long(argument)
                             : argument[0] == '-'                ? Short(argument)
-                                                                : Result<void>();
+                                                                : Ignore(false, argument);
       if (!parsed) return Failure{parsed.error()};
     }
     // A method for a palette that is read is checked once the whole line is known.
-    if (method_argument_ && !options_.generate) return Fail(ErrorKind::kInvalidParameter, *method_argument_);
+    if (method_argument_ && !options_.generate) return Fail(ErrorKind::kMethodWithReadPalette, *method_argument_);
     options_.palette_path = palette_path_.value_or(kDefaultPaletteFile);
     return options_;
   }
@@ -68,6 +68,11 @@ class Parser {
   std::optional<std::string> SeparateValue() {
     if (index_ + 1 >= argc_ || argv_[index_ + 1][0] == '-') return std::nullopt;
     return std::string(argv_[++index_]);
+  }
+
+  Result<void> Ignore(bool unknown_option, std::string_view argument) {
+    options_.ignored.push_back({unknown_option, std::string(argument)});
+    return {};
   }
 
   Result<void> SetPalette(std::string path, bool generate) {
@@ -96,7 +101,7 @@ class Parser {
         options_.verbose = true;
         return {};
       default:
-        return {};  // other letters are ignored
+        return Ignore(true, argument);
     }
   }
 
@@ -105,10 +110,12 @@ class Parser {
     const std::string_view name = argument.substr(0, equals);
     const bool has_value = equals != std::string_view::npos;
     std::string value(has_value ? argument.substr(equals + 1) : std::string_view());
-    if (name == "--palette" || name == "--write-palette") {
+    if (name == "--palette" || name == "--write-palette" || name == "--report") {
       if (!has_value) value = SeparateValue().value_or("");
       if (value.empty()) return Invalid(argument);
-      return SetPalette(std::move(value), name == "--write-palette");
+      if (name != "--report") return SetPalette(std::move(value), name == "--write-palette");
+      options_.report_path = std::move(value);
+      return {};
     }
     if ((name == "--recursive" || name == "--verbose" || name == "--transparent") && !has_value) {
       (name == "--recursive" ? options_.recurse : name == "--verbose" ? options_.verbose : options_.transparent) = true;
@@ -158,6 +165,7 @@ int ExitCodeOf(const Error& error) {
     case ErrorKind::kNoStartDirectory:
       return 1;
     case ErrorKind::kInvalidParameter:
+    case ErrorKind::kMethodWithReadPalette:
       return 2;
     default:
       return 3;

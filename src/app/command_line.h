@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "io/error.h"
 
@@ -14,6 +15,13 @@ inline constexpr const char* kDefaultPaletteFile = "palette.lmp";
 enum class PaletteMethod {
   kPopularity,  // the 256 colours with the most pixels
   kMedianCut,   // median cut of the counted colours, refined by k-means
+};
+
+// An argument after the first that the run leaves aside: a short option whose letter names no
+// option, or an argument that is neither an option nor the value of the one before it.
+struct IgnoredArgument {
+  bool unknown_option;
+  std::string argument;
 };
 
 struct RunOptions {
@@ -28,13 +36,16 @@ struct RunOptions {
   std::optional<std::string> preview_path;  // --preview=FILE
   std::optional<std::string> output_directory;  // --output-dir=DIR: WALs go below it, not beside their sources
   bool transparent = false;     // --transparent: index 255 is transparent
+  std::optional<std::string> report_path;   // --report=FILE, --report FILE
+  std::vector<IgnoredArgument> ignored;     // in the order given
   PaletteMethod palette_method = PaletteMethod::kPopularity;  // --palette-method=NAME
 };
 
 // Parses argv (the program name first). -h, --help and --version, looked for first, make a help
 // or version request whatever else the line holds. Otherwise fails, at the first error, with
 // kNoStartDirectory, kInvalidParameter (an argument shorter than two characters, an unknown long
-// option, a missing or invalid value; the detail names the argument) or kTwoPaletteOptions.
+// option, a missing or invalid value; the detail names the argument), kTwoPaletteOptions or
+// kMethodWithReadPalette.
 Result<RunOptions> ParseCommandLine(int argc, const char* const* argv);
 
 // The processors this process may run on.

@@ -2,7 +2,33 @@
 
 #include <unistd.h>
 
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+
 namespace tarnvick {
+
+std::string Printable(const std::string& text) {
+  std::string printable;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if ((byte >= 0x01 && byte <= 0x1f) || byte == 0x7f) {
+      static constexpr char kHex[] = "0123456789abcdef";
+      printable += {'\\', 'x', kHex[byte >> 4], kHex[byte & 15]};
+    } else {
+      printable += c;
+    }
+  }
+  return printable;
+}
+
+std::string PsnrText(const ConversionError& error) {
+  if (error.squared == 0) return "inf";
+  const double mean = static_cast<double>(error.squared) / static_cast<double>(error.values);
+  char text[32];
+  std::snprintf(text, sizeof text, "%.2f", 10 * std::log10(255.0 * 255.0 / mean));
+  return text;
+}
 
 std::string Describe(const Error& error, const std::string& target) {
   switch (error.kind) {
@@ -46,6 +72,8 @@ std::string Describe(const Error& error, const std::string& target) {
       return "invalid parameter: " + error.detail;
     case ErrorKind::kTwoPaletteOptions:
       return "input and output palette parameters are mutually exclusive";
+    case ErrorKind::kMethodWithReadPalette:
+      return "invalid parameter: " + error.detail;
   }
   return error.detail;
 }
@@ -93,7 +121,11 @@ void Console::Help() {
       "  -s, --recursive         also convert the textures of subdirectories\n"
       "  -v, --verbose           print each directory as it is entered, and a summary\n"
       "  --jobs=N                work on N threads (default: every processor)\n"
-      "  --preview=FILE          write a PNG of the palette and of each texture beside its WAL\n"
+      "  --preview=FILE          write a PNG of the palette and of each texture beside its WAL,\n"
+      "                          each captioned with its PSNR and path\n"
+      "  --report=FILE, --report FILE\n"
+      "                          write a CSV table of every WAL written: path, width, height,\n"
+      "                          psnr_db\n"
       "  --output-dir=DIR, --output-dir DIR\n"
       "                          write each WAL below DIR, in the folders its source has below\n"
       "                          DIRECTORY (made when missing), instead of beside its source\n"
@@ -113,25 +145,55 @@ void Console::Help() {
       "  1  no start directory\n"
       "  2  an invalid parameter\n"
       "  3  more than one palette option (-p, -o, --palette, --write-palette)\n"
-      "  4  the start directory or the palette could not be used, or memory ran out counting\n"
-      "  5  done, but a WAL, the preview or a message could not be written\n");
+      "  4  the start directory, the palette, the preview or the report path could not be\n"
+      "     used, or memory ran out counting\n"
+      "  5  done, but a WAL, the preview, the report or a message could not be written\n"
+      "\n"
+      "A short option with an unknown letter and an extra argument are ignored, each with a\n"
+      "line on standard error. A run that counts no colour leaves the palette file alone.\n");
 }
 
 void Console::Version() { Progress("tarnvick " TARNVICK_VERSION "\n"); }
 
 void Console::CommandLineError(const Error& error) {
   Usage();
-  if (error.kind == ErrorKind::kInvalidParameter) {
-    std::fprintf(out_, "invalid parameter: %s\n", error.detail.c_str());
-  } else if (error.kind == ErrorKind::kTwoPaletteOptions) {
-    std::fputs("\n input (-p)  and output (-o) palette parameters are mutually exclusive\n", out_);
+  constexpr const char* kSeeHelp = "; tarnvick --help lists the options";
+  switch (error.kind) {
+    case ErrorKind::kInvalidParameter:
+      std::fprintf(out_, "invalid parameter: %s\n", error.detail.c_str());
+      Problem("invalid parameter: " + error.detail + kSeeHelp);
+      break;
+    case ErrorKind::kMethodWithReadPalette:
+      std::fprintf(out_, "invalid parameter: %s\n", error.detail.c_str());
+      Problem("--palette-method needs a generated palette, not -p");
+      break;
+    case ErrorKind::kTwoPaletteOptions:
+      std::fputs("\n input (-p)  and output (-o) palette parameters are mutually exclusive\n", out_);
+      Problem(std::string("-p and -o cannot be used together") + kSeeHelp);
+      break;
+    default:
+      Problem(std::string("no start directory given") + kSeeHelp);
+      break;
   }
 }
 
 void Console::Progress(const std::string& text) {
   EraseLive();
   std::fputs(text.c_str(), out_);
-  std::fflush(out_);
+  OutputFailed();
+}
+
+bool Console::OutputFailed() {
+  errno = 0;
+  const bool failed = std::fflush(out_) != 0 || std::ferror(out_) != 0;
+  if (failed && !output_failure_told_) {
+    output_failure_told_ = true;
+    const int error_number = errno;
+    EraseLive();
+    std::fprintf(err_, "tarnvick: cannot write standard output: %s\n",
+                 error_number != 0 ? std::strerror(error_number) : "write error");
+  }
+  return failed;
 }
 
 void Console::Live(const std::string& text) {
@@ -149,19 +211,9 @@ void Console::EraseLive() {
 
 void Console::Problem(const std::string& message) {
   // Control characters (a newline in a file name) would break the one-line format.
-  std::string line = "tarnvick: ";
-  for (const char c : message) {
-    const auto byte = static_cast<unsigned char>(c);
-    if ((byte >= 0x01 && byte <= 0x1f) || byte == 0x7f) {
-      static constexpr char kHex[] = "0123456789abcdef";
-      line += {'\\', 'x', kHex[byte >> 4], kHex[byte & 15]};
-    } else {
-      line += c;
-    }
-  }
-  line += '\n';
+  const std::string line = "tarnvick: " + Printable(message) + "\n";
   EraseLive();
-  std::fflush(out_);
+  OutputFailed();
   std::fputs(line.c_str(), err_);
 }
 
@@ -170,7 +222,7 @@ void Console::ProblemOnce(const std::string& key, const std::string& message) {
 }
 
 bool Console::Failed() {
-  const bool out_failed = std::fflush(out_) != 0 || std::ferror(out_) != 0;
+  const bool out_failed = OutputFailed();
   const bool err_failed = std::fflush(err_) != 0 || std::ferror(err_) != 0;
   return out_failed || err_failed;
 }

@@ -9,6 +9,7 @@
 #include <set>
 #include <string>
 
+#include "convert/conversion_error.h"
 #include "io/error.h"
 
 namespace tarnvick {
@@ -16,6 +17,13 @@ namespace tarnvick {
 // The reason text of an error, as the skipped lines print it. `target` names the file a
 // kCannotWrite failed to write.
 std::string Describe(const Error& error, const std::string& target = {});
+
+// `text` as the messages print it: control characters (bytes 0x01 to 0x1f and 0x7f) as \xHH.
+std::string Printable(const std::string& text);
+
+// The PSNR of an error over 8-bit values in dB with two decimals, as the messages print it:
+// "inf" for none.
+std::string PsnrText(const ConversionError& error);
 
 class Console {
  public:
@@ -26,7 +34,8 @@ class Console {
   // The help text (after the banner) and the version line.
   void Help();
   void Version();
-  // The usage and the message of a command-line error.
+  // The usage and the message of a command-line error on standard output, as they always were,
+  // and what to do about it on standard error.
   void CommandLineError(const Error& error);
   // Progress text on standard output, exactly as given, shown at once.
   void Progress(const std::string& text);
@@ -39,17 +48,21 @@ class Console {
   void Problem(const std::string& message);
   // The same, only the first time in the run that `key` is given.
   void ProblemOnce(const std::string& key, const std::string& message);
-  // Whether anything printed so far could not be written (a full disk, a closed pipe).
+  // Whether anything printed so far could not be written (a full disk, a closed pipe). The first
+  // time standard output is found failed, standard error says why.
   bool Failed();
 
  private:
   void EraseLive();
+  // Tells, once, that standard output could not be written; true when it could not.
+  bool OutputFailed();
 
   std::FILE* out_;
   std::FILE* err_;
   bool error_is_terminal_ = false;
   bool live_ = false;
   std::set<std::string> told_;  // the keys of ProblemOnce
+  bool output_failure_told_ = false;
 };
 
 }  // namespace tarnvick

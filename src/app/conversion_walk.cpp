@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <new>
+#include <unordered_set>
 
 #include "app/source_walk.h"
 #include "convert/convert_texture.h"
@@ -13,11 +14,40 @@
 namespace tarnvick {
 namespace {
 
-// What converting one source gave: its error, and its preview tile when one is made.
+// What converting one source gave: its error, size and cut names, and its preview tile when
+// one is made.
 struct Converted {
   ConversionError error;
+  std::uint32_t width = 0, height = 0;
+  NameCuts cuts;
   std::optional<Preview::Tile> tile;
 };
+
+// The WALs written so far in the directory being converted: sources that make the same WAL
+// (a.m32, a.m8) always stand in one directory, and the files of a directory come one after the
+// other.
+class WalsMade {
+ public:
+  // Notes the WAL of the source at `path`; false when an earlier source of this run made it.
+  bool Note(const std::string& path, const std::string& wal_path) {
+    const std::string directory = path.substr(0, path.rfind('/'));
+    if (directory != directory_) {
+      directory_ = directory;
+      made_.clear();
+    }
+    return made_.insert(wal_path).second;
+  }
+
+ private:
+  std::string directory_;
+  std::unordered_set<std::string> made_;
+};
+
+// The message of a converted source whose name fields were cut.
+void TellCuts(const NameCuts& cuts, const std::string& path, Console& console) {
+  if (cuts.name) console.Problem("name cut to 31 bytes: " + path);
+  if (cuts.animation_name) console.Problem("animation name cut to 31 bytes: " + path);
+}
 
 // How every source of the run is converted.
 struct Conversion {
@@ -49,7 +79,8 @@ WalTarget WalTargetFor(const SourceFile& source, const RunOptions& options) {
 Result<Converted> ConvertFile(const SourceFile& source, const WalTarget& target, const Conversion& conversion) {
   const Result<std::unique_ptr<Texture>> texture = CreateTexture(source.ref);
   if (!texture) return Failure{texture.error()};
-  Result<WalTexture> wal = ConvertTexture(**texture, conversion.matcher, conversion.transparent);
+  Converted converted;
+  Result<WalTexture> wal = ConvertTexture(**texture, conversion.matcher, conversion.transparent, &converted.cuts);
   if (!wal) return Failure{wal.error()};
   const auto header = wal->EncodeHeader();
   if (!header) return Failure{header.error()};
@@ -61,7 +92,8 @@ Result<Converted> ConvertFile(const SourceFile& source, const WalTarget& target,
     const Result<void> written = WriteFileAtomically(target.ref, {*header, wal->LevelData()}, LinkPolicy::kReplaceLink);
     if (!written) return Failure{written.error()};
   }
-  Converted converted;
+  converted.width = wal->width;
+  converted.height = wal->height;
   if (conversion.tiles) {
     converted.tile = Preview::MakeTile(**texture, *wal, conversion.palette, conversion.transparent);
     converted.error = converted.tile->error;
@@ -76,11 +108,14 @@ Result<Converted> ConvertFile(const SourceFile& source, const WalTarget& target,
 ConversionReport ConvertSources(const RunOptions& options, const Palette& palette, bool measure, Console& console) {
   ConversionReport report;
   if (options.preview_path) report.preview.emplace();
+  if (options.report_path) report.table.emplace();
+  measure = measure || report.table.has_value();
   // With transparency, no opaque pixel may take the transparent entry.
   const ColorMatcher matcher(options.transparent ? WithoutTransparentEntry(palette) : palette);
   const Conversion conversion{matcher, palette, options.transparent, measure, report.preview.has_value()};
   // The output folder is made first, so that the walk knows it and never enters it.
   if (options.output_directory) (void)MakeDirectories(*options.output_directory);
+  WalsMade wals_made;
   WalkSources(
       options, console,
       [&](const SourceFile& source) {
@@ -104,18 +139,31 @@ ConversionReport ConvertSources(const RunOptions& options, const Palette& palett
                            return;
                          }
                          ++report.converted;
+                         TellCuts((*converted)->cuts, path, console);
+                         if (!wals_made.Note(path, target->path)) {
+                           console.Problem("two sources make " + target->path + "; kept the one from " + path);
+                         }
                          const ConversionError& error = (*converted)->error;
+                         if (report.table) report.table->Add(path, (*converted)->width, (*converted)->height, error);
                          report.total.squared += error.squared;
                          report.total.values += error.values;
                          if (report.converted == 1 || LargerMeanError(error, report.worst)) {
                            report.worst = error;
                            report.worst_path = path;
                          }
-                         if ((*converted)->tile) report.preview->Offer(std::move(*(*converted)->tile));
+                         if ((*converted)->tile) {
+                           (*converted)->tile->label = path.substr(options.start_directory.size() + 1);
+                           report.preview->Offer(std::move(*(*converted)->tile));
+                         }
                        }};
       },
       // Sources that make the same WAL (a.m32 and a.m8) write it in walk order: the later wins.
       [](const SourceFile& source) { return WalPathFor(source.ref.name); }, "converting");
+  if (report.converted + report.skipped == 0) {
+    const bool hint = !options.recurse && HasSubdirectory(options.start_directory);
+    console.Problem("no M8 or M32 textures found in " + options.start_directory +
+                    (hint ? " (subfolders are searched with -s)" : ""));
+  }
   return report;
 }
 

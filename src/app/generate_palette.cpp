@@ -49,6 +49,16 @@ class Histograms {
   std::vector<std::unique_ptr<ColorHistogram>> owned_;
 };
 
+// The palette of the counted colours, made by `method`.
+// The palette of the counted colours by `options`' method. With transparency, the last entry is
+// kept for it (black), and the rest fit the opaque colours.
+Result<Palette> ChoosePalette(const RunOptions& options, const ColorHistogram& histogram, RankedColors& ranked) {
+  const std::size_t entries = options.transparent ? kTransparentIndex : kPaletteEntries;
+  if (options.palette_method == PaletteMethod::kMedianCut) return MedianCutPalette(histogram, Refinement::kFull, entries);
+  if (Result<void> ranking = RankColors(histogram, ranked); !ranking) return Failure{ranking.error()};
+  return SelectPalette(ranked, entries);
+}
+
 }  // namespace
 
 Result<Palette> GeneratePalette(const RunOptions& options, ColorHistogram& histogram,
@@ -78,21 +88,18 @@ Result<Palette> GeneratePalette(const RunOptions& options, ColorHistogram& histo
   console.Progress("\n\tprocessing palette data...");
   if (!counted) return Failure{counted.error()};
   if (Result<void> total = histograms.Total(); !total) return Failure{total.error()};
-  // With transparency, the last entry is kept for it (black), and the rest fit the opaque colours.
-  const std::size_t entries = options.transparent ? kTransparentIndex : kPaletteEntries;
-  Palette palette{};
-  if (options.palette_method == PaletteMethod::kMedianCut) {
-    Result<Palette> fitted = MedianCutPalette(histogram, Refinement::kFull, entries);
-    if (!fitted) return Failure{fitted.error()};
-    palette = *fitted;
-  } else {
-    if (Result<void> ranking = RankColors(histogram, ranked); !ranking) return Failure{ranking.error()};
-    palette = SelectPalette(ranked, entries);
-  }
+  // With no colour counted the palette would be all black: an existing file is worth more.
+  const bool nothing_counted = histogram.DistinctColors() == 0;
+  const Result<Palette> palette = nothing_counted ? Result<Palette>(Palette{}) : ChoosePalette(options, histogram, ranked);
+  if (!palette) return palette;
   console.Progress("\n\twriting palette data...");
-  const Result<void> saved = SavePalette({AT_FDCWD, options.palette_path}, palette);
+  if (nothing_counted) {
+    console.Problem("no colours counted, the palette file is not written: " + options.palette_path);
+  } else if (const Result<void> saved = SavePalette({AT_FDCWD, options.palette_path}, *palette); !saved) {
+    console.Progress("\n\n");
+    return Failure{saved.error()};
+  }
   console.Progress("\n\n");
-  if (!saved) return Failure{saved.error()};
   return palette;
 }
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <new>
 
+#include "app/caption_font.h"
+#include "app/console.h"
 #include "texture/png_encoder.h"
 
 namespace tarnvick {
@@ -31,7 +33,20 @@ std::vector<std::uint8_t> Scale(std::uint64_t w, std::uint64_t h, ColourAt colou
   return rgb;
 }
 
+constexpr std::uint8_t kStripColour[3] = {40, 40, 40};
+constexpr std::uint8_t kTextColour[3] = {230, 230, 230};
+constexpr std::size_t kTextInset = 4;  // the text starts this far right of and below the strip's corner
+
 }  // namespace
+
+std::string Preview::Caption(const Tile& tile) {
+  std::string text = PsnrText(tile.error) + " dB  " + tile.label;
+  if (text.size() > kCaptionCharacters) text = "..." + text.substr(text.size() - (kCaptionCharacters - 3));
+  for (char& c : text) {
+    if (c < ' ' || c > '~') c = '?';
+  }
+  return text;
+}
 
 Preview::Tile Preview::MakeTile(const Texture& source, const WalTexture& wal, const Palette& palette, bool transparent) {
   Tile tile;
@@ -59,7 +74,7 @@ void Preview::Offer(Tile tile) {
 
 Result<std::vector<std::uint8_t>> Preview::Encode(const Palette& palette) const {
   try {
-    const std::size_t rows = kBand + kHalf * ((tiles_.size() + 3) / 4);
+    const std::size_t rows = kBand + kTileHeight * ((tiles_.size() + 3) / 4);
     std::vector<std::uint8_t> image(3 * kWidth * rows, 0);
     const auto put = [&](std::size_t x, std::size_t y, const std::uint8_t* colour) {
       std::copy_n(colour, 3, image.begin() + static_cast<std::ptrdiff_t>(3 * (y * kWidth + x)));
@@ -71,11 +86,23 @@ Result<std::vector<std::uint8_t>> Preview::Encode(const Palette& palette) const 
     }
     for (std::size_t k = 0; k < tiles_.size(); ++k) {
       const std::size_t left = (k % 4) * 2 * kHalf;
-      const std::size_t top = kBand + (k / 4) * kHalf;
+      const std::size_t top = kBand + (k / 4) * kTileHeight;
+      for (std::size_t y = 0; y < kCaption; ++y) {
+        for (std::size_t x = 0; x < 2 * kHalf; ++x) put(left + x, top + y, kStripColour);
+      }
+      const std::string caption = Caption(tiles_[k]);
+      for (std::size_t i = 0; i < caption.size(); ++i) {
+        const std::array<std::uint8_t, 8>& glyph = CaptionGlyph(caption[i]);
+        for (std::size_t y = 0; y < 8; ++y) {
+          for (std::size_t x = 0; x < 8; ++x) {
+            if ((glyph[y] >> x) & 1) put(left + kTextInset + 8 * i + x, top + kTextInset + y, kTextColour);
+          }
+        }
+      }
       for (std::size_t y = 0; y < kHalf; ++y) {
         for (std::size_t x = 0; x < kHalf; ++x) {
-          put(left + x, top + y, tiles_[k].source.data() + 3 * (y * kHalf + x));
-          put(left + kHalf + x, top + y, tiles_[k].wal.data() + 3 * (y * kHalf + x));
+          put(left + x, top + kCaption + y, tiles_[k].source.data() + 3 * (y * kHalf + x));
+          put(left + kHalf + x, top + kCaption + y, tiles_[k].wal.data() + 3 * (y * kHalf + x));
         }
       }
     }

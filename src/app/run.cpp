@@ -81,6 +81,7 @@ std::optional<Output> OverlappingOutput(const RunOptions& options) {
   std::vector<Output> outputs;
   if (options.generate) outputs.push_back({"palette file", options.palette_path});
   if (options.preview_path) outputs.push_back({"preview", *options.preview_path});
+  if (options.report_path) outputs.push_back({"report", *options.report_path});
   for (std::size_t i = 0; i < outputs.size(); ++i) {
     const std::string& path = outputs[i].path;
     const TextureType type = LookupTextureType(path);
@@ -92,13 +93,25 @@ std::optional<Output> OverlappingOutput(const RunOptions& options) {
   return std::nullopt;
 }
 
-// PSNR in dB of an error over 8-bit values: "inf" for none.
-std::string Psnr(const ConversionError& error) {
-  if (error.squared == 0) return "inf";
-  const double mean = static_cast<double>(error.squared) / static_cast<double>(error.values);
-  char text[32];
-  std::snprintf(text, sizeof text, "%.2f", 10 * std::log10(255.0 * 255.0 / mean));
-  return text;
+// Tells the first of the preview and report paths that cannot be written; false when one cannot.
+bool OutputsWritable(const RunOptions& options, Console& console) {
+  for (const auto& [what, path] : {std::pair{"preview", &options.preview_path}, {"report", &options.report_path}}) {
+    if (!*path) continue;
+    if (const Result<FileRef> writable = CheckWritable({AT_FDCWD, **path}, LinkPolicy::kWriteThrough); !writable) {
+      console.Problem(std::string("cannot write ") + what + ": " + **path + ": " + writable.error().detail);
+      return false;
+    }
+  }
+  return true;
+}
+
+// Writes one of the files made at the end of the run; false when it could not be written (told).
+bool WriteOutput(const char* what, const std::string& path, const Result<std::vector<std::uint8_t>>& bytes,
+                 Console& console) {
+  const Result<void> written =
+      bytes ? WriteFileAtomically({AT_FDCWD, path}, {*bytes}, LinkPolicy::kWriteThrough) : Result<void>(Failure{bytes.error()});
+  if (!written) console.Problem(std::string("cannot write ") + what + ": " + path + ": " + PaletteReason(written.error()));
+  return static_cast<bool>(written);
 }
 
 }  // namespace
@@ -121,6 +134,9 @@ int Run(int argc, const char* const* argv, ColorHistogram& histogram, RankedColo
     console.Help();
     return 0;
   }
+  for (const IgnoredArgument& ignored : options.ignored) {
+    console.Problem((ignored.unknown_option ? "unknown option ignored: " : "extra argument ignored: ") + ignored.argument);
+  }
   if (const std::string problem = StartDirectoryProblem(options.start_directory); !problem.empty()) {
     console.Problem(problem + options.start_directory);
     return kExitRunFailed;
@@ -137,6 +153,7 @@ int Run(int argc, const char* const* argv, ColorHistogram& histogram, RankedColo
       return kExitRunFailed;
     }
   }
+  if (!OutputsWritable(options, console)) return kExitRunFailed;
 
   const Result<Palette> palette = options.generate ? MakePalette(options, histogram, ranked, console)
                                                    : ReadPalette(options, console);
@@ -146,21 +163,17 @@ int Run(int argc, const char* const* argv, ColorHistogram& histogram, RankedColo
   const bool summary = options.verbose || console.ErrorIsTerminal();
   ConversionReport report = ConvertSources(options, *palette, summary, console);
   bool incomplete = report.incomplete;
-  if (report.preview) {
-    const Result<std::vector<std::uint8_t>> png = report.preview->Encode(*palette);
-    const Result<void> written =
-        png ? WriteFileAtomically({AT_FDCWD, *options.preview_path}, {*png}, LinkPolicy::kWriteThrough)
-            : Result<void>(Failure{png.error()});
-    if (!written) {
-      console.Problem("cannot write preview: " + *options.preview_path + ": " + PaletteReason(written.error()));
-      incomplete = true;
-    }
+  if (report.preview && !WriteOutput("preview", *options.preview_path, report.preview->Encode(*palette), console)) {
+    incomplete = true;
+  }
+  if (report.table && !WriteOutput("report", *options.report_path, report.table->Bytes(), console)) {
+    incomplete = true;
   }
   console.Progress("\ndone.\n");
   if (summary) {
     console.Problem(std::to_string(report.converted) + " converted, " + std::to_string(report.skipped) + " skipped");
     if (report.converted > 0) {
-      console.Problem("palette PSNR " + Psnr(report.total) + " dB, worst " + Psnr(report.worst) +
+      console.Problem("palette PSNR " + PsnrText(report.total) + " dB, worst " + PsnrText(report.worst) +
                       " dB: " + report.worst_path);
     }
   }

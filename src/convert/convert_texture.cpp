@@ -15,12 +15,22 @@ namespace {
 // Width and height of each of a WAL's four levels.
 using LevelSizes = std::array<std::pair<std::uint32_t, std::uint32_t>, WalTexture::kLevels>;
 
+// Copies a name field into a WAL's, as it is when it holds a zero byte, else cut to end in one;
+// true when it was cut.
+template <std::size_t kSource>
+bool CopyName(const std::array<std::uint8_t, kSource>& source, std::array<std::uint8_t, 32>& target) {
+  std::copy_n(source.begin(), target.size(), target.begin());
+  if (std::find(target.begin(), target.end(), 0) != target.end()) return false;
+  target.back() = 0;
+  return true;
+}
+
 // Copies the fields a WAL takes from its source; returns the sizes the source declares for the
 // four levels a WAL holds.
 template <typename Source>
-LevelSizes CopyFields(const Source& source, WalTexture& wal) {
-  std::copy_n(source.name.begin(), wal.name.size(), wal.name.begin());
-  std::copy_n(source.animation_name.begin(), wal.animation_name.size(), wal.animation_name.begin());
+LevelSizes CopyFields(const Source& source, WalTexture& wal, NameCuts& cuts) {
+  cuts.name = CopyName(source.name, wal.name);
+  cuts.animation_name = CopyName(source.animation_name, wal.animation_name);
   wal.width = source.width[0];
   wal.height = source.height[0];
   wal.flags = source.flags;
@@ -57,13 +67,15 @@ std::string WalPathFor(const std::string& source_path) {
   return source_path.substr(0, dot + 1) + "wal";
 }
 
-Result<WalTexture> ConvertTexture(const Texture& texture, const ColorMatcher& matcher, bool transparent) {
+Result<WalTexture> ConvertTexture(const Texture& texture, const ColorMatcher& matcher, bool transparent, NameCuts* cuts) {
   WalTexture wal;
+  NameCuts own_cuts;
+  NameCuts& cut = cuts != nullptr ? *cuts : own_cuts;
   LevelSizes sizes;
   if (texture.type == TextureType::kM8) {
-    sizes = CopyFields(static_cast<const M8Texture&>(texture), wal);
+    sizes = CopyFields(static_cast<const M8Texture&>(texture), wal, cut);
   } else if (texture.type == TextureType::kM32) {
-    sizes = CopyFields(static_cast<const M32Texture&>(texture), wal);
+    sizes = CopyFields(static_cast<const M32Texture&>(texture), wal, cut);
   } else {
     return Fail(ErrorKind::kNotATexture);
   }

@@ -14,12 +14,21 @@ namespace tarnvick {
 // appended when there is no ".").
 std::string WalPathFor(const std::string& source_path);
 
-// The WAL of `texture`: name, animation name, level-0 size, flags, contents and value copied,
-// its first four mip levels mapped by `matcher`. Fails with kNotATexture for a texture that is
+// Which of a source's name fields were too long for a WAL's: with no zero byte among their first
+// 32 bytes, they are cut to 31 bytes and a zero.
+struct NameCuts {
+  bool name = false;
+  bool animation_name = false;
+};
+
+// The WAL of `texture`: name, animation name, level-0 size, flags, contents and value copied
+// (each name field ending in a zero byte; `cuts`, when given, tells which were cut), its first
+// four mip levels mapped by `matcher`. Fails with kNotATexture for a texture that is
 // neither M8 nor M32, kNoFourthLevel when its level-3 height is 0, kTooFewPixels when its pixels
 // do not cover the four levels, kEmptyFourthLevel when level 3 of the WAL would hold no pixel
 // (width or height below 8), kOutOfMemory. With `transparent`, M32 pixels whose fourth byte is
 // below 128 become the transparent index (the matcher must never choose it).
-Result<WalTexture> ConvertTexture(const Texture& texture, const ColorMatcher& matcher, bool transparent = false);
+Result<WalTexture> ConvertTexture(const Texture& texture, const ColorMatcher& matcher, bool transparent = false,
+                                  NameCuts* cuts = nullptr);
 
 }  // namespace tarnvick

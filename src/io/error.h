@@ -39,6 +39,7 @@ enum class ErrorKind {
   kNoStartDirectory,
   kInvalidParameter,    // detail: the argument
   kTwoPaletteOptions,
+  kMethodWithReadPalette,  // detail: the --palette-method argument, given with -p
 };
 
 struct Error {

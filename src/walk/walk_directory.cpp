@@ -219,4 +219,14 @@ void WalkDirectory(const std::string& directory, bool recurse, const WalkVisitor
   Walker(directory, recurse, visitor, open_directories, excluded).Run();
 }
 
+bool HasSubdirectory(const std::string& directory) {
+  const ScopedFile opened(::openat(AT_FDCWD, directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!opened) return false;
+  const std::vector<Entry> entries = ListDirectory(opened.get()).entries;
+  return std::any_of(entries.begin(), entries.end(), [&](const Entry& entry) {
+    const Result<Kind> kind = KindOf(opened.get(), entry);
+    return kind && *kind == Kind::kDirectory;
+  });
+}
+
 }  // namespace tarnvick

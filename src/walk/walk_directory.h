@@ -45,4 +45,8 @@ struct WalkVisitor {
 void WalkDirectory(const std::string& directory, bool recurse, const WalkVisitor& visitor,
                    std::size_t open_directories = 64, const std::optional<std::string>& excluded = std::nullopt);
 
+// Whether `directory` holds a real subdirectory, one a recursive walk would enter; false also
+// when it cannot be read.
+bool HasSubdirectory(const std::string& directory);
+
 }  // namespace tarnvick

@@ -5,6 +5,7 @@
 
 #include "support/run_program.h"
 #include "support/temp_dir.h"
+#include "texture/file_builders.h"
 
 namespace tarnvick::testing {
 namespace {
@@ -25,11 +26,32 @@ const std::string kUsage =
 const std::string kMutuallyExclusive =
     "\n input (-p)  and output (-o) palette parameters are mutually exclusive\n";
 
+// The lines on standard error of the command-line errors.
+const std::string kSeeHelp = "; tarnvick --help lists the options\n";
+const std::string kNoStartError = "tarnvick: no start directory given" + kSeeHelp;
+const std::string kTwoPalettesError = "tarnvick: -p and -o cannot be used together" + kSeeHelp;
+std::string InvalidError(const std::string& argument) { return "tarnvick: invalid parameter: " + argument + kSeeHelp; }
+
+// What a generating run prints on standard error for the folder `tex` without textures.
+std::string EmptyRunErrors(const std::string& palette) {
+  return "tarnvick: no colours counted, the palette file is not written: " + palette +
+         "\ntarnvick: no M8 or M32 textures found in tex\n";
+}
+
 // What a generating run prints on a directory with no textures, without -v.
 const std::string kEmptyGeneratingRun = std::string(kBanner) +
                                         "generating optimal palette...\n\tgathering palette data..."
                                         "\n\tprocessing palette data...\n\twriting palette data...\n\n"
                                         "\nconverting M8/M32 files...\ndone.\n";
+
+// An M32 of one pixel (10, 20, 30): its colour counts, but it has no fourth level to convert.
+std::vector<std::uint8_t> OnePixelM32() {
+  M32Fields fields;
+  fields.width = {1};
+  fields.height = {1};
+  fields.pixels = {10, 20, 30, 0};
+  return BuildM32(fields);
+}
 
 void ExpectResult(const ProgramResult& result, const std::string& out, const std::string& err, int code) {
   EXPECT_EQ(result.out, out);
@@ -48,7 +70,7 @@ TEST(CommandLine, UsageColonsStandInColumn33) {
 
 TEST(CommandLine, NoArgumentsPrintsUsageAndExitsOne) {
   TempDir dir;
-  ExpectResult(RunTarnvick({}, {.working_directory = dir.path()}), kBanner + kUsage, "", 1);
+  ExpectResult(RunTarnvick({}, {.working_directory = dir.path()}), kBanner + kUsage, kNoStartError, 1);
   EXPECT_TRUE(ListNames(dir.path()).empty()) << "nothing may be written";
 }
 
@@ -57,7 +79,7 @@ TEST(CommandLine, ShortArgumentsExitTwoBeforeAnythingElse) {
   for (const std::string argument : {"x", "-", ""}) {
     SCOPED_TRACE("argument '" + argument + "'");
     ExpectResult(RunTarnvick({dir.path(), "-s", argument, "-pa -pb"}, {.working_directory = dir.path()}),
-                 kBanner + kUsage + "invalid parameter: " + argument + "\n", "", 2);
+                 kBanner + kUsage + "invalid parameter: " + argument + "\n", InvalidError(argument), 2);
   }
   EXPECT_TRUE(ListNames(dir.path()).empty());
 }
@@ -68,35 +90,44 @@ TEST(CommandLine, SecondPaletteOptionExitsThree) {
                            {"-Oa.pal", "-pb.pal"}, {"-p", "-o"}}) {
     SCOPED_TRACE(std::string(pair.first) + " " + pair.second);
     ExpectResult(RunTarnvick({dir.path(), pair.first, "-v", pair.second}, {.working_directory = dir.path()}),
-                 kBanner + kUsage + kMutuallyExclusive, "", 3);
+                 kBanner + kUsage + kMutuallyExclusive, kTwoPalettesError, 3);
   }
   EXPECT_TRUE(ListNames(dir.path()).empty());
 }
 
 TEST(CommandLine, FirstErrorDecides) {
   TempDir dir;
-  ExpectResult(RunTarnvick({dir.path(), "-pa", "-pb", "x"}), kBanner + kUsage + kMutuallyExclusive, "", 3);
-  ExpectResult(RunTarnvick({dir.path(), "-pa", "x", "-pb"}), kBanner + kUsage + "invalid parameter: x\n", "",
-               2);
+  ExpectResult(RunTarnvick({dir.path(), "-pa", "-pb", "x"}), kBanner + kUsage + kMutuallyExclusive, kTwoPalettesError, 3);
+  ExpectResult(RunTarnvick({dir.path(), "-pa", "x", "-pb"}), kBanner + kUsage + "invalid parameter: x\n",
+               InvalidError("x"), 2);
 }
 
 TEST(CommandLine, DefaultRunGeneratesPaletteLmpInWorkingDirectory) {
   TempDir dir;
   WriteText(dir / "tex/readme.txt", "not a texture");
-  ExpectResult(RunTarnvick({"tex"}, {.working_directory = dir.path()}), kEmptyGeneratingRun, "", 0);
-  EXPECT_EQ(ReadBytes(dir / "palette.lmp"), std::vector<std::uint8_t>(768, 0));
+  ExpectResult(RunTarnvick({"tex"}, {.working_directory = dir.path()}), kEmptyGeneratingRun,
+               EmptyRunErrors("palette.lmp"), 0);
+  EXPECT_FALSE(Exists(dir / "palette.lmp")) << "no colour counted, no palette written";
+  WriteBytes(dir / "tex/one.m32", OnePixelM32());
+  EXPECT_EQ(RunTarnvick({"tex"}, {.working_directory = dir.path()}).exit_code, 0);
+  std::vector<std::uint8_t> palette(768, 0);
+  palette[0] = 10, palette[1] = 20, palette[2] = 30;
+  EXPECT_EQ(ReadBytes(dir / "palette.lmp"), palette);
 }
 
 TEST(CommandLine, OutputOptionNamesThePaletteGluedToTheLetter) {
   TempDir dir;
   WriteText(dir / "tex/readme.txt", "");
-  ExpectResult(RunTarnvick({"tex", "-Omine.pal"}, {.working_directory = dir.path()}), kEmptyGeneratingRun, "", 0);
+  WriteBytes(dir / "tex/one.m32", OnePixelM32());
+  ExpectResult(RunTarnvick({"tex", "-Omine.pal"}, {.working_directory = dir.path()}), kEmptyGeneratingRun,
+               "tarnvick: skipped tex/one.m32: no fourth mip level\n", 0);
   EXPECT_EQ(ListNames(dir.path()), (std::vector<std::string>{"mine.pal", "tex"}));
 }
 
 TEST(CommandLine, OnlyTheSecondCharacterDecides) {
   TempDir dir;
   WriteText(dir / "tex/sub/readme.txt", "");
+  WriteBytes(dir / "tex/sub/one.m32", OnePixelM32());
   // -sub is -s, -verbose is -v, -q and "dir" are ignored.
   const ProgramResult result =
       RunTarnvick({"tex", "-sub", "-q", "dir", "-verbose", "-oout.pal"}, {.working_directory = dir.path()});
@@ -105,7 +136,9 @@ TEST(CommandLine, OnlyTheSecondCharacterDecides) {
                    "generating optimal palette...\n\tgathering palette data...\n\ttex...\n\ttex/sub..."
                    "\n\tprocessing palette data...\n\twriting palette data...\n\n"
                    "\nconverting M8/M32 files...\n\ttex...\n\ttex/sub...\ndone.\n",
-               "tarnvick: 0 converted, 0 skipped\n", 0);
+               "tarnvick: unknown option ignored: -q\ntarnvick: extra argument ignored: dir\n"
+               "tarnvick: skipped tex/sub/one.m32: no fourth mip level\ntarnvick: 0 converted, 1 skipped\n",
+               0);
   EXPECT_TRUE(Exists(dir / "out.pal"));
 }
 
@@ -124,7 +157,10 @@ TEST(CommandLine, FirstArgumentIsAlwaysTheStartDirectory) {
   WriteText(dir / "-s/readme.txt", "");
   WriteText(dir / "dir/readme.txt", "");
   // "-s" is the start directory; "dir" does not begin with '-' and is ignored.
-  ExpectResult(RunTarnvick({"-s", "dir"}, {.working_directory = dir.path()}), kEmptyGeneratingRun, "", 0);
+  ExpectResult(RunTarnvick({"-s", "dir"}, {.working_directory = dir.path()}), kEmptyGeneratingRun,
+               "tarnvick: extra argument ignored: dir\ntarnvick: no colours counted, the palette file is not written: "
+               "palette.lmp\ntarnvick: no M8 or M32 textures found in -s\n",
+               0);
 }
 
 TEST(CommandLine, MissingStartDirectoryStopsBeforeThePaletteStep) {
@@ -159,7 +195,7 @@ TEST(CommandLine, HelpAndVersionWinOverEverythingAndWriteNothing) {
   const std::string help = RunTarnvick({"--help"}, {.working_directory = dir.path()}).out;
   ASSERT_EQ(help.rfind(kBanner, 0), 0u) << help;
   for (const char* needle : {"--palette=FILE", "-p FILE", "--write-palette", "-o FILE", "--recursive", "--verbose",
-                             "--jobs=N", "--preview=FILE", "--palette-method=NAME", "./palette.lmp", "exit codes"}) {
+                             "--jobs=N", "--preview=FILE", "--report=FILE", "--palette-method=NAME", "./palette.lmp", "exit codes"}) {
     EXPECT_NE(help.find(needle), std::string::npos) << needle;
   }
   const struct {
@@ -248,14 +284,19 @@ TEST(CommandLine, UnknownLongOptionsAndBadValuesExitTwo) {
       if (a.starts_with("--palette-method")) named = a;
     }
     SCOPED_TRACE(named);
+    // A method with a palette that is read says what is wrong with it.
+    const bool method_with_read = named.starts_with("--palette-method") && named != "--palette-method=bogus";
     ExpectResult(RunTarnvick(full, {.working_directory = dir.path()}), kBanner + kUsage + "invalid parameter: " + named + "\n",
-                 "", 2);
+                 method_with_read ? "tarnvick: --palette-method needs a generated palette, not -p\n" : InvalidError(named), 2);
   }
   // A second palette option comes before the late check of the method.
   ExpectResult(RunTarnvick({"tex", "--palette-method=median-cut", "--palette=a", "-ob"}, {.working_directory = dir.path()}),
-               kBanner + kUsage + kMutuallyExclusive, "", 3);
+               kBanner + kUsage + kMutuallyExclusive, kTwoPalettesError, 3);
   // A letter that names no option stays ignored.
-  EXPECT_EQ(RunTarnvick({"tex", "-q", "-opal.lmp"}, {.working_directory = dir.path()}).exit_code, 0);
+  WriteBytes(dir / "tex/one.m32", OnePixelM32());
+  const ProgramResult ignored = RunTarnvick({"tex", "-q", "-opal.lmp"}, {.working_directory = dir.path()});
+  EXPECT_EQ(ignored.exit_code, 0);
+  EXPECT_EQ(ignored.err, "tarnvick: unknown option ignored: -q\ntarnvick: skipped tex/one.m32: no fourth mip level\n");
   EXPECT_EQ(ListNames(dir.path()), (std::vector<std::string>{"pal.lmp", "tex"}));
 }
 

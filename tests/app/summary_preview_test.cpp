@@ -177,7 +177,31 @@ Rgb TilePixel(const Source& source, const std::vector<std::uint8_t>& palette, st
   return x < 128 ? colour : Entry(palette, BruteForceNearest(palette, colour));
 }
 
-TEST(Preview, PaletteBandAndTilesWorstFirstLaidOutPixelByPixel) {
+bool Is(const RgbImage& image, std::uint32_t x, std::uint32_t y, const Rgb& colour) {
+  return std::equal(colour.begin(), colour.end(), image.At(x, y));
+}
+
+// Checks the caption strip of the tile at (left, top) against `text`: every pixel outside the
+// 8 x 8 cells of the text is the strip's grey, every pixel inside one is grey or the text's
+// light grey, and a cell has light pixels exactly when its character is not a space.
+void ExpectCaption(const RgbImage& image, std::uint32_t left, std::uint32_t top, const std::string& text) {
+  const Rgb strip = {40, 40, 40}, ink = {230, 230, 230};
+  ASSERT_LE(text.size(), 31u);
+  std::vector<int> inked(text.size(), 0);
+  for (std::uint32_t y = 0; y < 16; ++y) {
+    for (std::uint32_t x = 0; x < 256; ++x) {
+      const bool in_text = y >= 4 && y < 12 && x >= 4 && x < 4 + 8 * text.size();
+      if (in_text && Is(image, left + x, top + y, ink)) {
+        ++inked[(x - 4) / 8];
+      } else {
+        ASSERT_TRUE(Is(image, left + x, top + y, strip)) << "caption '" << text << "' at " << x << "," << y;
+      }
+    }
+  }
+  for (std::size_t i = 0; i < text.size(); ++i) EXPECT_EQ(inked[i] > 0, text[i] != ' ') << text << " character " << i;
+}
+
+TEST(Preview, PaletteBandAndCaptionedTilesWorstFirstLaidOutPixelByPixel) {
   TempDir dir;
   const std::vector<std::uint8_t> palette = NoiseBytes(768, 78);
   WriteBytes(dir / "p.pal", palette);
@@ -190,7 +214,7 @@ TEST(Preview, PaletteBandAndTilesWorstFirstLaidOutPixelByPixel) {
   ASSERT_EQ(result.exit_code, 0) << result.err;
   const RgbImage image = ReadPng(dir / "out.png");
   ASSERT_EQ(image.width, 1024u);
-  ASSERT_EQ(image.height, 128u + 2 * 128u);
+  ASSERT_EQ(image.height, 128u + 2 * 144u);
   for (std::uint32_t y = 0; y < 128; ++y) {
     for (std::uint32_t x = 0; x < 1024; ++x) {
       const Rgb expected = x < 128 ? Entry(palette, static_cast<std::uint8_t>(y / 8 * 16 + x / 8)) : Rgb{0, 0, 0};
@@ -205,15 +229,121 @@ TEST(Preview, PaletteBandAndTilesWorstFirstLaidOutPixelByPixel) {
   });
   for (std::size_t k = 0; k < 8; ++k) {
     const std::uint32_t left = static_cast<std::uint32_t>(k % 4) * 256;
-    const std::uint32_t top = 128 + static_cast<std::uint32_t>(k / 4) * 128;
-    for (std::uint32_t y = 0; y < 128; ++y) {
+    const std::uint32_t top = 128 + static_cast<std::uint32_t>(k / 4) * 144;
+    if (k < order.size()) {
+      const Source& source = sources[order[k]];
+      ExpectCaption(image, left, top,
+                    Psnr(static_cast<double>(SquaredError(source, palette)), 3.0 * static_cast<double>(source.level0.size())) +
+                        " dB  " + source.path.substr(4));
+    }
+    for (std::uint32_t y = k < order.size() ? 16 : 0; y < 144; ++y) {
       for (std::uint32_t x = 0; x < 256; ++x) {
-        const Rgb expected = k < order.size() ? TilePixel(sources[order[k]], palette, x, y) : Rgb{0, 0, 0};
+        const Rgb expected = k < order.size() ? TilePixel(sources[order[k]], palette, x, y - 16) : Rgb{0, 0, 0};
         ASSERT_TRUE(std::equal(expected.begin(), expected.end(), image.At(left + x, top + y)))
             << "tile " << k << " at " << x << "," << y;
       }
     }
   }
+}
+
+TEST(Preview, LongCaptionsKeepTheirEndAndUnprintableBytesShowAsQuestionMarks) {
+  TempDir dir;
+  std::vector<std::uint8_t> palette(768, 0);
+  palette[0] = palette[1] = palette[2] = 9;  // every source below maps exactly: "inf dB"
+  WriteBytes(dir / "p.pal", palette);
+  const std::string long_name = "deep/folder/a_rather_long_texture_name.m32";
+  const std::string odd_name = std::string("q?\x01\xe9.m32");
+  for (const std::string& name : {long_name, odd_name}) {
+    M32Fields fields;
+    fields.width = {8, 4, 2, 1};
+    fields.height = {8, 4, 2, 1};
+    for (int p = 0; p < 85; ++p) fields.pixels.insert(fields.pixels.end(), {9, 9, 9, 0});
+    WriteBytes(dir / ("tex/" + name), BuildM32(fields));
+  }
+  ASSERT_EQ(RunTarnvick({"tex", "-s", "-pp.pal", "--preview=out.png"}, {.working_directory = dir.path()}).exit_code, 0);
+  const RgbImage image = ReadPng(dir / "out.png");
+  ASSERT_EQ(image.height, 128u + 144u);
+  // Walk order on equal errors: the file of the start directory, then the subfolder's.
+  const std::string odd = "inf dB  q???.m32";
+  ExpectCaption(image, 0, 128, odd);
+  const std::string full = "inf dB  " + long_name;
+  ExpectCaption(image, 256, 128, "..." + full.substr(full.size() - 28));
+  // Each unprintable byte draws exactly the '?' of the name.
+  const auto cell = [&](std::uint32_t left, std::size_t i) {
+    std::vector<bool> lit;
+    for (std::uint32_t y = 132; y < 140; ++y) {
+      for (std::uint32_t x = 0; x < 8; ++x) lit.push_back(Is(image, left + 4 + 8 * static_cast<std::uint32_t>(i) + x, y, {230, 230, 230}));
+    }
+    return lit;
+  };
+  for (std::size_t i : {10u, 11u}) EXPECT_EQ(cell(0, i), cell(0, 9)) << i;
+  EXPECT_NE(cell(0, 8), cell(0, 9));
+}
+
+// The fields of a CSV text, line by line: fields split at commas, quoted fields with doubled
+// quotes and line breaks inside.
+std::vector<std::vector<std::string>> ParseCsv(const std::string& text) {
+  std::vector<std::vector<std::string>> rows;
+  std::vector<std::string> row;
+  std::string field;
+  bool quoted = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (quoted) {
+      if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
+        field += '"';
+        ++i;
+      } else if (c == '"') {
+        quoted = false;
+      } else {
+        field += c;
+      }
+    } else if (c == '"') {
+      quoted = true;
+    } else if (c == ',' || c == '\n') {
+      row.push_back(field);
+      field.clear();
+      if (c == '\n') rows.push_back(std::move(row)), row.clear();
+    } else {
+      field += c;
+    }
+  }
+  EXPECT_TRUE(field.empty() && row.empty() && !quoted) << "the text ends in a line break";
+  return rows;
+}
+
+TEST(Report, OneCsvLineForEachWalWrittenInWalkOrder) {
+  TempDir dir;
+  const std::vector<std::uint8_t> palette = NoiseBytes(768, 80);
+  WriteBytes(dir / "p.pal", palette);
+  // Names that need quoting, a name with a control character, two sources of one WAL, a skipped
+  // source, and a subfolder.
+  const std::vector<Source> sources = {
+      WriteSource(dir, "tex/a,b.m32", 32, 16, 1, false), WriteSource(dir, "tex/q\"uote.m8", 16, 16, 2, true),
+      WriteSource(dir, "tex/t.m32", 16, 32, 3, false),     WriteSource(dir, "tex/t.m8", 64, 8, 4, true),
+      WriteSource(dir, "tex/x\ty.m32", 8, 8, 5, false),   WriteSource(dir, "tex/z/last.m32", 8, 16, 6, false)};
+  WriteText(dir / "tex/broken.m32", "cut short");
+  for (const char* jobs : {"--jobs=1", "--jobs=3"}) {
+    const ProgramResult result =
+        RunTarnvick({"tex", "-s", "-pp.pal", jobs, "--report", "out.csv"}, {.working_directory = dir.path()});
+    EXPECT_EQ(result.exit_code, 0) << result.err;
+    const std::vector<std::vector<std::string>> rows = ParseCsv(ReadText(dir / "out.csv"));
+    ASSERT_EQ(rows.size(), sources.size() + 1);
+    EXPECT_EQ(rows[0], (std::vector<std::string>{"path", "width", "height", "psnr_db"}));
+    for (std::size_t i = 0; i < sources.size(); ++i) {
+      const Source& source = sources[i];
+      std::string printed = source.path;
+      if (const std::size_t tab = printed.find('\t'); tab != std::string::npos) printed.replace(tab, 1, "\\x09");
+      const std::vector<std::string> expected = {
+          printed, std::to_string(source.width), std::to_string(source.height),
+          Psnr(static_cast<double>(SquaredError(source, palette)), 3.0 * static_cast<double>(source.level0.size()))};
+      EXPECT_EQ(rows[i + 1], expected) << jobs;
+    }
+  }
+  // The quoting itself, byte for byte.
+  const std::string text = ReadText(dir / "out.csv");
+  EXPECT_NE(text.find("\n\"tex/a,b.m32\",32,16,"), std::string::npos) << text;
+  EXPECT_NE(text.find("\n\"tex/q\"\"uote.m8\",16,16,"), std::string::npos) << text;
 }
 
 TEST(Preview, WrittenAlsoWithNothingConvertedAndTellsWhenItCannotBe) {
@@ -228,9 +358,10 @@ TEST(Preview, WrittenAlsoWithNothingConvertedAndTellsWhenItCannotBe) {
   EXPECT_EQ(band.height, 128u);
   std::filesystem::create_directory(dir / "folder.png");
   result = RunTarnvick({"tex", "-pp.pal", "--preview=folder.png"}, {.working_directory = dir.path()});
-  EXPECT_EQ(result.out, std::string(kBanner) + "\nconverting M8/M32 files...\ndone.\n");
+  // Found before anything is read.
+  EXPECT_EQ(result.out, kBanner);
   EXPECT_EQ(result.err, "tarnvick: cannot write preview: folder.png: not a regular file\n");
-  EXPECT_EQ(result.exit_code, 5);
+  EXPECT_EQ(result.exit_code, 4);
 }
 
 }  // namespace

@@ -461,6 +461,8 @@ TEST(Trust, OutputsThatNameAnInputOrAnotherOutputAreRefusedBeforeAnythingIsRead)
       {{"-onew.m8"}, "palette file: new.m8"},
       {{"-oout.lmp", "--preview=./out.lmp"}, "preview: ./out.lmp"},
       {{"--preview=palette.lmp"}, "preview: palette.lmp"},
+      {{"-pp.pal", "--preview=out.png", "--report=./out.png"}, "report: ./out.png"},
+      {{"-pp.pal", "--report=p.pal"}, "report: p.pal"},
   };
   for (const auto& [options, named] : cases) {
     std::vector<std::string> arguments = {"tex"};

@@ -69,8 +69,11 @@ TEST(Conversion, NamesAreCopiedAsRawBytesAndLongM32NamesAreCut) {
   fields.name = std::string(100, 'N') + "tail";
   fields.animation_name = std::string(40, 'x');
   WriteBytes(dir / "tex/long.m32", BuildM32(fields));
-  ASSERT_EQ(RunTarnvick({"tex", "-pp.pal"}, {.working_directory = dir.path()}).exit_code, 0);
-  const WalContent wal{std::string(32, 'N'), std::string(32, 'x'), 8, 8, fields.flags, fields.contents, fields.value,
+  const ProgramResult result = RunTarnvick({"tex", "-pp.pal"}, {.working_directory = dir.path()});
+  EXPECT_EQ(result.err, "tarnvick: name cut to 31 bytes: tex/long.m32\ntarnvick: animation name cut to 31 bytes: tex/long.m32\n");
+  ASSERT_EQ(result.exit_code, 0);
+  // Cut to 31 bytes and a zero.
+  const WalContent wal{std::string(31, 'N'), std::string(31, 'x'), 8, 8, fields.flags, fields.contents, fields.value,
                        PixelsOf32(fields.pixels)};
   EXPECT_EQ(ReadBytes(dir / "tex/long.wal"), ExpectedWal(wal, palette));
 }

@@ -133,15 +133,17 @@ TEST(GeneratePalette, M8CountsLevelZeroOnlyM32CountsEveryLevel) {
   EXPECT_EQ(ReadBytes(dir / "pal.lmp"), expected);
 }
 
-TEST(GeneratePalette, NoSourcesGiveAnAllZeroPalette) {
+TEST(GeneratePalette, NoSourcesThatLoadLeaveThePaletteFileAsItWas) {
   TempDir dir;
   WriteText(dir / "tex/readme.txt", "");
   WriteBytes(dir / "tex/broken.m32", {1, 2, 3});
   WriteBytes(dir / "pal.lmp", NoiseBytes(768, 1));
   const ProgramResult result = Generate(dir);
   EXPECT_EQ(result.out, kBanner + kGenerating + kGenerated + kConverted);
-  EXPECT_EQ(result.err, "tarnvick: skipped tex/broken.m32: file is truncated (3 of 968 bytes)\n");
-  EXPECT_EQ(ReadBytes(dir / "pal.lmp"), std::vector<std::uint8_t>(768, 0));
+  EXPECT_EQ(result.err, "tarnvick: no colours counted, the palette file is not written: pal.lmp\n"
+                        "tarnvick: skipped tex/broken.m32: file is truncated (3 of 968 bytes)\n");
+  EXPECT_EQ(result.exit_code, 0);
+  EXPECT_EQ(ReadBytes(dir / "pal.lmp"), NoiseBytes(768, 1));
 }
 
 TEST(GeneratePalette, DefaultRunWritesThePaletteAndEveryWal) {

@@ -52,7 +52,7 @@ ProgramResult RunTarnvick(const std::vector<std::string>& arguments, const Progr
   }
 
   // An ordinary user may not reach the build folder: it runs a copy from the open scratch folder.
-  std::string binary = TARNVICK_BINARY;
+  std::string binary = settings.program.empty() ? TARNVICK_BINARY : settings.program;
   if ((settings.unprivileged || settings.process_limit >= 0) && RunningAsRoot()) {
     const std::string copy = capture / "tarnvick";
     std::filesystem::copy_file(binary, copy);

@@ -18,6 +18,7 @@ struct ProgramResult {
 };
 
 struct ProgramSettings {
+  std::string program = {};            // the program to run; empty: tarnvick
   std::string working_directory = {};  // empty: the test's own
   long file_size_limit = -1;      // bytes, for simulating a full disk; -1: none
   long address_space_limit = -1;  // bytes of memory the program may map; -1: none

@@ -3,16 +3,39 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 #include "bench_library.h"
 #include "sample_library.h"
 
+namespace {
+
+constexpr const char* kUsage =
+    "usage: tarnvick-samples DIRECTORY\n       tarnvick-samples --seeds DIRECTORY\n"
+    "       tarnvick-samples --bench MEGABYTES DIRECTORY\n";
+
+}  // namespace
+
 int main(int argc, char** argv) {
-  const bool seeds = argc == 3 && std::strcmp(argv[1], "--seeds") == 0;
-  const bool bench = argc == 4 && std::strcmp(argv[1], "--bench") == 0 && std::atoi(argv[2]) > 0;
-  if (argc != 2 && !seeds && !bench) {
-    std::fputs("usage: tarnvick-samples DIRECTORY\n       tarnvick-samples --seeds DIRECTORY\n"
-               "       tarnvick-samples --bench MEGABYTES DIRECTORY\n", stderr);
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "-h") == 0 || std::strcmp(argv[i], "--help") == 0) {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+  }
+  const std::string_view mode = argc > 1 ? argv[1] : "";
+  const bool known_mode = mode == "--seeds" || mode == "--bench";
+  // Past the mode's own word, nothing may begin with '-': never a folder named like an option.
+  for (int i = known_mode ? 2 : 1; i < argc; ++i) {
+    if (argv[i][0] == '-') {
+      std::fprintf(stderr, "tarnvick-samples: unknown option: %s\n%s", argv[i], kUsage);
+      return 2;
+    }
+  }
+  const bool seeds = argc == 3 && mode == "--seeds";
+  const bool bench = argc == 4 && mode == "--bench" && std::atoi(argv[2]) > 0;
+  if (!seeds && !bench && (known_mode || argc != 2)) {
+    std::fputs(kUsage, stderr);
     return 1;
   }
   const char* directory = argv[argc - 1];

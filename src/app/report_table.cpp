@@ -1,0 +1,26 @@
+#include "app/report_table.h"
+
+#include "app/console.h"
+
+namespace tarnvick {
+namespace {
+
+std::string CsvField(const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  std::string quoted = "\"";
+  for (const char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return quoted + "\"";
+}
+
+}  // namespace
+
+ReportTable::ReportTable() : text_("path,width,height,psnr_db\n") {}
+
+void ReportTable::Add(const std::string& path, std::uint32_t width, std::uint32_t height, const ConversionError& error) {
+  text_ += CsvField(Printable(path)) + "," + std::to_string(width) + "," + std::to_string(height) + "," +
+           PsnrText(error) + "\n";
+}
+
+std::vector<std::uint8_t> ReportTable::Bytes() const { return {text_.begin(), text_.end()}; }
+
+}  // namespace tarnvick
