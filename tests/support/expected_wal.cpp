@@ -4,10 +4,10 @@
 
 namespace tarnvick::testing {
 
-std::uint8_t BruteForceNearest(const std::vector<std::uint8_t>& palette, const Rgb& colour) {
+std::uint8_t BruteForceNearest(const std::vector<std::uint8_t>& palette, const Rgb& colour, int entries) {
   int best = 0;
   long best_distance = -1;
-  for (int i = 0; i < 256; ++i) {
+  for (int i = 0; i < entries; ++i) {
     long distance = 0;
     for (int c = 0; c < 3; ++c) {
       const long d = static_cast<long>(colour[static_cast<std::size_t>(c)]) - palette[static_cast<std::size_t>(3 * i + c)];

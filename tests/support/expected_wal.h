@@ -13,8 +13,9 @@ namespace tarnvick::testing {
 
 using Rgb = std::array<std::uint8_t, 3>;
 
-// The lowest index among the palette entries nearest to `colour` (768-byte palette).
-std::uint8_t BruteForceNearest(const std::vector<std::uint8_t>& palette, const Rgb& colour);
+// The lowest index among the palette entries nearest to `colour` (768-byte palette), of the
+// first `entries` entries.
+std::uint8_t BruteForceNearest(const std::vector<std::uint8_t>& palette, const Rgb& colour, int entries = 256);
 
 struct WalContent {
   std::string name;            // 32 bytes written as given, zero-padded
