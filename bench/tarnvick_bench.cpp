@@ -11,7 +11,7 @@
 #include "app/run.h"
 #include "convert/quantize_mips.h"
 #include "palette/color_key.h"
-#include "palette/color_tables.h"
+#include "support/ranked_colors.h"
 #include "palette/count_colors.h"
 #include "support/reference_nearest.h"
 #include "texture/m32_texture.h"
@@ -201,9 +201,7 @@ void RunOn(benchmark::State& state, const std::vector<std::string>& options) {
     arguments.insert(arguments.end(), options.begin(), options.end());
     std::vector<const char*> argv;
     for (const std::string& argument : arguments) argv.push_back(argument.c_str());
-    tarnvick::ColorHistogram histogram;
-    tarnvick::RankedColors ranked;
-    if (tarnvick::Run(static_cast<int>(argv.size()), argv.data(), histogram, ranked, sink, sink) != 0) std::abort();
+    if (tarnvick::Run(static_cast<int>(argv.size()), argv.data(), sink, sink) != 0) std::abort();
   }
   std::fclose(sink);
   state.SetItemsProcessed(state.iterations() * 64);

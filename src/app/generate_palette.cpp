@@ -15,16 +15,12 @@
 namespace tarnvick {
 namespace {
 
-// A histogram for each counting thread (no more than there are processors: each takes 64 MiB),
-// added together at the end. Counts do not depend on the order of adding.
+// A histogram for each counting thread (no more than there are processors: each takes 32 MiB
+// once it counts), added together at the end. Counts do not depend on the order of adding.
 class Histograms {
  public:
-  Histograms(ColorHistogram& first, int jobs) : locks_(static_cast<std::size_t>(std::max(1, std::min(jobs, ProcessorsAvailable())))) {
-    tables_.push_back(&first);
-    for (std::size_t i = 1; i < locks_.size(); ++i) {
-      owned_.push_back(std::make_unique<ColorHistogram>());
-      tables_.push_back(owned_.back().get());
-    }
+  explicit Histograms(int jobs) : locks_(static_cast<std::size_t>(std::max(1, std::min(jobs, ProcessorsAvailable())))) {
+    for (std::size_t i = 0; i < locks_.size(); ++i) tables_.push_back(std::make_unique<ColorHistogram>());
   }
 
   Result<void> Count(const Texture& texture, int worker, bool opaque_only) {
@@ -33,39 +29,33 @@ class Histograms {
     return CountColors(texture, *tables_[table], opaque_only);
   }
 
-  // Everything counted, in the first histogram.
-  Result<void> Total() {
-    if (Result<void> reserved = tables_.front()->Reserve(); !reserved) return reserved;
-    for (const auto& table : owned_) {
-      tables_.front()->Merge(*table);
-    }
-    owned_.clear();
-    return {};
+  // Everything counted, in one histogram; the others are freed.
+  Result<const ColorHistogram*> Total() {
+    if (Result<void> reserved = tables_.front()->Reserve(); !reserved) return Failure{reserved.error()};
+    for (std::size_t i = 1; i < tables_.size(); ++i) tables_.front()->Merge(*tables_[i]);
+    tables_.resize(1);
+    return tables_.front().get();
   }
 
  private:
   std::vector<std::mutex> locks_;
-  std::vector<ColorHistogram*> tables_;
-  std::vector<std::unique_ptr<ColorHistogram>> owned_;
+  std::vector<std::unique_ptr<ColorHistogram>> tables_;
 };
 
-// The palette of the counted colours, made by `method`.
 // The palette of the counted colours by `options`' method. With transparency, the last entry is
 // kept for it (black), and the rest fit the opaque colours.
-Result<Palette> ChoosePalette(const RunOptions& options, const ColorHistogram& histogram, RankedColors& ranked) {
+Result<Palette> ChoosePalette(const RunOptions& options, const ColorHistogram& histogram) {
   const std::size_t entries = options.transparent ? kTransparentIndex : kPaletteEntries;
   if (options.palette_method == PaletteMethod::kMedianCut) return MedianCutPalette(histogram, Refinement::kFull, entries);
-  if (Result<void> ranking = RankColors(histogram, ranked); !ranking) return Failure{ranking.error()};
-  return SelectPalette(ranked, entries);
+  return PopularityPalette(histogram, entries);
 }
 
 }  // namespace
 
-Result<Palette> GeneratePalette(const RunOptions& options, ColorHistogram& histogram,
-                                RankedColors& ranked, Console& console) {
+Result<Palette> GeneratePalette(const RunOptions& options, Console& console) {
   console.Progress("generating optimal palette...");
   console.Progress("\n\tgathering palette data...");
-  Histograms histograms(histogram, options.jobs);
+  Histograms histograms(options.jobs);
   Result<void> counted;
   WalkSources(options, console, [&](const SourceFile& file) {
     auto failure = std::make_shared<Result<void>>();
@@ -87,10 +77,11 @@ Result<Palette> GeneratePalette(const RunOptions& options, ColorHistogram& histo
   }, {}, "counting colours");
   console.Progress("\n\tprocessing palette data...");
   if (!counted) return Failure{counted.error()};
-  if (Result<void> total = histograms.Total(); !total) return Failure{total.error()};
+  const Result<const ColorHistogram*> histogram = histograms.Total();
+  if (!histogram) return Failure{histogram.error()};
   // With no colour counted the palette would be all black: an existing file is worth more.
-  const bool nothing_counted = histogram.DistinctColors() == 0;
-  const Result<Palette> palette = nothing_counted ? Result<Palette>(Palette{}) : ChoosePalette(options, histogram, ranked);
+  const bool nothing_counted = (*histogram)->DistinctColors() == 0;
+  const Result<Palette> palette = nothing_counted ? Result<Palette>(Palette{}) : ChoosePalette(options, **histogram);
   if (!palette) return palette;
   console.Progress("\n\twriting palette data...");
   if (nothing_counted) {

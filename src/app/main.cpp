@@ -9,13 +9,8 @@
 
 #include "app/run.h"
 #include "io/temporary_files.h"
-#include "palette/color_tables.h"
 
 namespace {
-
-// The two colour containers live for the whole process: built before the run, torn down after.
-tarnvick::ColorHistogram color_histogram;
-tarnvick::RankedColors ranked_colors;
 
 // Ending by a signal: the temporary file being written goes first, then the process ends by the
 // same signal, as it would have without the handler.
@@ -56,7 +51,7 @@ void SetUpProcess() {
 int main(int argc, char** argv) {
   SetUpProcess();
   try {
-    return tarnvick::Run(argc, argv, color_histogram, ranked_colors, stdout, stderr);
+    return tarnvick::Run(argc, argv, stdout, stderr);
   } catch (const std::bad_alloc&) {
     std::fflush(stdout);
     std::fputs("tarnvick: out of memory\n", stderr);

@@ -53,9 +53,8 @@ Result<Palette> ReadPalette(const RunOptions& options, Console& console) {
 }
 
 // The palette of a generating run; the failure already told.
-Result<Palette> MakePalette(const RunOptions& options, ColorHistogram& histogram, RankedColors& ranked,
-                            Console& console) {
-  Result<Palette> palette = GeneratePalette(options, histogram, ranked, console);
+Result<Palette> MakePalette(const RunOptions& options, Console& console) {
+  Result<Palette> palette = GeneratePalette(options, console);
   if (!palette) {
     const Error& error = palette.error();
     if (error.kind == ErrorKind::kOutOfMemory) {
@@ -116,8 +115,7 @@ bool WriteOutput(const char* what, const std::string& path, const Result<std::ve
 
 }  // namespace
 
-int Run(int argc, const char* const* argv, ColorHistogram& histogram, RankedColors& ranked,
-        std::FILE* out, std::FILE* err) {
+int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
   Console console(out, err);
   const Result<RunOptions> parsed = ParseCommandLine(argc, argv);
   if (parsed && parsed->request == RunOptions::Request::kVersion) {
@@ -155,7 +153,7 @@ int Run(int argc, const char* const* argv, ColorHistogram& histogram, RankedColo
   }
   if (!OutputsWritable(options, console)) return kExitRunFailed;
 
-  const Result<Palette> palette = options.generate ? MakePalette(options, histogram, ranked, console)
+  const Result<Palette> palette = options.generate ? MakePalette(options, console)
                                                    : ReadPalette(options, console);
   if (!palette) return kExitRunFailed;
 

@@ -3,7 +3,6 @@
 
 #include <cstdio>
 
-#include "palette/color_tables.h"
 
 namespace tarnvick {
 
@@ -12,9 +11,8 @@ inline constexpr int kExitRunFailed = 4;  // bad start directory, palette not re
 // The run reached its end, but a WAL could not be written, or the messages could not be.
 inline constexpr int kExitIncomplete = 5;
 
-// Runs the converter on argv (program name first), with the process's two colour containers.
+// Runs the converter on argv (program name first).
 // Progress goes to `out`, problems to `err`; returns the exit code.
-int Run(int argc, const char* const* argv, ColorHistogram& histogram, RankedColors& ranked,
-        std::FILE* out, std::FILE* err);
+int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err);
 
 }  // namespace tarnvick

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "palette/color_matcher.h"
-#include "palette/color_tables.h"
 #include "palette/select_palette.h"
 
 namespace tarnvick {
@@ -342,9 +341,7 @@ Result<Palette> MedianCutPalette(const ColorHistogram& histogram, Refinement ref
     const std::size_t distinct = histogram.DistinctColors();
     if (distinct <= entries) {
       // Every colour gets an entry: the popularity palette, exactly.
-      RankedColors ranked;
-      if (Result<void> ranking = RankColors(histogram, ranked); !ranking) return Failure{ranking.error()};
-      return SelectPalette(ranked, entries);
+      return PopularityPalette(histogram, entries);
     }
     std::vector<Point> points = Points(histogram, distinct);
     // Fewer boxes than entries leave the rest to repeat entry 0: they never win a colour, so the

@@ -6,8 +6,7 @@
 #include <vector>
 
 #include "convert/convert_texture.h"
-#include "palette/color_tables.h"
-#include "palette/select_palette.h"
+#include "support/ranked_colors.h"
 #include "support/reference_nearest.h"
 #include "texture/create_texture.h"
 #include "texture/m32_texture.h"

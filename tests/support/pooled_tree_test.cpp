@@ -1,5 +1,5 @@
 // The ordered colour containers: order, traversal, the red-black invariants, the node pool.
-#include "palette/pooled_tree.h"
+#include "support/pooled_tree.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <random>
 #include <vector>
 
-#include "palette/color_tables.h"
+#include "support/ranked_colors.h"
 
 namespace tarnvick::testing {
 namespace {
