@@ -93,6 +93,7 @@ std::wstring WidePath(const std::string& path) {
 
 std::wstring WidePath(const FileRef& file) {
   if (file.directory == kWorkingDirectory) return WidePath(file.name);
+  if (file.name == ".") return FolderOf(file.directory);
   std::wstring name = WideOf(file.name);
   std::replace(name.begin(), name.end(), L'/', L'\\');
   return FolderOf(file.directory) + L"\\" + name;
