@@ -8,7 +8,9 @@
 #include <array>
 #include <cctype>
 #include <cerrno>
+#include <mutex>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace tarnvick {
@@ -16,8 +18,17 @@ namespace {
 
 constexpr std::wstring_view kLongPrefix = L"\\\\?\\";
 
-// The folder held open by a directory "descriptor": a C runtime descriptor over its handle.
+std::mutex folders_lock;
+std::unordered_map<int, std::wstring> folders;  // guarded by folders_lock
+
+// The folder held open by a directory "descriptor", a C runtime descriptor over its handle: the
+// path it was opened by, else the one the system tells; empty when neither is known.
 std::wstring FolderOf(int directory) {
+  {
+    const std::lock_guard lock(folders_lock);
+    const auto known = folders.find(directory);
+    if (known != folders.end()) return known->second;
+  }
   const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(directory));
   std::vector<wchar_t> buffer(MAX_PATH);
   while (true) {
@@ -91,12 +102,18 @@ std::wstring WidePath(const std::string& path) {
   return std::wstring(kLongPrefix) + full;
 }
 
+void NameFolder(int directory, const std::wstring& path) {
+  const std::lock_guard lock(folders_lock);
+  folders[directory] = path;
+}
+
 std::wstring WidePath(const FileRef& file) {
   if (file.directory == kWorkingDirectory) return WidePath(file.name);
-  if (file.name == ".") return FolderOf(file.directory);
+  const std::wstring folder = FolderOf(file.directory);
+  if (folder.empty() || file.name == ".") return folder;
   std::wstring name = WideOf(file.name);
   std::replace(name.begin(), name.end(), L'/', L'\\');
-  return FolderOf(file.directory) + L"\\" + name;
+  return folder + L"\\" + name;
 }
 
 bool IsDeviceName(const std::string& path) {

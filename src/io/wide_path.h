@@ -16,8 +16,13 @@ std::wstring WideOf(const std::string& utf8);
 // `path`, absolute and prefixed, with '\' as its separator.
 std::wstring WidePath(const std::string& path);
 
-// The path of `file`: its name below the folder its directory handle holds open.
+// The path of `file`: its name below the folder its directory descriptor holds open; empty when
+// that folder's path cannot be told.
 std::wstring WidePath(const FileRef& file);
+
+// Records `path` as the folder the directory descriptor `directory` holds open, for WidePath.
+// (The system's own answer, GetFinalPathNameByHandleW, fails on long paths on some systems.)
+void NameFolder(int directory, const std::wstring& path);
 
 // Whether the last part of `path` is a reserved device name (CON, PRN, AUX, NUL, COM1 to COM9,
 // LPT1 to LPT9, CONIN$, CONOUT$), with any extension, in any case.

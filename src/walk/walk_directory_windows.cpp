@@ -42,7 +42,12 @@ struct Listing {
 // The entries of the open folder `fd`, sorted by the bytes of their UTF-8 names.
 Listing ListDirectory(int fd) {
   Listing listing;
-  const std::wstring pattern = WidePath(FileRef{fd, "."}) + L"\\*";
+  const std::wstring folder = WidePath(FileRef{fd, "."});
+  if (folder.empty()) {
+    listing.complete = FailErrno(ErrorKind::kCannotList, ENOENT);
+    return listing;
+  }
+  const std::wstring pattern = folder + L"\\*";
   WIN32_FIND_DATAW found{};
   const HANDLE search = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr,
                                          FIND_FIRST_EX_LARGE_FETCH);
@@ -72,10 +77,15 @@ using Identity = std::pair<DWORD, std::uint64_t>;  // volume serial number, file
 // path be followed (only the start may be one). Not open when it is anything else.
 std::pair<std::shared_ptr<const ScopedFile>, Identity> OpenFolder(const FileRef& file, bool follow) {
   const DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | (follow ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
-  const HANDLE handle = CreateFileW(WidePath(file).c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
+  const std::wstring path = WidePath(file);
+  auto folder = std::make_shared<const ScopedFile>();
+  if (path.empty()) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return {folder, {}};
+  }
+  const HANDLE handle = CreateFileW(path.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                     flags, nullptr);
-  auto folder = std::make_shared<const ScopedFile>();
   if (handle == INVALID_HANDLE_VALUE) return {folder, {}};
   BY_HANDLE_FILE_INFORMATION info{};
   const DWORD unwanted = follow ? 0 : FILE_ATTRIBUTE_REPARSE_POINT;
@@ -91,6 +101,7 @@ std::pair<std::shared_ptr<const ScopedFile>, Identity> OpenFolder(const FileRef&
     SetLastError(ERROR_TOO_MANY_OPEN_FILES);
     return {folder, {}};
   }
+  NameFolder(fd, path);
   return {std::make_shared<const ScopedFile>(fd),
           {info.dwVolumeSerialNumber, std::uint64_t{info.nFileIndexHigh} << 32 | info.nFileIndexLow}};
 }
