@@ -12,7 +12,7 @@ set -euo pipefail
 linux=$(realpath "$1")
 windows=$(realpath "$2")
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+trap 'wineserver -k 2>/dev/null; rm -rf "$work"' EXIT
 export WINEDEBUG=-all
 export WINEPREFIX=${WINEPREFIX:-$work/wine}
 failures=0
