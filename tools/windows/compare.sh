@@ -78,6 +78,10 @@ done
 compare_run samples lib -s -o palette.gpl --preview=lib/walls/preview.png
 compare_run samples lib -s -o palette.pal -p palette.lmp
 compare_run samples lib -s --jobs=0
+compare_run samples lib -s -o lib/walls/brick.m32
+compare_run samples lib -s -p palette.lmp --preview=./palette.lmp
+compare_run samples lib -s --preview=out.png --report=out.png
+compare_run samples lib -s -o nowhere/palette.lmp
 compare_run samples lib -s -x extra
 compare_run samples lib/walls/brick.m32
 compare_run samples missing
