@@ -66,6 +66,11 @@ compare_run() {
   return 0
 }
 
+# Names beyond ASCII, in the messages too (a file cut short is told by name).
+mkdir -p "$work/linux-names/Ökologie"
+cp "$work/linux-samples/floors/moss.m8" "$work/linux-names/Ärger-ñandú.m8"
+head -c 1000 "$work/linux-samples/floors/moss.m8" >"$work/linux-names/Ökologie/日本-kurz.m8"
+
 # A palette for the -p runs, made by the Linux program.
 (cd "$work/linux-samples/.." && "$linux/tarnvick" linux-samples -s -o"$work/palette.lmp" >/dev/null 2>&1)
 for library in samples bench; do
@@ -77,6 +82,7 @@ for library in samples bench; do
 done
 compare_run samples lib -s -o palette.gpl --preview=lib/walls/preview.png
 compare_run samples lib -s -o palette.pal -p palette.lmp
+compare_run names lib -s -v --report=report.csv
 compare_run samples lib -s --jobs=0
 compare_run samples lib -s -o lib/walls/brick.m32
 compare_run samples lib -s -p palette.lmp --preview=./palette.lmp
