@@ -1,19 +1,10 @@
 #include "app/command_line.h"
 
-#include <sched.h>
-
 #include <charconv>
 #include <cstring>
 #include <string_view>
 
 namespace tarnvick {
-
-int ProcessorsAvailable() {
-  cpu_set_t set;
-  CPU_ZERO(&set);
-  if (::sched_getaffinity(0, sizeof set, &set) != 0) return 1;
-  return CPU_COUNT(&set) > 0 ? CPU_COUNT(&set) : 1;
-}
 
 namespace {
 

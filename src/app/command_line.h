@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "io/error.h"
+#include "io/system.h"
 
 namespace tarnvick {
 
@@ -47,9 +48,6 @@ struct RunOptions {
 // option, a missing or invalid value; the detail names the argument), kTwoPaletteOptions or
 // kMethodWithReadPalette.
 Result<RunOptions> ParseCommandLine(int argc, const char* const* argv);
-
-// The processors this process may run on.
-int ProcessorsAvailable();
 
 // The exit code of a command-line error: 1, 2 or 3.
 int ExitCodeOf(const Error& error);

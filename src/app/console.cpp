@@ -1,10 +1,10 @@
 #include "app/console.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+
+#include "io/system.h"
 
 namespace tarnvick {
 
@@ -78,7 +78,7 @@ std::string Describe(const Error& error, const std::string& target) {
   return error.detail;
 }
 
-Console::Console(std::FILE* out, std::FILE* err) : out_(out), err_(err), error_is_terminal_(::isatty(::fileno(err)) == 1) {}
+Console::Console(std::FILE* out, std::FILE* err) : out_(out), err_(err), error_is_terminal_(IsTerminal(err)) {}
 
 void Console::Banner() { Progress("tarnvick - M8/M32 to WAL texture converter\n\n"); }
 

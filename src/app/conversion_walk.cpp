@@ -30,7 +30,7 @@ class WalsMade {
  public:
   // Notes the WAL of the source at `path`; false when an earlier source of this run made it.
   bool Note(const std::string& path, const std::string& wal_path) {
-    const std::string directory = path.substr(0, path.rfind('/'));
+    const std::string directory = DirectoryPart(path);
     if (directory != directory_) {
       directory_ = directory;
       made_.clear();
@@ -69,10 +69,10 @@ struct WalTarget {
 WalTarget WalTargetFor(const SourceFile& source, const RunOptions& options) {
   if (!options.output_directory) return {{source.ref.directory, WalPathFor(source.ref.name)}, WalPathFor(source.path), false};
   std::string folder = *options.output_directory;
-  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-  // The walk names a source by the start directory, one '/' and its path below it.
-  const std::string path = folder + "/" + WalPathFor(source.path.substr(options.start_directory.size() + 1));
-  return {{AT_FDCWD, path}, path, true};
+  while (folder.size() > 1 && IsSeparator(folder.back())) folder.pop_back();
+  // The walk names a source by the start directory, one separator and its path below it.
+  const std::string path = folder + kSeparator + WalPathFor(source.path.substr(options.start_directory.size() + 1));
+  return {{kWorkingDirectory, path}, path, true};
 }
 
 // Loads a source, converts it and writes its WAL.

@@ -86,7 +86,7 @@ Result<Palette> GeneratePalette(const RunOptions& options, Console& console) {
   console.Progress("\n\twriting palette data...");
   if (nothing_counted) {
     console.Problem("no colours counted, the palette file is not written: " + options.palette_path);
-  } else if (const Result<void> saved = SavePalette({AT_FDCWD, options.palette_path}, *palette); !saved) {
+  } else if (const Result<void> saved = SavePalette({kWorkingDirectory, options.palette_path}, *palette); !saved) {
     console.Progress("\n\n");
     return Failure{saved.error()};
   }

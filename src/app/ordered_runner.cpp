@@ -1,8 +1,8 @@
 #include "app/ordered_runner.h"
 
-#include <signal.h>
-
 #include <system_error>
+
+#include "io/temporary_files.h"
 
 namespace tarnvick {
 
@@ -34,10 +34,7 @@ OrderedRunner::~OrderedRunner() {
 void OrderedRunner::WorkerLoop(int worker) {
   // Signals that end the run go to the run's thread, whose handler removes the temporary files
   // of every thread; a worker caught between creating and registering one would leave it.
-  sigset_t signals;
-  sigemptyset(&signals);
-  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&signals, signal);
-  ::pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  KeepEndingSignalsOffThisThread();
   std::unique_lock lock(mutex_);
   while (true) {
     work_ready_.wait(lock, [this] { return stopping_ || !queue_.empty(); });

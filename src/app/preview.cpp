@@ -5,6 +5,7 @@
 
 #include "app/caption_font.h"
 #include "app/console.h"
+#include "io/file_ref.h"
 #include "texture/png_encoder.h"
 
 namespace tarnvick {
@@ -43,6 +44,8 @@ std::string Preview::Caption(const Tile& tile) {
   std::string text = PsnrText(tile.error) + " dB  " + tile.label;
   if (text.size() > kCaptionCharacters) text = "..." + text.substr(text.size() - (kCaptionCharacters - 3));
   for (char& c : text) {
+    // Paths show '/' on every system, so the picture is the same wherever it is made.
+    if (IsSeparator(c)) c = '/';
     if (c < ' ' || c > '~') c = '?';
   }
   return text;

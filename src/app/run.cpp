@@ -1,7 +1,5 @@
 #include "app/run.h"
 
-#include <sys/stat.h>
-
 #include <cmath>
 #include <optional>
 #include <cstdio>
@@ -14,6 +12,7 @@
 #include "app/conversion_walk.h"
 #include "io/atomic_file.h"
 #include "io/same_file.h"
+#include "io/system.h"
 #include "palette/palette_file.h"
 #include "texture/texture_type.h"
 
@@ -22,9 +21,9 @@ namespace {
 
 // What is wrong with the start directory, as the start of its message; empty when nothing is.
 std::string StartDirectoryProblem(const std::string& path) {
-  struct stat info {};
-  if (path.empty() || ::stat(path.c_str(), &info) != 0) return "start directory not found: ";
-  if (!S_ISDIR(info.st_mode)) return "start directory is not a directory: ";
+  const PathKind kind = KindOfPath(path);
+  if (kind == PathKind::kMissing) return "start directory not found: ";
+  if (kind != PathKind::kDirectory) return "start directory is not a directory: ";
   return {};
 }
 
@@ -37,7 +36,7 @@ std::string PaletteReason(const Error& error) {
 
 // The palette of a run that reads it (-p), with its warning; the failure already told.
 Result<Palette> ReadPalette(const RunOptions& options, Console& console) {
-  const Result<LoadedPalette> loaded = LoadPalette({AT_FDCWD, options.palette_path});
+  const Result<LoadedPalette> loaded = LoadPalette({kWorkingDirectory, options.palette_path});
   if (!loaded) {
     console.Problem("cannot read palette file: " + options.palette_path + ": " + PaletteReason(loaded.error()));
     return Failure{loaded.error()};
@@ -96,7 +95,7 @@ std::optional<Output> OverlappingOutput(const RunOptions& options) {
 bool OutputsWritable(const RunOptions& options, Console& console) {
   for (const auto& [what, path] : {std::pair{"preview", &options.preview_path}, {"report", &options.report_path}}) {
     if (!*path) continue;
-    if (const Result<FileRef> writable = CheckWritable({AT_FDCWD, **path}, LinkPolicy::kWriteThrough); !writable) {
+    if (const Result<FileRef> writable = CheckWritable({kWorkingDirectory, **path}, LinkPolicy::kWriteThrough); !writable) {
       console.Problem(std::string("cannot write ") + what + ": " + **path + ": " + writable.error().detail);
       return false;
     }
@@ -108,7 +107,7 @@ bool OutputsWritable(const RunOptions& options, Console& console) {
 bool WriteOutput(const char* what, const std::string& path, const Result<std::vector<std::uint8_t>>& bytes,
                  Console& console) {
   const Result<void> written =
-      bytes ? WriteFileAtomically({AT_FDCWD, path}, {*bytes}, LinkPolicy::kWriteThrough) : Result<void>(Failure{bytes.error()});
+      bytes ? WriteFileAtomically({kWorkingDirectory, path}, {*bytes}, LinkPolicy::kWriteThrough) : Result<void>(Failure{bytes.error()});
   if (!written) console.Problem(std::string("cannot write ") + what + ": " + path + ": " + PaletteReason(written.error()));
   return static_cast<bool>(written);
 }
@@ -145,7 +144,7 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
   }
   if (options.generate) {
     // A palette that cannot be written is told before the whole library is read for it.
-    if (const Result<FileRef> writable = CheckWritable({AT_FDCWD, options.palette_path}, LinkPolicy::kWriteThrough);
+    if (const Result<FileRef> writable = CheckWritable({kWorkingDirectory, options.palette_path}, LinkPolicy::kWriteThrough);
         !writable) {
       console.Problem("cannot write palette file: " + options.palette_path + ": " + writable.error().detail);
       return kExitRunFailed;

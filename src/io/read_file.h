@@ -43,6 +43,13 @@ struct FileContents {
 Result<FileContents> ReadSizedFile(const FileRef& file, std::size_t header_bytes,
                                    const FileLayoutOf& layout_of);
 
+// The regular file at `file`, itself not a link, open for reading, when it holds `size` bytes;
+// anything else at that path is never opened. Fails with kCannotOpen or kNotRegularFile.
+Result<ScopedFile> OpenPlainRegularFile(const FileRef& file, std::uint64_t size);
+
+// The size of the open file `fd`. Fails with kReadError and the system's reason.
+Result<std::uint64_t> SizeOfOpenFile(int fd);
+
 // Whether `file` is a regular file (not a link to one) whose content is exactly `chunks`, one
 // after the other. Anything else at that path is never opened. False whenever that cannot be read.
 bool HoldsExactly(const FileRef& file, std::initializer_list<std::span<const std::uint8_t>> chunks);

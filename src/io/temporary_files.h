@@ -23,4 +23,8 @@ void ForgetTemporaryFile(const TemporaryFile& file);
 // Removes every registered temporary file. Safe to call from a signal handler.
 void RemoveTemporaryFiles();
 
+// Lets the signals that end the run (and remove the temporary files) reach only the other
+// threads, for a worker thread; nothing to do where no such signal exists.
+void KeepEndingSignalsOffThisThread();
+
 }  // namespace tarnvick

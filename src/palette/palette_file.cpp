@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "io/atomic_file.h"
+#include "io/file_ref.h"
 #include "io/read_file.h"
 #include "palette/colormap_tables.h"
 #include "palette/pcx_palette.h"
@@ -40,8 +41,11 @@ Result<std::vector<std::uint8_t>> ReadWhole(const FileRef& file) {
 
 std::vector<std::uint8_t> BytesOf(const std::string& text) { return {text.begin(), text.end()}; }
 
-// The part of a path after its last '/'.
-std::string BaseName(const std::string& name) { return name.substr(name.rfind('/') + 1); }
+// The part of a path after its last separator.
+std::string BaseName(const std::string& name) {
+  const auto last = std::find_if(name.rbegin(), name.rend(), IsSeparator);
+  return std::string(last.base(), name.end());
+}
 
 }  // namespace
 

@@ -1,62 +1,123 @@
 #include "texture/png_encoder.h"
 
-#include <png.h>
+#include <zlib.h>
 
+#include <algorithm>
 #include <array>
-#include <csetjmp>
+#include <cstdlib>
 #include <new>
+#include <string_view>
 
 namespace tarnvick {
 namespace {
 
-void WriteToVector(png_structp png, png_bytep data, png_size_t length) {
-  auto* out = static_cast<std::vector<std::uint8_t>*>(png_get_io_ptr(png));
-  bool stored = true;
-  try {
-    out->insert(out->end(), data, data + length);
-  } catch (const std::bad_alloc&) {
-    stored = false;  // an exception must not cross libpng's C frames: it fails the libpng way
-  }
-  if (!stored) png_error(png, "out of memory");
+constexpr std::array<std::uint8_t, 8> kSignature = {137, 80, 78, 71, 13, 10, 26, 10};
+constexpr int kFilterTypes = 5;  // none, sub, up, average, Paeth
+
+void PutBigEndian32(std::vector<std::uint8_t>& out, std::uint32_t value) {
+  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>(value >> shift));
 }
 
-void NoFlush(png_structp) {}
+// Appends a chunk: its length, type, data and the checksum of type and data.
+void PutChunk(std::vector<std::uint8_t>& out, std::string_view type, std::span<const std::uint8_t> data) {
+  PutBigEndian32(out, static_cast<std::uint32_t>(data.size()));
+  const std::size_t type_at = out.size();
+  out.insert(out.end(), type.begin(), type.end());
+  out.insert(out.end(), data.begin(), data.end());
+  const uLong checksum = crc32(crc32(0L, Z_NULL, 0), out.data() + type_at, static_cast<uInt>(out.size() - type_at));
+  PutBigEndian32(out, static_cast<std::uint32_t>(checksum));
+}
 
-// Encodes `image` into `out`; false when libpng fails (it runs out of memory).
-bool EncodeInto(const PngImage& image, std::vector<std::uint8_t>& out) {
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  if (png == nullptr) return false;
-  png_infop info = png_create_info_struct(png);
-  if (info == nullptr || setjmp(png_jmpbuf(png))) {
-    png_destroy_write_struct(&png, &info);
-    return false;
+std::uint8_t Paeth(int left, int up, int up_left) {
+  const int estimate = left + up - up_left;
+  const int to_left = std::abs(estimate - left);
+  const int to_up = std::abs(estimate - up);
+  const int to_up_left = std::abs(estimate - up_left);
+  if (to_left <= to_up && to_left <= to_up_left) return static_cast<std::uint8_t>(left);
+  return static_cast<std::uint8_t>(to_up <= to_up_left ? up : up_left);
+}
+
+// Row `row` filtered with `type` into `out` (its type byte first); `previous` is the row above,
+// all zero for the first. `step` is the bytes of a pixel.
+void FilterRow(int type, std::span<const std::uint8_t> row, std::span<const std::uint8_t> previous,
+               std::size_t step, std::uint8_t* out) {
+  out[0] = static_cast<std::uint8_t>(type);
+  for (std::size_t i = 0; i < row.size(); ++i) {
+    const int left = i >= step ? row[i - step] : 0;
+    const int up = previous[i];
+    const int up_left = i >= step ? previous[i - step] : 0;
+    int predicted = 0;
+    if (type == 1) predicted = left;
+    if (type == 2) predicted = up;
+    if (type == 3) predicted = (left + up) / 2;
+    if (type == 4) predicted = Paeth(left, up, up_left);
+    out[i + 1] = static_cast<std::uint8_t>(row[i] - predicted);
   }
-  png_set_write_fn(png, &out, WriteToVector, NoFlush);
-  const bool indexed = !image.palette.empty();
-  png_set_IHDR(png, info, image.width, image.height, 8, indexed ? PNG_COLOR_TYPE_PALETTE : PNG_COLOR_TYPE_RGB,
-               PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  std::array<png_color, 256> entries{};
-  const std::size_t count = image.palette.size() / 3;
-  for (std::size_t i = 0; i < count && i < entries.size(); ++i) {
-    entries[i] = {image.palette[3 * i], image.palette[3 * i + 1], image.palette[3 * i + 2]};
+}
+
+// How well a filtered row is likely to compress: the sum of its bytes read as signed, the
+// smaller the better.
+std::uint64_t Cost(const std::uint8_t* filtered, std::size_t size) {
+  std::uint64_t sum = 0;
+  for (std::size_t i = 1; i <= size; ++i) sum += static_cast<std::uint64_t>(std::abs(static_cast<std::int8_t>(filtered[i])));
+  return sum;
+}
+
+// The rows, each after its filter type byte: indexed images unfiltered, RGB rows with the filter
+// of least cost (the lowest type on ties).
+std::vector<std::uint8_t> FilteredRows(const PngImage& image, bool indexed) {
+  const std::size_t step = indexed ? 1 : 3;
+  const std::size_t row_bytes = std::size_t{image.width} * step;
+  std::vector<std::uint8_t> rows((row_bytes + 1) * image.height);
+  const std::vector<std::uint8_t> zero_row(row_bytes);
+  std::vector<std::uint8_t> trial(row_bytes + 1);
+  for (std::uint32_t y = 0; y < image.height; ++y) {
+    const auto row = image.pixels.subspan(row_bytes * y, row_bytes);
+    const auto previous = y == 0 ? std::span<const std::uint8_t>(zero_row) : image.pixels.subspan(row_bytes * (y - 1), row_bytes);
+    std::uint8_t* out = rows.data() + (row_bytes + 1) * y;
+    FilterRow(0, row, previous, step, out);
+    if (indexed) continue;
+    std::uint64_t best = Cost(out, row_bytes);
+    for (int type = 1; type < kFilterTypes; ++type) {
+      FilterRow(type, row, previous, step, trial.data());
+      const std::uint64_t cost = Cost(trial.data(), row_bytes);
+      if (cost < best) {
+        best = cost;
+        std::copy(trial.begin(), trial.end(), out);
+      }
+    }
   }
-  if (indexed) png_set_PLTE(png, info, entries.data(), static_cast<int>(count));
-  png_write_info(png, info);
-  const std::size_t row_bytes = std::size_t{image.width} * (indexed ? 1 : 3);
-  for (std::uint32_t row = 0; row < image.height; ++row) {
-    png_write_row(png, image.pixels.data() + row_bytes * row);
-  }
-  png_write_end(png, info);
-  png_destroy_write_struct(&png, &info);
-  return true;
+  return rows;
 }
 
 }  // namespace
 
 Result<std::vector<std::uint8_t>> EncodePng(const PngImage& image) {
-  std::vector<std::uint8_t> out;
-  if (!EncodeInto(image, out)) return Fail(ErrorKind::kOutOfMemory);
-  return out;
+  try {
+    const bool indexed = !image.palette.empty();
+    const std::vector<std::uint8_t> rows = FilteredRows(image, indexed);
+    uLongf packed_size = compressBound(static_cast<uLong>(rows.size()));
+    std::vector<std::uint8_t> packed(packed_size);
+    if (compress2(packed.data(), &packed_size, rows.data(), static_cast<uLong>(rows.size()), Z_DEFAULT_COMPRESSION) != Z_OK) {
+      return Fail(ErrorKind::kOutOfMemory);
+    }
+    packed.resize(packed_size);
+
+    std::vector<std::uint8_t> header;
+    PutBigEndian32(header, image.width);
+    PutBigEndian32(header, image.height);
+    // Bit depth 8, the colour type, deflate compression, adaptive filtering, no interlace.
+    header.insert(header.end(), {8, static_cast<std::uint8_t>(indexed ? 3 : 2), 0, 0, 0});
+
+    std::vector<std::uint8_t> out(kSignature.begin(), kSignature.end());
+    PutChunk(out, "IHDR", header);
+    if (indexed) PutChunk(out, "PLTE", image.palette.first(std::min<std::size_t>(image.palette.size() / 3, 256) * 3));
+    PutChunk(out, "IDAT", packed);
+    PutChunk(out, "IEND", {});
+    return out;
+  } catch (const std::bad_alloc&) {
+    return Fail(ErrorKind::kOutOfMemory);
+  }
 }
 
 }  // namespace tarnvick

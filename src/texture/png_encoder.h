@@ -1,5 +1,6 @@
-// PNG files made in memory with libpng: 8-bit images, in RGB or indexed into a palette. The same
-// image gives the same bytes every time (no time stamp or other varying chunk).
+// PNG files made in memory, with zlib for the compressed pixels: 8-bit images, in RGB or indexed
+// into a palette. The same image gives the same bytes every time and on every platform built
+// against the same zlib (no time stamp or other varying chunk).
 #pragma once
 
 #include <cstdint>

@@ -27,7 +27,7 @@ TEST(M32Texture, ReadsTheHeaderAndThePixelsOfAllLevels) {
   const std::vector<std::uint8_t> bytes = BuildM32(fields);
   TempDir dir;
   WriteBytes(dir / "a.M32", bytes);
-  const Result<std::unique_ptr<Texture>> loaded = CreateTexture({AT_FDCWD, dir / "a.M32"});
+  const Result<std::unique_ptr<Texture>> loaded = CreateTexture({kWorkingDirectory, dir / "a.M32"});
   ASSERT_TRUE(loaded) << ReasonOf(loaded);
   const auto& m32 = static_cast<const M32Texture&>(**loaded);
   EXPECT_EQ(m32.version, 7u);
@@ -98,7 +98,7 @@ TEST(M32Texture, VersionAndOffsetTableChangeNothingTrailingBytesAreIgnored) {
 
 TEST(M32Texture, MissingPathFails) {
   TempDir dir;
-  EXPECT_EQ(ReasonOf(CreateTexture({AT_FDCWD, dir / "nothing.m32"})), "cannot open file: No such file or directory");
+  EXPECT_EQ(ReasonOf(CreateTexture({kWorkingDirectory, dir / "nothing.m32"})), "cannot open file: No such file or directory");
 }
 
 TEST(M32Texture, EveryTruncationIsRefused) {
@@ -124,10 +124,10 @@ TEST(M32Texture, EveryTruncationIsRefused) {
 TEST(M32Texture, EmptyAndHeaderOnlyFilesOnDisk) {
   TempDir dir;
   WriteBytes(dir / "empty.m32", {});
-  EXPECT_EQ(ReasonOf(CreateTexture({AT_FDCWD, dir / "empty.m32"})), "file is truncated (0 of 968 bytes)");
+  EXPECT_EQ(ReasonOf(CreateTexture({kWorkingDirectory, dir / "empty.m32"})), "file is truncated (0 of 968 bytes)");
   // A header that declares no pixels at all is a valid, empty texture.
   WriteBytes(dir / "bare.m32", BuildM32(M32Fields{}));
-  const Result<std::unique_ptr<Texture>> bare = CreateTexture({AT_FDCWD, dir / "bare.m32"});
+  const Result<std::unique_ptr<Texture>> bare = CreateTexture({kWorkingDirectory, dir / "bare.m32"});
   ASSERT_TRUE(bare);
   EXPECT_EQ((*bare)->byte_extent, 0);
   EXPECT_TRUE((*bare)->pixels.empty());

@@ -41,7 +41,7 @@ TEST(M8Texture, ReadsEveryVersionAtItsOwnOffsets) {
 
     TempDir dir;
     WriteBytes(dir / "a.m8", bytes);
-    const Result<std::unique_ptr<Texture>> loaded = CreateTexture({AT_FDCWD, dir / "a.m8"});
+    const Result<std::unique_ptr<Texture>> loaded = CreateTexture({kWorkingDirectory, dir / "a.m8"});
     ASSERT_TRUE(loaded) << ReasonOf(loaded);
     const auto& m8 = static_cast<const M8Texture&>(**loaded);
     EXPECT_EQ(m8.version, version);
@@ -186,7 +186,7 @@ TEST(M8Texture, TruncatedFilesOnDiskAreRefusedWithTheirSizes) {
   for (const std::size_t size : {0, 3, 4, 36, 516, 580, 644, 708, 740, 968, 1736, 1740, 1744, 1748, 1758}) {
     WriteBytes(dir / "cut.m8", std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(size)));
     const std::size_t needed = size < 4 ? 4 : size < 1748 ? 1748 : 1759;
-    EXPECT_EQ(ReasonOf(CreateTexture({AT_FDCWD, dir / "cut.m8"})), "file is truncated (" + std::to_string(size) + " of " + std::to_string(needed) + " bytes)");
+    EXPECT_EQ(ReasonOf(CreateTexture({kWorkingDirectory, dir / "cut.m8"})), "file is truncated (" + std::to_string(size) + " of " + std::to_string(needed) + " bytes)");
   }
 }
 

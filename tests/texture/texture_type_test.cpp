@@ -34,15 +34,15 @@ TEST(CreateTexture, GivesNothingForTypesWithoutAReader) {
   TempDir dir;
   for (const char* name : {"a.pcx", "a.wal", "a.tex", "a.bmp", "a.tga", "a"}) {
     WriteBytes(dir / name, std::vector<std::uint8_t>(4096, 1));
-    EXPECT_EQ(ReasonOf(CreateTexture({AT_FDCWD, dir / name})), "not an M8 or M32 file") << name;
+    EXPECT_EQ(ReasonOf(CreateTexture({kWorkingDirectory, dir / name})), "not an M8 or M32 file") << name;
   }
 }
 
 TEST(CreateTexture, FileThatCannotBeOpenedGivesNothingWithTheReason) {
   TempDir dir;
-  EXPECT_EQ(ReasonOf(CreateTexture({AT_FDCWD, dir / "missing.m32"})), "cannot open file: No such file or directory");
+  EXPECT_EQ(ReasonOf(CreateTexture({kWorkingDirectory, dir / "missing.m32"})), "cannot open file: No such file or directory");
   std::filesystem::create_directory(dir / "folder.m8");
-  EXPECT_EQ(ReasonOf(CreateTexture({AT_FDCWD, dir / "folder.m8"})), "not a regular file");
+  EXPECT_EQ(ReasonOf(CreateTexture({kWorkingDirectory, dir / "folder.m8"})), "not a regular file");
 }
 
 }  // namespace

@@ -113,6 +113,13 @@ void ForgetTemporaryFile(const TemporaryFile& file) {
   if (file.slot != nullptr) file.slot->state.store(0);
 }
 
+void KeepEndingSignalsOffThisThread() {
+  sigset_t signals;
+  sigemptyset(&signals);
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&signals, signal);
+  ::pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+}
+
 void RemoveTemporaryFiles() {
   ending = true;
   while (creating.load() > 0) {

@@ -1,0 +1,18 @@
+#include "io/open_files.h"
+
+#include <windows.h>
+
+#include "io/wide_path.h"
+
+namespace tarnvick {
+
+// The C runtime's table of descriptors: every file and folder this program holds open is one.
+std::uint64_t OpenFileLimit() { return 2048; }
+
+std::uint64_t FileSizeOf(const FileRef& file) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (IsDeviceName(file.name) || !GetFileAttributesExW(WidePath(file).c_str(), GetFileExInfoStandard, &data)) return 0;
+  return static_cast<std::uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+}
+
+}  // namespace tarnvick

@@ -1,0 +1,25 @@
+// What the program asks of the system besides files: the processors it may use, whether an
+// output is a terminal, the kind of a path, and zeroed memory taken straight from the system.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <string>
+
+namespace tarnvick {
+
+// The processors this process may run on (at least 1).
+int ProcessorsAvailable();
+
+// Whether `stream` is an interactive terminal (a console on Windows).
+bool IsTerminal(std::FILE* stream);
+
+enum class PathKind { kMissing, kDirectory, kOther };
+// What `path` names, links followed.
+PathKind KindOfPath(const std::string& path);
+
+// `bytes` of zeroed memory, every page ready for writing; nullptr when the system has none.
+void* MapZeroedMemory(std::size_t bytes);
+void UnmapZeroedMemory(void* memory, std::size_t bytes);
+
+}  // namespace tarnvick

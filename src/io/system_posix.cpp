@@ -1,0 +1,34 @@
+#include "io/system.h"
+
+#include <sched.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tarnvick {
+
+int ProcessorsAvailable() {
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  if (::sched_getaffinity(0, sizeof set, &set) != 0) return 1;
+  return CPU_COUNT(&set) > 0 ? CPU_COUNT(&set) : 1;
+}
+
+bool IsTerminal(std::FILE* stream) { return ::isatty(::fileno(stream)) == 1; }
+
+PathKind KindOfPath(const std::string& path) {
+  struct stat info {};
+  if (path.empty() || ::stat(path.c_str(), &info) != 0) return PathKind::kMissing;
+  return S_ISDIR(info.st_mode) ? PathKind::kDirectory : PathKind::kOther;
+}
+
+void* MapZeroedMemory(std::size_t bytes) {
+  // All pages mapped for writing at once: a page first read and then written would be mapped
+  // twice, and with several threads each remapping stops every other core.
+  void* mapping = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+  return mapping == MAP_FAILED ? nullptr : mapping;
+}
+
+void UnmapZeroedMemory(void* memory, std::size_t bytes) { ::munmap(memory, bytes); }
+
+}  // namespace tarnvick

@@ -1,0 +1,128 @@
+#!/usr/bin/env bash
+# Runs the Linux and the Windows (under wine) builds of tarnvick and tarnvick-samples side by side
+# and fails on any difference: the sample library and a generated library byte for byte, then for
+# a set of runs the exit code, standard output and standard error (with the Windows '\' read as
+# '/') and every file each run leaves in its copy of the library. Then the checks only Windows
+# has: a device-named source and target, a path longer than 260 characters and a non-ASCII name.
+# (A junction or directory link cannot be made under the wine of Debian 12: its mklink fails and
+# it shows Unix links as plain folders, so the walk's refusal of them is not checked here.)
+#
+#   tools/windows/compare.sh LINUX_BUILD_DIR WINDOWS_BUILD_DIR
+set -euo pipefail
+linux=$(realpath "$1")
+windows=$(realpath "$2")
+work=$(mktemp -d)
+trap 'wineserver -k 2>/dev/null; rm -rf "$work"' EXIT
+export WINEDEBUG=-all
+export WINEPREFIX=${WINEPREFIX:-$work/wine}
+failures=0
+
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+
+# The libraries: made by each generator, which must agree.
+"$linux/tarnvick-samples" "$work/linux-samples" >/dev/null
+wine "$windows/tarnvick-samples.exe" "$work/windows-samples" >/dev/null 2>&1
+diff -r "$work/linux-samples" "$work/windows-samples" >/dev/null && echo "same: sample library" ||
+  fail "tarnvick-samples.exe made another sample library"
+"$linux/tarnvick-samples" --bench 4 "$work/linux-bench" >/dev/null
+wine "$windows/tarnvick-samples.exe" --bench 4 "$work/windows-bench" >/dev/null 2>&1
+diff -r "$work/linux-bench" "$work/windows-bench" >/dev/null && echo "same: generated library" ||
+  fail "tarnvick-samples.exe made another generated library"
+
+# One run of each program in a fresh copy of LIBRARY (as "lib", the working folder its parent).
+compare_run() {
+  local library=$1
+  shift
+  local name="$library: $*"
+  for side in linux windows; do
+    rm -rf "$work/$side-run"
+    mkdir -p "$work/$side-run"
+    [ -d "$work/linux-$library" ] && cp -r "$work/linux-$library" "$work/$side-run/lib"
+    [ -f "$work/palette.lmp" ] && cp "$work/palette.lmp" "$work/$side-run/"
+  done
+  local status=0
+  (cd "$work/linux-run" && "$linux/tarnvick" "$@" >"$work/linux.out" 2>"$work/linux.err") || status=$?
+  echo "$status" >"$work/linux.rc"
+  status=0
+  (cd "$work/windows-run" && wine "$windows/tarnvick.exe" "$@" >"$work/windows.out" 2>"$work/windows.err") || status=$?
+  echo "$status" >"$work/windows.rc"
+  # The report names the sources as the messages do.
+  if [ -f "$work/windows-run/report.csv" ]; then
+    tr '\\' '/' <"$work/windows-run/report.csv" >"$work/report.csv" && mv "$work/report.csv" "$work/windows-run/report.csv"
+  fi
+  for stream in out err; do
+    tr '\\' '/' <"$work/linux.$stream" >"$work/linux.$stream.read"
+    tr '\\' '/' <"$work/windows.$stream" >"$work/windows.$stream.read"
+  done
+  local same=1
+  cmp -s "$work/linux.rc" "$work/windows.rc" || { fail "$name: exit $(cat "$work/linux.rc") on Linux, $(cat "$work/windows.rc") on Windows"; same=0; }
+  cmp -s "$work/linux.out.read" "$work/windows.out.read" || { fail "$name: standard output differs"; diff "$work/linux.out.read" "$work/windows.out.read" | head -5 || true; same=0; }
+  cmp -s "$work/linux.err.read" "$work/windows.err.read" || { fail "$name: standard error differs"; diff "$work/linux.err.read" "$work/windows.err.read" | head -5 || true; same=0; }
+  diff -r "$work/linux-run" "$work/windows-run" >/dev/null || { fail "$name: the files written differ"; diff -rq "$work/linux-run" "$work/windows-run" | head -5 || true; same=0; }
+  [ "$same" = 1 ] && echo "same: $name (exit $(cat "$work/linux.rc"))"
+  return 0
+}
+
+# Names beyond ASCII, in the messages too (a file cut short is told by name).
+mkdir -p "$work/linux-names/Ökologie"
+cp "$work/linux-samples/floors/moss.m8" "$work/linux-names/Ärger-ñandú.m8"
+head -c 1000 "$work/linux-samples/floors/moss.m8" >"$work/linux-names/Ökologie/日本-kurz.m8"
+
+# A palette for the -p runs, made by the Linux program.
+(cd "$work/linux-samples/.." && "$linux/tarnvick" linux-samples -s -o"$work/palette.lmp" >/dev/null 2>&1)
+for library in samples bench; do
+  compare_run "$library" lib
+  compare_run "$library" lib -s -v --preview=preview.png --report=report.csv
+  compare_run "$library" lib -s -p palette.lmp
+  compare_run "$library" lib -s --palette-method=median-cut -opalette.pcx
+  compare_run "$library" lib -s --jobs=1 -v
+done
+compare_run samples lib -s -o palette.gpl --preview=lib/walls/preview.png
+compare_run samples lib -s -o palette.pal -p palette.lmp
+compare_run names lib -s -v --report=report.csv
+compare_run samples lib -s --jobs=0
+compare_run samples lib -s -o lib/walls/brick.m32
+compare_run samples lib -s -p palette.lmp --preview=./palette.lmp
+compare_run samples lib -s --preview=out.png --report=out.png
+compare_run samples lib -s -o nowhere/palette.lmp
+compare_run samples lib -s -x extra
+compare_run samples lib/walls/brick.m32
+compare_run samples missing
+compare_run samples
+compare_run samples --version
+compare_run samples --help
+
+# Windows alone.
+check() {
+  local what=$1 expected=$2 actual=$3
+  if [ "$expected" = "$actual" ]; then echo "windows: $what"; else fail "$what: expected [$expected], got [$actual]"; fi
+}
+run_windows() {
+  (cd "$work/win" && wine "$windows/tarnvick.exe" "$@" 2>&1 | tr '\\' '/'; exit "${PIPESTATUS[0]}")
+}
+rm -rf "$work/win"
+mkdir -p "$work/win/lib"
+cp "$work/linux-samples/floors/moss.m8" "$work/win/lib/con.m8"
+cp "$work/linux-samples/floors/moss.m8" "$work/win/lib/Ärger-ñandú.m8"
+long="$work/win/lib/$(printf 'folder-with-a-long-name-%02d/' $(seq 1 12))"
+mkdir -p "$long"
+cp "$work/linux-samples/floors/moss.m8" "$long/deep.m8"
+cp "$work/palette.lmp" "$work/win/palette.lmp"
+output=$(run_windows lib -s -p palette.lmp || true)
+check "a device-named source is skipped" "tarnvick: skipped lib/con.m8: not a regular file" "$(grep '^tarnvick: skipped.*con\.m8' <<<"$output" || true)"
+check "a non-ASCII name round trip" "written" "$([ -f "$work/win/lib/Ärger-ñandú.wal" ] && echo written || echo missing)"
+check "a path over 260 characters" "written" "$([ -f "$long/deep.wal" ] && echo written || echo missing)"
+status=0
+output=$(run_windows lib -s -o nul.lmp) || status=$?
+check "a device-named palette is refused (exit 4)" "4 tarnvick: cannot write palette file: nul.lmp: not a regular file" \
+  "$status $(grep '^tarnvick: cannot write.*nul\.lmp' <<<"$output" || true)"
+check "no temporary file left" "" "$(find "$work/win" -name '.tarnvick-*')"
+
+if [ "$failures" -gt 0 ]; then
+  echo "$failures difference(s) between the Linux and the Windows programs"
+  exit 1
+fi
+echo "the Windows program agrees with the Linux one"
