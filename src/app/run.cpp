@@ -175,6 +175,10 @@ int Run(int argc, const char* const* argv, ColorHistogram& histogram, RankedColo
     if (report.converted > 0) {
       console.Problem("palette PSNR " + PsnrText(report.total) + " dB, worst " + PsnrText(report.worst) +
                       " dB: " + report.worst_path);
+      if (options.dither != Dither::kNone) {
+        console.Problem("blurred PSNR " + BlurredPsnrText(report.total) + " dB, worst " +
+                        BlurredPsnrText(report.blurred_worst) + " dB: " + report.blurred_worst_path);
+      }
     }
   }
   return incomplete || console.Failed() ? kExitIncomplete : 0;
