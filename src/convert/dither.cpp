@@ -20,13 +20,13 @@ std::uint8_t NearestTo(const Colour& colour, const ColorMatcher& matcher) {
   return matcher.Nearest(rgb.data());
 }
 
-// Pattern dithering. Each pixel gets a list of candidate entries that together mix to its colour
-// (each the nearest to the colour plus the error the candidates before it left), ordered by
-// luminance; the threshold pattern picks one. The pattern is a Bayer matrix whose side (at most
-// 8) divides both the width and the height, so it continues across the edges of the repeated
-// texture, and a texture tiled 2 x 2 gives its own result tiled 2 x 2.
-constexpr int kCandidates = 16;
-constexpr int kMostPatternBits = 3;
+// Pattern dithering, the start of the tiled method. Each pixel gets a list of candidate entries
+// that together mix to its colour (each the nearest to the colour plus the error the candidates
+// before it left), ordered by luminance; a threshold pattern picks one. The pattern is a Bayer
+// matrix whose side (at most 4) divides both the width and the height, so that it continues
+// across the edges of the repeated texture.
+constexpr int kCandidates = 8;
+constexpr int kMostPatternBits = 2;
 
 // The Bayer threshold (0 to 4^bits - 1) of (x, y) in its matrix of side 2^bits.
 int BayerThreshold(std::uint32_t x, std::uint32_t y, int bits) {
@@ -37,16 +37,8 @@ int BayerThreshold(std::uint32_t x, std::uint32_t y, int bits) {
   return value;
 }
 
-// The candidates of `colour`, darkest first (lower index first among equals).
-std::array<std::uint8_t, kCandidates> Candidates(const Colour& colour, const ColorMatcher& matcher) {
-  std::array<std::uint8_t, kCandidates> candidates{};
-  Colour error{};
-  for (int i = 0; i < kCandidates; ++i) {
-    const std::uint8_t chosen =
-        NearestTo({colour[0] + error[0], colour[1] + error[1], colour[2] + error[2]}, matcher);
-    candidates[i] = chosen;
-    for (int c = 0; c < 3; ++c) error[c] += colour[c] - matcher.Colour(chosen)[c];
-  }
+// Sorts `candidates` darkest first (lower index first among equals).
+void SortByLuminance(std::array<std::uint8_t, kCandidates>& candidates, const ColorMatcher& matcher) {
   const auto luminance = [&](std::uint8_t entry) {
     const Colour& rgb = matcher.Colour(entry);
     return 299 * rgb[0] + 587 * rgb[1] + 114 * rgb[2];
@@ -55,28 +47,37 @@ std::array<std::uint8_t, kCandidates> Candidates(const Colour& colour, const Col
     const int la = luminance(a), lb = luminance(b);
     return la != lb ? la < lb : a < b;
   });
-  return candidates;
 }
 
+// The candidates are found a row at a time, each round of them mapped together.
 void PatternDither(std::span<const std::uint8_t> rgb, std::span<const std::uint8_t> opaque, std::uint32_t width,
                    std::uint32_t height, const ColorMatcher& matcher, std::uint8_t* out) {
   const int bits = std::min({kMostPatternBits, std::countr_zero(width), std::countr_zero(height)});
   const int thresholds = 1 << (2 * bits);
-  std::array<std::uint8_t, kCandidates> candidates{};
-  Colour last{-1, -1, -1};  // the colour `candidates` belong to
-  std::size_t i = 0;
+  std::vector<std::uint8_t> goals(3 * std::size_t{width}), chosen(width);
+  std::vector<Colour> errors(width);
+  std::vector<std::array<std::uint8_t, kCandidates>> candidates(width);
   for (std::uint32_t y = 0; y < height; ++y) {
-    for (std::uint32_t x = 0; x < width; ++x, ++i) {
+    const std::uint8_t* line = &rgb[3 * std::size_t{y} * width];
+    std::fill(errors.begin(), errors.end(), Colour{});
+    for (int k = 0; k < kCandidates; ++k) {
+      for (std::size_t x = 0; x < width; ++x) {
+        for (int c = 0; c < 3; ++c) goals[3 * x + c] = static_cast<std::uint8_t>(std::clamp(line[3 * x + c] + errors[x][c], 0, 255));
+      }
+      matcher.Map(chosen.data(), width, goals.data(), 3);
+      for (std::size_t x = 0; x < width; ++x) {
+        candidates[x][k] = chosen[x];
+        for (int c = 0; c < 3; ++c) errors[x][c] += line[3 * x + c] - matcher.Colour(chosen[x])[c];
+      }
+    }
+    for (std::uint32_t x = 0; x < width; ++x) {
+      const std::size_t i = std::size_t{y} * width + x;
       if (!opaque.empty() && opaque[i] == 0) {
         out[i] = kTransparentIndex;
         continue;
       }
-      const Colour colour = {rgb[3 * i], rgb[3 * i + 1], rgb[3 * i + 2]};
-      if (colour != last) {
-        candidates = Candidates(colour, matcher);
-        last = colour;
-      }
-      out[i] = candidates[BayerThreshold(x, y, bits) * kCandidates / thresholds];
+      SortByLuminance(candidates[x], matcher);
+      out[i] = candidates[x][BayerThreshold(x, y, bits) * kCandidates / thresholds];
     }
   }
 }
@@ -121,11 +122,121 @@ void DiffusionDither(std::span<const std::uint8_t> rgb, std::span<const std::uin
   }
 }
 
+// Lowers the blurred error of `out` on the torus (the texture repeated every way), where the
+// pattern alone leaves it: in sweeps over the pixels, each pixel takes the entry, among the one
+// nearest to what would cancel the blurred error around it and those of its eight neighbours,
+// that lowers the sum of the squared blurred errors most, if any does. `filtered` holds the
+// error filtered by the blur's autocorrelation: the change of the sum when a pixel's error
+// changes by d is 2 d . filtered + |d|^2 x the filter's centre. Integer arithmetic throughout.
+constexpr int kSweeps = 2;
+constexpr int kReach = 4;
+// The autocorrelation of the summary's blur (weights exp(-i^2 / 2), i = -3..3, normalised) along
+// one axis, in 1/1024, from -kReach to kReach (further values round to 0).
+constexpr std::array<std::int64_t, 2 * kReach + 1> kAutocorrelation = {5, 30, 106, 225, 289, 225, 106, 30, 5};
+
+void Refine(std::span<const std::uint8_t> rgb, std::span<const std::uint8_t> opaque, std::uint32_t width,
+            std::uint32_t height, const ColorMatcher& matcher, std::uint8_t* out) {
+  const std::size_t n = std::size_t{width} * height;
+  std::vector<std::array<std::int64_t, 3>> error(n), filtered(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    if (!opaque.empty() && opaque[i] == 0) continue;
+    for (int c = 0; c < 3; ++c) error[i][c] = rgb[3 * i + c] - matcher.Colour(out[i])[c];
+  }
+  // Where x + dx and y + dy (|dx|, |dy| <= kReach) wrap to: column[x + kReach + dx] and the start
+  // of row[y + kReach + dy].
+  std::vector<std::size_t> column(width + 2 * kReach), row(height + 2 * kReach);
+  for (std::size_t j = 0; j < column.size(); ++j) column[j] = (j + kReach * width - kReach) % width;
+  for (std::size_t j = 0; j < row.size(); ++j) row[j] = (j + kReach * std::size_t{height} - kReach) % height * width;
+  const auto add = [&](std::uint32_t x, std::uint32_t y, const std::array<std::int64_t, 3>& step) {
+    for (int dy = 0; dy <= 2 * kReach; ++dy) {
+      const std::size_t start = row[y + dy];
+      for (int dx = 0; dx <= 2 * kReach; ++dx) {
+        const std::int64_t weight = kAutocorrelation[dx] * kAutocorrelation[dy];
+        auto& target = filtered[start + column[x + dx]];
+        for (int c = 0; c < 3; ++c) target[c] += weight * step[c];
+      }
+    }
+  };
+  // The error filtered along the rows, then along the columns.
+  std::vector<std::array<std::int64_t, 3>> along_rows(n);
+  for (std::uint32_t y = 0; y < height; ++y) {
+    for (std::uint32_t x = 0; x < width; ++x) {
+      for (int k = 0; k <= 2 * kReach; ++k) {
+        const auto& from = error[row[y + kReach] + column[x + k]];
+        for (int c = 0; c < 3; ++c) along_rows[std::size_t{y} * width + x][c] += kAutocorrelation[k] * from[c];
+      }
+    }
+  }
+  for (std::uint32_t y = 0; y < height; ++y) {
+    for (std::uint32_t x = 0; x < width; ++x) {
+      for (int k = 0; k <= 2 * kReach; ++k) {
+        const auto& from = along_rows[row[y + k] + x];
+        for (int c = 0; c < 3; ++c) filtered[std::size_t{y} * width + x][c] += kAutocorrelation[k] * from[c];
+      }
+    }
+  }
+  const std::int64_t centre = kAutocorrelation[kReach] * kAutocorrelation[kReach];
+  std::vector<std::uint8_t> ideals(3 * std::size_t{width}), ideal_entries(width);
+  for (int sweep = 0; sweep < kSweeps; ++sweep) {
+    for (std::uint32_t y = 0; y < height; ++y) {
+      // The entries nearest to what would cancel the error, for the row as it is when it starts.
+      for (std::size_t x = 0; x < width; ++x) {
+        const std::size_t i = std::size_t{y} * width + x;
+        for (int c = 0; c < 3; ++c) {
+          ideals[3 * x + c] = static_cast<std::uint8_t>(
+              std::clamp<std::int64_t>(matcher.Colour(out[i])[c] + filtered[i][c] / centre, 0, 255));
+        }
+      }
+      matcher.Map(ideal_entries.data(), width, ideals.data(), 3);
+      for (std::uint32_t x = 0; x < width; ++x) {
+        const std::size_t i = std::size_t{y} * width + x;
+        if (!opaque.empty() && opaque[i] == 0) continue;
+        const Colour& old = matcher.Colour(out[i]);
+        std::array<std::uint8_t, 9> tries{};  // the entries tried
+        tries[0] = ideal_entries[x];
+        int count = 1;
+        for (int dy = -1; dy <= 1; ++dy) {
+          for (int dx = -1; dx <= 1; ++dx) {
+            if (dx == 0 && dy == 0) continue;
+            tries[count++] = out[row[y + kReach + dy] + column[x + kReach + dx]];
+          }
+        }
+        std::int64_t best = 0;  // the change of the sum; only a lower sum is taken
+        int chosen = -1;
+        std::array<std::int64_t, 3> best_step{};
+        for (int t = 0; t < count; ++t) {
+          if (tries[t] == out[i]) continue;
+          const Colour& next = matcher.Colour(tries[t]);
+          std::array<std::int64_t, 3> d;
+          std::int64_t change = 0;
+          for (int c = 0; c < 3; ++c) {
+            d[c] = old[c] - next[c];
+            change += 2 * d[c] * filtered[i][c] + d[c] * d[c] * centre;
+          }
+          if (change < best) {
+            best = change;
+            chosen = t;
+            best_step = d;
+          }
+        }
+        if (chosen < 0) continue;
+        out[i] = tries[chosen];
+        add(x, y, best_step);
+      }
+    }
+  }
+}
+
 }  // namespace
 
 void DitherLevel(std::span<const std::uint8_t> rgb, std::span<const std::uint8_t> opaque, std::uint32_t width,
                  std::uint32_t height, const ColorMatcher& matcher, Dither method, std::uint8_t* out) {
-  (method == Dither::kTiled ? PatternDither : DiffusionDither)(rgb, opaque, width, height, matcher, out);
+  if (method == Dither::kDiffusion) {
+    DiffusionDither(rgb, opaque, width, height, matcher, out);
+    return;
+  }
+  PatternDither(rgb, opaque, width, height, matcher, out);
+  Refine(rgb, opaque, width, height, matcher, out);
 }
 
 }  // namespace tarnvick

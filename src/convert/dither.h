@@ -1,6 +1,6 @@
 // Dithering of one mip level: the palette indices of its pixels chosen so that, seen from a
-// distance, they mix to the pixels' colours, either by a pattern that repeats with the texture
-// (seamless when it is tiled) or by error diffusion.
+// distance, they mix to the pixels' colours: either with the level taken as repeating every way,
+// so that it shows no seam where the texture is tiled, or by plain error diffusion.
 #pragma once
 
 #include <cstdint>
@@ -12,7 +12,7 @@ namespace tarnvick {
 
 enum class Dither {
   kNone,       // each pixel its nearest entry
-  kTiled,      // pattern dithering over candidate entries, with a threshold pattern that tiles
+  kTiled,      // pattern dithering, then lowering the blurred error with the edges wrapped around
   kDiffusion,  // serpentine Floyd-Steinberg error diffusion, full strength
 };
 
