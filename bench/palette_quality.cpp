@@ -2,10 +2,15 @@
 // library PSNR and the worst texture's PSNR (level 0, RGB, as the program's summary prints them)
 // of each palette method, beside the median cut without its k-means passes, a plain median cut
 // refined by eight k-means passes over a 200,000-pixel sample of the same library, and the
-// figures of a general-purpose quantiser's shared palette (the target).
+// figures of a general-purpose quantiser's shared palette (the target). Then, for both libraries
+// and a palette of 16 ramps of 16 shades, the plain and blurred PSNR and the seam figure of no
+// dithering, --dither and --dither=diffusion (each texture converted in this process, by the
+// program's own conversion).
 // Usage: tarnvick_quality [MEGABYTES] [PROGRAM]   (default 200 MB, the tarnvick built beside it)
 #include <unistd.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -18,6 +23,11 @@
 #include "child_process.h"
 #include "sample_library.h"
 #include "sampled_median_cut.h"
+#include "convert/conversion_error.h"
+#include "convert/convert_texture.h"
+#include "support/library_textures.h"
+#include "support/ramp_palette.h"
+#include "support/seam_figure.h"
 
 namespace {
 
@@ -70,6 +80,56 @@ void Table(const std::string& name, const std::string& program, const std::strin
   std::printf("  %-58s %s\n\n", "general-purpose quantiser, shared palette (target)", target);
 }
 
+// Level 0 of `texture`, and of `wal` through `palette`, as RGB.
+std::pair<std::vector<std::uint8_t>, std::vector<std::uint8_t>> Level0Images(const tarnvick::Texture& texture,
+                                                                             const tarnvick::WalTexture& wal,
+                                                                             const tarnvick::Palette& palette) {
+  const std::size_t pixels = wal.LevelSize(0);
+  const std::uint8_t* colours = texture.IndexColours();
+  const std::size_t stride = colours != nullptr ? 1 : texture.bits_per_pixel / 8;
+  std::vector<std::uint8_t> source(3 * pixels), converted(3 * pixels);
+  for (std::size_t i = 0; i < pixels; ++i) {
+    const std::uint8_t* pixel = colours != nullptr ? colours + 3 * texture.pixels[i] : &texture.pixels[i * stride];
+    std::copy_n(pixel, 3, &source[3 * i]);
+    std::copy_n(&palette[3 * std::size_t{wal.pixels[i]}], 3, &converted[3 * i]);
+  }
+  return {source, converted};
+}
+
+// The plain and blurred PSNR and the seam figure of the library at `root` converted against
+// `palette` with `dither`.
+std::string DitherFigures(const std::string& root, const tarnvick::Palette& palette, tarnvick::Dither dither) {
+  const tarnvick::ColorMatcher matcher(palette);
+  double squared = 0, blurred = 0, seams = 0, values = 0, pixels = 0;
+  tarnvick::ForEachTexture(root, [&](const tarnvick::Texture& texture) {
+    const tarnvick::Result<tarnvick::WalTexture> wal = tarnvick::ConvertTexture(texture, matcher, false, nullptr, dither);
+    if (!wal) return;
+    squared += static_cast<double>(tarnvick::MeasureError(texture, *wal, palette).squared);
+    blurred += tarnvick::MeasureBlurredError(texture, *wal, palette);
+    const auto [source, converted] = Level0Images(texture, *wal, palette);
+    const double area = static_cast<double>(wal->LevelSize(0));
+    seams += area * tarnvick::testing::SeamFigure(source, converted, wal->width, wal->height);
+    values += 3 * area;
+    pixels += area;
+  });
+  const auto psnr = [&](double sum) { return 10 * std::log10(255.0 * 255.0 * values / sum); };
+  char text[96];
+  std::snprintf(text, sizeof text, "%6.2f dB, blurred %6.2f dB, seam figure %5.3f", psnr(squared), psnr(blurred),
+                seams / pixels);
+  return text;
+}
+
+void DitherTable(const std::string& name, const std::string& library) {
+  const tarnvick::Palette ramps = tarnvick::testing::RampPalette();
+  std::printf("%s, 16 ramps of 16 shades\n", name.c_str());
+  for (const auto& [label, dither] : {std::pair{"no dithering", tarnvick::Dither::kNone},
+                                      {"--dither", tarnvick::Dither::kTiled},
+                                      {"--dither=diffusion", tarnvick::Dither::kDiffusion}}) {
+    std::printf("  %-22s %s\n", label, DitherFigures(library, ramps, dither).c_str());
+  }
+  std::printf("\n");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -87,6 +147,9 @@ int main(int argc, char** argv) {
   Table("sample library", program, samples, root.string(), "51.83 dB, worst 43.65 dB");
   Table("benchmark library, " + std::to_string(megabytes) + " MB", program, library, root.string(),
         "not measured here (30.92 dB, worst 24.88 dB on a realistic 44-texture library)");
+  std::printf("dithering: PSNR, blurred PSNR and seam figure, level 0 in RGB\n\n");
+  DitherTable("sample library", samples);
+  DitherTable("benchmark library, " + std::to_string(megabytes) + " MB", library);
   fs::remove_all(root);
   return 0;
 }

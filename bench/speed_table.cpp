@@ -2,7 +2,8 @@
 // in one run a plain read of every file, the reference design and the program with one thread
 // and with every thread, each for a generating run (-o) and a run with a given palette (-p), on
 // the library with its WAL files already present from an earlier run; the generating run also
-// with the median-cut palette, and both with index 255 transparent. Prints each time with its ratio to the reference design and to the
+// with the median-cut palette, both with index 255 transparent, and the run with a given palette
+// also with --dither. Prints each time with its ratio to the reference design and to the
 // plain read, and its peak memory.
 // Usage: tarnvick_speed [MEGABYTES] [PROGRAM]   (default 200 MB, the tarnvick built beside it)
 #include <unistd.h>
@@ -107,7 +108,10 @@ int main(int argc, char** argv) {
     rows.push_back({label + ", every thread", BestSpawn(3, {program, library, "-s", mode}), at});
     rows.push_back({std::string(generate ? "default" : "-p") + ", --transparent, every thread",
                     BestSpawn(3, {program, library, "-s", mode, "--transparent"}), at});
-    if (!generate) continue;
+    if (!generate) {
+      rows.push_back({"-p, --dither, every thread", BestSpawn(3, {program, library, "-s", mode, "--dither"}), at});
+      continue;
+    }
     const std::string method = "--palette-method=median-cut";
     rows.push_back({"default, median-cut, 1 thread", BestSpawn(3, {program, library, "-s", mode, method, "--jobs=1"}), at});
     rows.push_back({"default, median-cut, every thread", BestSpawn(3, {program, library, "-s", mode, method}), at});

@@ -119,6 +119,10 @@ class Parser {
       return {};
     }
     if (name == "--jobs" && ParseJobs(value, options_.jobs)) return {};
+    if (name == "--dither" && (!has_value || value == "tiled" || value == "diffusion")) {
+      options_.dither = value == "diffusion" ? Dither::kDiffusion : Dither::kTiled;
+      return {};
+    }
     if (name == "--preview" && !value.empty()) {
       options_.preview_path = value;
       return {};

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "convert/dither.h"
 #include "io/error.h"
 #include "io/system.h"
 
@@ -40,6 +41,7 @@ struct RunOptions {
   std::optional<std::string> report_path;   // --report=FILE, --report FILE
   std::vector<IgnoredArgument> ignored;     // in the order given
   PaletteMethod palette_method = PaletteMethod::kPopularity;  // --palette-method=NAME
+  Dither dither = Dither::kNone;  // --dither, --dither=tiled, --dither=diffusion
 };
 
 // Parses argv (the program name first). -h, --help and --version, looked for first, make a help

@@ -22,13 +22,22 @@ std::string Printable(const std::string& text) {
   return printable;
 }
 
-std::string PsnrText(const ConversionError& error) {
-  if (error.squared == 0) return "inf";
-  const double mean = static_cast<double>(error.squared) / static_cast<double>(error.values);
+namespace {
+
+// The PSNR of a summed squared error over `values` values, with two decimals, or "inf".
+std::string PsnrOf(double squared, std::uint64_t values) {
+  if (squared == 0) return "inf";
+  const double mean = squared / static_cast<double>(values);
   char text[32];
   std::snprintf(text, sizeof text, "%.2f", 10 * std::log10(255.0 * 255.0 / mean));
   return text;
 }
+
+}  // namespace
+
+std::string PsnrText(const ConversionError& error) { return PsnrOf(static_cast<double>(error.squared), error.values); }
+
+std::string BlurredPsnrText(const ConversionError& error) { return PsnrOf(error.blurred, error.values); }
 
 std::string Describe(const Error& error, const std::string& target) {
   switch (error.kind) {
@@ -131,6 +140,11 @@ void Console::Help() {
       "                          DIRECTORY (made when missing), instead of beside its source\n"
       "  --transparent           palette index 255 is transparent: M32 pixels whose fourth byte\n"
       "                          is below 128 become 255, no other pixel does\n"
+      "  --dither, --dither=tiled\n"
+      "                          dither each level with a pattern that repeats with the\n"
+      "                          texture: smooth gradients, and no seams where it is tiled\n"
+      "  --dither=diffusion      dither each level by error diffusion (Floyd-Steinberg): as\n"
+      "                          smooth, but with seams where the texture repeats\n"
       "  -h, --help              print this help and exit\n"
       "  --version               print the version and exit\n"
       "\n"
@@ -138,6 +152,7 @@ void Console::Help() {
       "  tarnvick ~/game/textures -s\n"
       "  tarnvick ~/game/textures -s -o ~/game/palette.lmp --palette-method=median-cut\n"
       "  tarnvick ./textures -p ./game.pal --preview=preview.png\n"
+      "  tarnvick ./textures -p ./game.pal --dither\n"
       "  tarnvick ./textures -s -p pics/colormap.pcx --transparent --output-dir=mod/textures\n"
       "\n"
       "exit codes:\n"

@@ -25,6 +25,9 @@ std::string Printable(const std::string& text);
 // "inf" for none.
 std::string PsnrText(const ConversionError& error);
 
+// The same for its blurred error.
+std::string BlurredPsnrText(const ConversionError& error);
+
 class Console {
  public:
   Console(std::FILE* out, std::FILE* err);

@@ -54,6 +54,7 @@ struct Conversion {
   const ColorMatcher& matcher;
   const Palette& palette;
   bool transparent;
+  Dither dither;
   bool measure;  // the quality figures
   bool tiles;    // preview tiles
 };
@@ -80,7 +81,7 @@ Result<Converted> ConvertFile(const SourceFile& source, const WalTarget& target,
   const Result<std::unique_ptr<Texture>> texture = CreateTexture(source.ref);
   if (!texture) return Failure{texture.error()};
   Converted converted;
-  Result<WalTexture> wal = ConvertTexture(**texture, conversion.matcher, conversion.transparent, &converted.cuts);
+  Result<WalTexture> wal = ConvertTexture(**texture, conversion.matcher, conversion.transparent, &converted.cuts, conversion.dither);
   if (!wal) return Failure{wal.error()};
   const auto header = wal->EncodeHeader();
   if (!header) return Failure{header.error()};
@@ -100,6 +101,9 @@ Result<Converted> ConvertFile(const SourceFile& source, const WalTarget& target,
   } else if (conversion.measure) {
     converted.error = MeasureError(**texture, *wal, conversion.palette, conversion.transparent);
   }
+  if ((conversion.tiles || conversion.measure) && conversion.dither != Dither::kNone) {
+    converted.error.blurred = MeasureBlurredError(**texture, *wal, conversion.palette, conversion.transparent);
+  }
   return converted;
 }
 
@@ -108,11 +112,12 @@ Result<Converted> ConvertFile(const SourceFile& source, const WalTarget& target,
 ConversionReport ConvertSources(const RunOptions& options, const Palette& palette, bool measure, Console& console) {
   ConversionReport report;
   if (options.preview_path) report.preview.emplace();
-  if (options.report_path) report.table.emplace();
+  if (options.report_path) report.table.emplace(options.dither != Dither::kNone);
   measure = measure || report.table.has_value();
   // With transparency, no opaque pixel may take the transparent entry.
   const ColorMatcher matcher(options.transparent ? WithoutTransparentEntry(palette) : palette);
-  const Conversion conversion{matcher, palette, options.transparent, measure, report.preview.has_value()};
+  const Conversion conversion{matcher, palette, options.transparent, options.dither, measure,
+                              report.preview.has_value()};
   // The output folder is made first, so that the walk knows it and never enters it.
   if (options.output_directory) (void)MakeDirectories(*options.output_directory);
   WalsMade wals_made;
@@ -147,9 +152,14 @@ ConversionReport ConvertSources(const RunOptions& options, const Palette& palett
                          if (report.table) report.table->Add(path, (*converted)->width, (*converted)->height, error);
                          report.total.squared += error.squared;
                          report.total.values += error.values;
+                         report.total.blurred += error.blurred;
                          if (report.converted == 1 || LargerMeanError(error, report.worst)) {
                            report.worst = error;
                            report.worst_path = path;
+                         }
+                         if (report.converted == 1 || LargerBlurredError(error, report.blurred_worst)) {
+                           report.blurred_worst = error;
+                           report.blurred_worst_path = path;
                          }
                          if ((*converted)->tile) {
                            (*converted)->tile->label = path.substr(options.start_directory.size() + 1);

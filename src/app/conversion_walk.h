@@ -22,12 +22,15 @@ struct ConversionReport {
   ConversionError total;      // over every converted texture
   ConversionError worst;      // of the texture with the largest mean squared error
   std::string worst_path;     // its source, the first in walk order on ties
+  ConversionError blurred_worst;     // when dithering: of the texture with the largest blurred error
+  std::string blurred_worst_path;    // its source, the first in walk order on ties
   std::optional<Preview> preview;      // when one was asked for
   std::optional<ReportTable> table;    // when a report was asked for
 };
 
 // Converts every source under the start directory against `palette`. The quality figures are
-// measured only when `measure` is set, or a preview or report is asked for. Tells when a source
+// measured only when `measure` is set, or a preview or report is asked for (the blurred ones
+// too when dithering). Tells when a source
 // replaces the WAL an earlier one made, when a name was cut, and when no source was met at all.
 ConversionReport ConvertSources(const RunOptions& options, const Palette& palette, bool measure, Console& console);
 

@@ -14,11 +14,12 @@ std::string CsvField(const std::string& text) {
 
 }  // namespace
 
-ReportTable::ReportTable() : text_("path,width,height,psnr_db\n") {}
+ReportTable::ReportTable(bool blurred)
+    : blurred_(blurred), text_(blurred ? "path,width,height,psnr_db,blurred_psnr_db\n" : "path,width,height,psnr_db\n") {}
 
 void ReportTable::Add(const std::string& path, std::uint32_t width, std::uint32_t height, const ConversionError& error) {
   text_ += CsvField(Printable(path)) + "," + std::to_string(width) + "," + std::to_string(height) + "," +
-           PsnrText(error) + "\n";
+           PsnrText(error) + (blurred_ ? "," + BlurredPsnrText(error) : "") + "\n";
 }
 
 std::vector<std::uint8_t> ReportTable::Bytes() const { return {text_.begin(), text_.end()}; }

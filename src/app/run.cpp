@@ -172,6 +172,10 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
     if (report.converted > 0) {
       console.Problem("palette PSNR " + PsnrText(report.total) + " dB, worst " + PsnrText(report.worst) +
                       " dB: " + report.worst_path);
+      if (options.dither != Dither::kNone) {
+        console.Problem("blurred PSNR " + BlurredPsnrText(report.total) + " dB, worst " +
+                        BlurredPsnrText(report.blurred_worst) + " dB: " + report.blurred_worst_path);
+      }
     }
   }
   return incomplete || console.Failed() ? kExitIncomplete : 0;

@@ -1,20 +1,90 @@
 #include "convert/conversion_error.h"
 
+#include <algorithm>
+#include <array>
+#include <cmath>
+
 namespace tarnvick {
 
 bool LargerMeanError(const ConversionError& a, const ConversionError& b) {
   return static_cast<unsigned __int128>(a.squared) * b.values > static_cast<unsigned __int128>(b.squared) * a.values;
 }
 
+bool LargerBlurredError(const ConversionError& a, const ConversionError& b) {
+  return a.blurred * static_cast<double>(b.values) > b.blurred * static_cast<double>(a.values);
+}
+
+void BlurWrapped(std::vector<double>& values, std::uint32_t width, std::uint32_t height) {
+  constexpr int kReach = 3;
+  std::array<double, 2 * kReach + 1> weights{};
+  double sum = 0;
+  for (int i = -kReach; i <= kReach; ++i) sum += weights[i + kReach] = std::exp(-0.5 * i * i);
+  for (double& weight : weights) weight /= sum;
+  // One pass along lines of `count` values `step` apart; `lines` of them, `next` apart.
+  const auto pass = [&](std::size_t count, std::size_t step, std::size_t lines, std::size_t next) {
+    std::vector<double> line(count);
+    for (std::size_t l = 0; l < lines; ++l) {
+      double* first = values.data() + l * next;
+      for (std::size_t i = 0; i < count; ++i) line[i] = first[i * step];
+      for (std::size_t i = 0; i < count; ++i) {
+        double blurred = 0;
+        for (int k = -kReach; k <= kReach; ++k) {
+          const std::int64_t at = (static_cast<std::int64_t>(i) + k) % static_cast<std::int64_t>(count);
+          blurred += weights[k + kReach] * line[static_cast<std::size_t>(at < 0 ? at + static_cast<std::int64_t>(count) : at)];
+        }
+        first[i * step] = blurred;
+      }
+    }
+  };
+  pass(width, 1, height, width);
+  pass(height, width, width, 1);
+}
+
+namespace {
+
+// The colour of pixel `i` of `source`'s level 0.
+const std::uint8_t* SourcePixel(const Texture& source, std::size_t i) {
+  const std::uint8_t* colours = source.IndexColours();
+  if (colours != nullptr) return colours + 3 * static_cast<std::size_t>(source.pixels[i]);
+  return source.pixels.data() + i * (source.bits_per_pixel / 8);
+}
+
+// How many level-0 pixels both `source` and `wal` hold.
+std::size_t Level0Pixels(const Texture& source, const WalTexture& wal) {
+  const std::size_t stride = source.IndexColours() != nullptr ? 1 : source.bits_per_pixel / 8;
+  return std::min({static_cast<std::size_t>(wal.LevelSize(0)), wal.pixels.size(), source.pixels.size() / stride});
+}
+
+}  // namespace
+
+double MeasureBlurredError(const Texture& source, const WalTexture& wal, const Palette& palette, bool transparent) {
+  const std::size_t pixels = Level0Pixels(source, wal);
+  if (pixels < wal.LevelSize(0)) return 0;
+  std::array<std::vector<double>, 3> difference;
+  for (auto& channel : difference) channel.assign(pixels, 0.0);
+  for (std::size_t i = 0; i < pixels; ++i) {
+    if (transparent && wal.pixels[i] == kTransparentIndex) continue;
+    const std::uint8_t* pixel = SourcePixel(source, i);
+    const std::uint8_t* entry = palette.data() + 3 * static_cast<std::size_t>(wal.pixels[i]);
+    for (int c = 0; c < 3; ++c) difference[c][i] = static_cast<double>(pixel[c]) - entry[c];
+  }
+  double squared = 0;
+  for (auto& channel : difference) {
+    BlurWrapped(channel, wal.width, wal.height);
+    for (std::size_t i = 0; i < pixels; ++i) {
+      if (!(transparent && wal.pixels[i] == kTransparentIndex)) squared += channel[i] * channel[i];
+    }
+  }
+  return squared;
+}
+
 ConversionError MeasureError(const Texture& source, const WalTexture& wal, const Palette& palette,
                              bool transparent) {
-  const std::uint64_t pixels = wal.LevelSize(0);
-  const std::uint8_t* colours = source.IndexColours();
-  const std::size_t stride = colours != nullptr ? 1 : source.bits_per_pixel / 8;
   ConversionError error;
-  for (std::size_t i = 0; i < pixels && i < wal.pixels.size() && (i + 1) * stride <= source.pixels.size(); ++i) {
+  const std::size_t pixels = Level0Pixels(source, wal);
+  for (std::size_t i = 0; i < pixels; ++i) {
     if (transparent && wal.pixels[i] == kTransparentIndex) continue;
-    const std::uint8_t* pixel = colours != nullptr ? colours + 3 * source.pixels[i] : source.pixels.data() + i * stride;
+    const std::uint8_t* pixel = SourcePixel(source, i);
     const std::uint8_t* entry = palette.data() + 3 * static_cast<std::size_t>(wal.pixels[i]);
     for (int c = 0; c < 3; ++c) {
       const std::int32_t d = static_cast<std::int32_t>(pixel[c]) - entry[c];

@@ -67,7 +67,8 @@ std::string WalPathFor(const std::string& source_path) {
   return source_path.substr(0, dot + 1) + "wal";
 }
 
-Result<WalTexture> ConvertTexture(const Texture& texture, const ColorMatcher& matcher, bool transparent, NameCuts* cuts) {
+Result<WalTexture> ConvertTexture(const Texture& texture, const ColorMatcher& matcher, bool transparent, NameCuts* cuts,
+                                  Dither dither) {
   WalTexture wal;
   NameCuts own_cuts;
   NameCuts& cut = cuts != nullptr ? *cuts : own_cuts;
@@ -84,7 +85,7 @@ Result<WalTexture> ConvertTexture(const Texture& texture, const ColorMatcher& ma
   if (Result<void> chain = CheckMipChain(sizes); !chain) return Failure{chain.error()};
   Result<std::vector<std::uint8_t>> indices =
       QuantizeMips(texture.pixels, wal.width, wal.height, WalTexture::kLevels,
-                   texture.bits_per_pixel / 8, matcher, texture.IndexColours(), transparent);
+                   texture.bits_per_pixel / 8, matcher, texture.IndexColours(), transparent, dither);
   if (!indices) return Failure{indices.error()};
   wal.pixels = std::move(*indices);
   return wal;

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "convert/dither.h"
 #include "io/error.h"
 #include "palette/color_matcher.h"
 #include "texture/texture.h"
@@ -27,8 +28,9 @@ struct NameCuts {
 // neither M8 nor M32, kNoFourthLevel when its level-3 height is 0, kTooFewPixels when its pixels
 // do not cover the four levels, kEmptyFourthLevel when level 3 of the WAL would hold no pixel
 // (width or height below 8), kOutOfMemory. With `transparent`, M32 pixels whose fourth byte is
-// below 128 become the transparent index (the matcher must never choose it).
+// below 128 become the transparent index (the matcher must never choose it). With a `dither`
+// method, each level is dithered from its own colours (M8 ones through their palette too).
 Result<WalTexture> ConvertTexture(const Texture& texture, const ColorMatcher& matcher, bool transparent = false,
-                                  NameCuts* cuts = nullptr);
+                                  NameCuts* cuts = nullptr, Dither dither = Dither::kNone);
 
 }  // namespace tarnvick

@@ -1,15 +1,40 @@
 #include "convert/quantize_mips.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <new>
 
 namespace tarnvick {
+namespace {
+
+// Dithers each level from its own pixels (their colours, through `index_colours` when given).
+void DitherLevels(std::span<const std::uint8_t> source, std::uint32_t width, std::uint32_t height, int levels,
+                  std::size_t stride, const ColorMatcher& matcher, const std::uint8_t* index_colours,
+                  bool transparent, Dither dither, std::uint8_t* out) {
+  std::vector<std::uint8_t> rgb, opaque;
+  const std::uint8_t* pixel = source.data();
+  for (int level = 0; level < levels; ++level) {
+    const std::uint32_t level_width = width >> level, level_height = height >> level;
+    const std::size_t pixels = static_cast<std::size_t>(level_width) * level_height;
+    rgb.resize(3 * pixels);
+    opaque.assign(transparent ? pixels : 0, 1);
+    for (std::size_t i = 0; i < pixels; ++i, pixel += stride) {
+      const std::uint8_t* colour = index_colours != nullptr ? index_colours + 3 * static_cast<std::size_t>(*pixel) : pixel;
+      std::copy_n(colour, 3, &rgb[3 * i]);
+      if (transparent) opaque[i] = pixel[3] >= kOpaqueAlpha ? 1 : 0;
+    }
+    DitherLevel(rgb, opaque, level_width, level_height, matcher, dither, out);
+    out += pixels;
+  }
+}
+
+}  // namespace
 
 Result<std::vector<std::uint8_t>> QuantizeMips(std::span<const std::uint8_t> source,
                                                std::uint32_t width, std::uint32_t height,
                                                int levels, int stride, const ColorMatcher& matcher,
-                                               const std::uint8_t* index_colours, bool transparent) {
+                                               const std::uint8_t* index_colours, bool transparent, Dither dither) {
   std::uint64_t total = 0;
   for (int level = 0; level < levels && level < 32; ++level) {
     const std::uint64_t size = static_cast<std::uint64_t>(width >> level) * (height >> level);
@@ -26,6 +51,11 @@ Result<std::vector<std::uint8_t>> QuantizeMips(std::span<const std::uint8_t> sou
     indices.resize(static_cast<std::size_t>(total));
   } catch (const std::bad_alloc&) {
     return Fail(ErrorKind::kOutOfMemory);
+  }
+  if (dither != Dither::kNone) {
+    DitherLevels(source, width, height, levels, static_cast<std::size_t>(stride), matcher, index_colours,
+                 transparent && stride == 4, dither, indices.data());
+    return indices;
   }
   if (index_colours == nullptr) {
     matcher.Map(indices.data(), indices.size(), source.data(), static_cast<std::size_t>(stride));

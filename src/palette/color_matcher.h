@@ -36,6 +36,9 @@ class ColorMatcher {
   // (Cheaper than a search, where many colours are matched.)
   int OnlyCandidate(const std::uint8_t* rgb) const;
 
+  // The colour of entry `index` (red, green, blue).
+  const std::array<std::int32_t, 3>& Colour(std::uint8_t index) const { return colours_[index]; }
+
   // Maps `count` pixels, `stride` bytes apart from `first`, to `out`.
   void Map(std::uint8_t* out, std::size_t count, const std::uint8_t* first, std::size_t stride) const;
 

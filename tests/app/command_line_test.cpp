@@ -275,7 +275,8 @@ TEST(CommandLine, UnknownLongOptionsAndBadValuesExitTwo) {
        {std::vector<std::string>{"--verb"}, {"--recursive=yes"}, {"--"}, {"--jobs=0"}, {"--jobs=x1"}, {"--jobs"},
         {"--jobs", "4"}, {"--palette="}, {"--preview="}, {"--palette"}, {"--write-palette", "-s"},
         {"--palette-method=bogus"}, {"--palette-method=median-cut", "-pgiven.pal"},
-        {"-pgiven.pal", "--palette-method=popularity"}, {"--Verbose"}}) {
+        {"-pgiven.pal", "--palette-method=popularity"}, {"--Verbose"}, {"--dither="}, {"--dither=Tiled"},
+        {"--dither=floyd"}}) {
     std::vector<std::string> full = {"tex", "-s"};
     full.insert(full.end(), arguments.begin(), arguments.end());
     // The argument named is the first bad one; a method with -p is named wherever it stands.

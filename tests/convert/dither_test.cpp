@@ -1,0 +1,171 @@
+// Dithering: the blur and seam measures against values worked out by hand, colours the palette
+// holds left as they are, the same WALs on any number of threads, and the blurred summary line
+// and report column against a blur computed here directly.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+
+#include "convert/conversion_error.h"
+#include "convert/quantize_mips.h"
+#include "support/expected_wal.h"
+#include "support/little_endian.h"
+#include "support/ramp_palette.h"
+#include "support/run_program.h"
+#include "support/seam_figure.h"
+#include "support/temp_dir.h"
+#include "texture/file_builders.h"
+
+namespace tarnvick::testing {
+namespace {
+
+// The blur's weight at offset i: exp(-i^2 / 2) over the sum of the seven.
+double Weight(int i) {
+  double sum = 0;
+  for (int k = -3; k <= 3; ++k) sum += std::exp(-k * k / 2.0);
+  return std::abs(i) > 3 ? 0 : std::exp(-i * i / 2.0) / sum;
+}
+
+TEST(Blur, SpreadsOnePointByTheWeightsWrappingAroundAndKeepsAFlatPlane) {
+  // Along a row of 7: pixel x takes the weight of its distance to 0 the short way round.
+  std::vector<double> row = {1, 0, 0, 0, 0, 0, 0};
+  BlurWrapped(row, 7, 1);
+  const double expected_row[] = {Weight(0), Weight(1), Weight(2), Weight(3), Weight(3), Weight(2), Weight(1)};
+  for (int x = 0; x < 7; ++x) EXPECT_NEAR(row[x], expected_row[x], 1e-12) << x;
+  // In a plane of 9 x 9, the product of the weights; a point at the corner wraps to all four.
+  std::vector<double> plane(81, 0.0);
+  plane[0] = 1;
+  BlurWrapped(plane, 9, 9);
+  for (const auto& [x, y, dx, dy] : {std::array{0, 0, 0, 0}, {2, 1, 2, 1}, {8, 7, -1, -2}, {3, 6, 3, -3}, {4, 4, 4, 4}}) {
+    EXPECT_NEAR(plane[9 * y + x], Weight(dx) * Weight(dy), 1e-12) << x << "," << y;
+  }
+  std::vector<double> flat(12, 5.0);
+  BlurWrapped(flat, 4, 3);
+  for (const double value : flat) EXPECT_NEAR(value, 5.0, 1e-12);
+}
+
+TEST(Seam, NoSeamForAnEvenErrorAndTheBandOverTheRestForAnErrorAtTheEdge) {
+  const std::vector<std::uint8_t> source(3 * 64, 100);
+  std::vector<std::uint8_t> even(3 * 64, 90);
+  EXPECT_NEAR(SeamFigure(source, even, 8, 8), 1.0, 1e-12);
+  EXPECT_EQ(SeamFigure(source, source, 8, 8), 1.0);
+  // Red off by 1 in column 0 alone: tiled 16 wide, the blurred error of column x of the middle
+  // window (4 to 11) is the weight of its distance to column 8 (or 0, too far). The band is
+  // columns 6 to 9 and rows 6 to 9; elsewhere, 4 columns (4, 5, 10, 11) of 4 rows.
+  std::vector<std::uint8_t> edge = source;
+  for (int y = 0; y < 8; ++y) edge[3 * 8 * y] = 101;
+  const auto squared = [](int x) { return Weight(x - 8) * Weight(x - 8); };
+  double all = 0, elsewhere = 0;
+  for (int x = 4; x < 12; ++x) all += 8 * squared(x);
+  for (const int x : {4, 5, 10, 11}) elsewhere += 4 * squared(x);
+  EXPECT_NEAR(SeamFigure(source, edge, 8, 8), ((all - elsewhere) / 48) / (elsewhere / 16), 1e-9);
+}
+
+TEST(Dither, ColoursThePaletteHoldsStayAsTheyAreAndTransparentPixelsStayTransparent) {
+  const Palette palette = RampPalette();
+  const ColorMatcher matcher(WithoutTransparentEntry(palette));
+  // A 16 x 8 texture (and its levels) of palette colours, every eleventh pixel transparent.
+  const std::size_t pixels = 16 * 8 + 8 * 4 + 4 * 2 + 2 * 1;
+  std::vector<std::uint8_t> source(4 * pixels), expected(pixels);
+  for (std::size_t i = 0; i < pixels; ++i) {
+    const std::size_t entry = (i * 37) % 255;
+    std::copy_n(&palette[3 * entry], 3, &source[4 * i]);
+    source[4 * i + 3] = i % 11 == 0 ? 127 : 128;
+    const std::vector<std::uint8_t> entries(palette.begin(), palette.end());
+    expected[i] = i % 11 == 0 ? kTransparentIndex : BruteForceNearest(entries, {source[4 * i], source[4 * i + 1], source[4 * i + 2]});
+  }
+  for (const Dither dither : {Dither::kTiled, Dither::kDiffusion}) {
+    const auto indices = QuantizeMips(source, 16, 8, 4, 4, matcher, nullptr, true, dither);
+    ASSERT_TRUE(indices);
+    EXPECT_EQ(*indices, expected) << static_cast<int>(dither);
+  }
+}
+
+// The bytes of every WAL below `directory`, by name.
+std::map<std::string, std::vector<std::uint8_t>> Wals(const std::string& directory, const std::vector<std::string>& names) {
+  std::map<std::string, std::vector<std::uint8_t>> wals;
+  for (const std::string& name : names) wals[name] = ReadBytes(directory + "/" + name);
+  return wals;
+}
+
+TEST(Dither, TheSameWalsOnOneThreadAndOnEight) {
+  TempDir dir;
+  const Palette ramps = RampPalette();
+  WriteBytes(dir / "p.pal", {ramps.begin(), ramps.end()});
+  std::vector<std::string> names;
+  for (std::uint32_t seed = 1; seed <= 12; ++seed) {
+    M32Fields fields;
+    fields.width = {32, 16, 8, 4};
+    fields.height = {24, 12, 6, 3};
+    fields.pixels = NoiseBytes(4 * (32 * 24 + 16 * 12 + 8 * 6 + 4 * 3), seed);
+    WriteBytes(dir / ("tex/t" + std::to_string(seed) + ".m32"), BuildM32(fields));
+    names.push_back("t" + std::to_string(seed) + ".wal");
+  }
+  for (const std::string method : {"--dither=tiled", "--dither=diffusion"}) {
+    for (const std::string jobs : {"1", "8"}) {
+      ASSERT_EQ(RunTarnvick({"tex", "-pp.pal", method, "--jobs=" + jobs, "--output-dir=j" + jobs}, {.working_directory = dir.path()}).exit_code, 0);
+    }
+    EXPECT_EQ(Wals(dir / "j1", names), Wals(dir / "j8", names)) << method;
+    EXPECT_EQ(ReadBytes(dir / "j1/t1.wal").size(), 100u + 32 * 24 + 16 * 12 + 8 * 6 + 4 * 3);
+  }
+}
+
+// The blurred squared error of a WAL's level 0 against `level0`, blurring the difference with
+// the two-dimensional weights directly.
+double BlurredSquared(const std::vector<std::uint8_t>& wal, const std::vector<Rgb>& level0, const Palette& palette, int w, int h) {
+  double squared = 0;
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      for (int c = 0; c < 3; ++c) {
+        double blurred = 0;
+        for (int dy = -3; dy <= 3; ++dy) {
+          for (int dx = -3; dx <= 3; ++dx) {
+            const int at = (y + dy + h) % h * w + (x + dx + w) % w;
+            blurred += Weight(dx) * Weight(dy) * (level0[at][c] - palette[3 * wal[Get32(wal, 40) + at] + c]);
+          }
+        }
+        squared += blurred * blurred;
+      }
+    }
+  }
+  return squared;
+}
+
+TEST(Dither, SummaryAndReportGiveTheBlurredPsnr) {
+  TempDir dir;
+  const Palette ramps = RampPalette();
+  WriteBytes(dir / "p.pal", {ramps.begin(), ramps.end()});
+  std::vector<std::vector<Rgb>> level0;
+  for (const std::uint32_t seed : {3u, 4u}) {
+    M32Fields fields;
+    fields.width = {16, 8, 4, 2};
+    fields.height = {16, 8, 4, 2};
+    fields.pixels = NoiseBytes(4 * (256 + 64 + 16 + 4), seed);
+    for (std::size_t i = 0; i < 4 * 256; ++i) fields.pixels[i] = static_cast<std::uint8_t>(fields.pixels[i] / seed + 60);
+    WriteBytes(dir / ("tex/" + std::to_string(seed) + ".m32"), BuildM32(fields));
+    const std::vector<Rgb> pixels = PixelsOf32(fields.pixels);
+    level0.emplace_back(pixels.begin(), pixels.begin() + 256);
+  }
+  const ProgramResult result = RunTarnvick({"tex", "-pp.pal", "-v", "--dither", "--report=r.csv"}, {.working_directory = dir.path()});
+  ASSERT_EQ(result.exit_code, 0);
+  const double three = BlurredSquared(ReadBytes(dir / "tex/3.wal"), level0[0], ramps, 16, 16);
+  const double four = BlurredSquared(ReadBytes(dir / "tex/4.wal"), level0[1], ramps, 16, 16);
+  const auto psnr = [](double squared, double values) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f", 10 * std::log10(255.0 * 255.0 * values / squared));
+    return std::string(text);
+  };
+  const std::string worst = three / 768 > four / 768 ? "3" : "4";
+  EXPECT_NE(result.err.find("\ntarnvick: blurred PSNR " + psnr(three + four, 1536) + " dB, worst " +
+                            psnr(std::max(three, four), 768) + " dB: tex/" + worst + ".m32\n"),
+            std::string::npos)
+      << result.err;
+  const std::string report = ReadText(dir / "r.csv");
+  EXPECT_TRUE(report.starts_with("path,width,height,psnr_db,blurred_psnr_db\ntex/")) << report;
+  EXPECT_NE(report.find(".m32,16,16,"), std::string::npos);
+  EXPECT_NE(report.find("," + psnr(three, 768) + "\n"), std::string::npos) << report;
+  EXPECT_NE(report.find("," + psnr(four, 768) + "\n"), std::string::npos) << report;
+}
+
+}  // namespace
+}  // namespace tarnvick::testing
