@@ -1,6 +1,7 @@
 #include "app/command_line.h"
 
 #include <charconv>
+#include <optional>
 #include <cstring>
 #include <string_view>
 
@@ -8,11 +9,13 @@ namespace tarnvick {
 
 namespace {
 
-// The N of "--jobs=N": decimal digits, at least 1.
-bool ParseJobs(std::string_view value, int& jobs) {
-  if (value.empty() || value.find_first_not_of("0123456789") != std::string_view::npos) return false;
+// The N of "--jobs=N": decimal digits, at least 1; nothing when the value is not that.
+std::optional<int> ParseJobs(std::string_view value) {
+  if (value.empty() || value.find_first_not_of("0123456789") != std::string_view::npos) return std::nullopt;
+  int jobs = 0;
   const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), jobs);
-  return error == std::errc() && end == value.data() + value.size() && jobs >= 1;
+  if (error != std::errc() || end != value.data() + value.size() || jobs < 1) return std::nullopt;
+  return jobs;
 }
 
 // The help or version request among the arguments: the first of them wins. As the first argument
@@ -118,7 +121,12 @@ class Parser {
       options_.output_directory = std::move(value);
       return {};
     }
-    if (name == "--jobs" && ParseJobs(value, options_.jobs)) return {};
+    if (name == "--jobs") {
+      if (const std::optional<int> jobs = ParseJobs(value)) {
+        options_.jobs = *jobs;
+        return {};
+      }
+    }
     if (name == "--dither" && (!has_value || value == "tiled" || value == "diffusion")) {
       options_.dither = value == "diffusion" ? Dither::kDiffusion : Dither::kTiled;
       return {};

@@ -92,6 +92,7 @@ Console::Console(std::FILE* out, std::FILE* err) : out_(out), err_(err), error_i
 void Console::Banner() { Progress("tarnvick - M8/M32 to WAL texture converter\n\n"); }
 
 void Console::Usage() {
+  // The legacy usage text, kept byte for byte, its spelling included: scripts compare it.
   static const char* const kPieces[] = {
       "usage:\n",
       ("tarnvick.exe c:\\a_directory\\ [-pc:\\somedir\\somefile.pal] "

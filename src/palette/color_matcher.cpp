@@ -16,12 +16,12 @@ constexpr int kCellShift = 3;  // cells of 8 values a channel
 constexpr std::int32_t kCellSize = 1 << kCellShift;
 constexpr std::size_t kCellsPerChannel = 256 >> kCellShift;
 
-// The squared distance from `value` to the nearest and to the farthest point of [low, high].
-std::int32_t Nearer(std::int32_t value, std::int32_t low, std::int32_t high) {
+// The squared distances from `value` to the nearest and to the farthest point of [low, high].
+std::int32_t NearerSquared(std::int32_t value, std::int32_t low, std::int32_t high) {
   const std::int32_t d = value < low ? low - value : value > high ? value - high : 0;
   return d * d;
 }
-std::int32_t Farther(std::int32_t value, std::int32_t low, std::int32_t high) {
+std::int32_t FartherSquared(std::int32_t value, std::int32_t low, std::int32_t high) {
   const std::int32_t d = std::max(value - low, high - value);
   return d * d;
 }
@@ -98,9 +98,9 @@ void ColorMatcher::Build(const std::array<std::int32_t, 3>& low, std::int32_t si
   std::vector<std::int32_t> least(entries.size());
   for (std::size_t k = 0; k < entries.size(); ++k) {
     const auto& c = colours_[entries[k]];
-    least[k] = Nearer(c[0], low[0], high[0]) + Nearer(c[1], low[1], high[1]) + Nearer(c[2], low[2], high[2]);
-    bound = std::min(bound, Farther(c[0], low[0], high[0]) + Farther(c[1], low[1], high[1]) +
-                                Farther(c[2], low[2], high[2]));
+    least[k] = NearerSquared(c[0], low[0], high[0]) + NearerSquared(c[1], low[1], high[1]) + NearerSquared(c[2], low[2], high[2]);
+    bound = std::min(bound, FartherSquared(c[0], low[0], high[0]) + FartherSquared(c[1], low[1], high[1]) +
+                                FartherSquared(c[2], low[2], high[2]));
   }
   std::vector<std::uint8_t> inside;
   for (std::size_t k = 0; k < entries.size(); ++k) {

@@ -12,13 +12,29 @@
 namespace tarnvick {
 namespace {
 
+// The methods: median cut (Heckbert's, here cutting the box whose best cut removes the most
+// error), then Lloyd's k-means passes, then merge-and-split trials on small sets of colours.
+//
 // More distinct colours than this are merged into cells (2 x 2 x 2 colours, then 4 x 4 x 4, ...)
 // before the palette is fitted: the fit then costs the same on any library, and the cells keep
 // the exact sums of their colours, so the means it finds are the same wherever a cell's colours
-// all fall to one entry.
+// all fall to one entry. 2^15 cells is 128 for each of the 256 entries: fine enough that merging
+// cost no measurable quality on the sample and benchmark libraries, and a pass over them takes a
+// few milliseconds.
 constexpr std::size_t kMostPoints = std::size_t{1} << 15;
-// K-means passes, at the most.
+// K-means passes, at the most: on the libraries measured, passes stop moving entries well before
+// this; the bound keeps a library that oscillates between two fits from running on.
 constexpr int kMostPasses = 24;
+
+// The squared distance between two colours (3 bytes each).
+double SquaredDistance(const std::uint8_t* a, const std::uint8_t* b) {
+  double distance = 0;
+  for (std::size_t c = 0; c < 3; ++c) {
+    const double d = static_cast<double>(a[c]) - b[c];
+    distance += d * d;
+  }
+  return distance;
+}
 
 // Counted colours, alone or merged into a cell: their pixels and the sums of their channels over
 // those pixels.
@@ -67,19 +83,22 @@ struct Box {
 
   double Spread(std::size_t c) const { return squares[c] - sum[c] * sum[c] / weight; }
   double Error() const { return Spread(0) + Spread(1) + Spread(2); }
+
+  // Adds a point's pixels and their weighted sums.
+  void Add(const Point& point) {
+    const auto point_weight = static_cast<double>(point.weight);
+    weight += point_weight;
+    for (std::size_t c = 0; c < 3; ++c) {
+      const double value = point.colour[c];
+      sum[c] += point_weight * value;
+      squares[c] += point_weight * value * value;
+    }
+  }
 };
 
 Box MakeBox(const std::vector<Point>& points, std::size_t begin, std::size_t end) {
   Box box{begin, end};
-  for (std::size_t i = begin; i < end; ++i) {
-    const auto weight = static_cast<double>(points[i].weight);
-    box.weight += weight;
-    for (std::size_t c = 0; c < 3; ++c) {
-      const double value = points[i].colour[c];
-      box.sum[c] += weight * value;
-      box.squares[c] += weight * value * value;
-    }
-  }
+  for (std::size_t i = begin; i < end; ++i) box.Add(points[i]);
   return box;
 }
 
@@ -101,13 +120,7 @@ std::pair<double, std::size_t> BestCut(const std::vector<Point>& points, const B
   double best = -1;
   std::size_t split = box.begin + 1;
   for (std::size_t i = box.begin; i + 1 < box.end; ++i) {
-    const auto weight = static_cast<double>(points[i].weight);
-    left.weight += weight;
-    for (std::size_t c = 0; c < 3; ++c) {
-      const double value = points[i].colour[c];
-      left.sum[c] += weight * value;
-      left.squares[c] += weight * value * value;
-    }
+    left.Add(points[i]);
     Box right = box;
     right.weight -= left.weight;
     for (std::size_t c = 0; c < 3; ++c) {
@@ -188,11 +201,7 @@ Palette Refine(const std::vector<Point>& points, Palette palette, std::size_t us
       Point& entry = entries[index];
       entry.weight += point.weight;
       for (std::size_t c = 0; c < 3; ++c) entry.sum[c] += point.sum[c];
-      double distance = 0;
-      for (std::size_t c = 0; c < 3; ++c) {
-        const double d = static_cast<double>(point.colour[c]) - palette[3 * index + c];
-        distance += d * d;
-      }
+      const double distance = SquaredDistance(point.colour.data(), palette.data() + 3 * index);
       if (distance > 0) worst.emplace_back(distance * static_cast<double>(point.weight), p);
     }
     // An entry no point chose moves onto one of the points served worst: that can only lower the
@@ -236,12 +245,8 @@ Fit Measure(const std::vector<Point>& points, const Palette& palette) {
   Fit fit;
   for (std::size_t p = 0; p < points.size(); ++p) {
     const std::uint8_t index = matcher.Nearest(points[p].colour.data());
-    double distance = 0;
-    for (std::size_t c = 0; c < 3; ++c) {
-      const double d = static_cast<double>(points[p].colour[c]) - palette[3 * index + c];
-      distance += d * d;
-    }
-    const double error = distance * static_cast<double>(points[p].weight);
+    const double error =
+        SquaredDistance(points[p].colour.data(), palette.data() + 3 * index) * static_cast<double>(points[p].weight);
     fit.weight[index] += static_cast<double>(points[p].weight);
     fit.error[index] += error;
     fit.total += error;
@@ -257,7 +262,9 @@ Fit Measure(const std::vector<Point>& points, const Palette& palette) {
 // are merged, the freed entry is put on the worst-served colour of the entry with the most error
 // (of those not tried in vain since the last gain), and k-means runs again; kept only when the
 // error falls. Tried a few times on small sets of points, where it is cheap.
-Palette Improve(const std::vector<Point>& points, Palette palette, std::size_t used) {
+Palette MergeAndSplitTrials(const std::vector<Point>& points, Palette palette, std::size_t used) {
+  // Each trial runs k-means again over every point: on up to 2^14 points, 24 trials cost about as
+  // much as the rest of the fit, and on the libraries measured later trials no longer helped.
   constexpr std::size_t kMostPointsToImprove = std::size_t{1} << 14;
   constexpr int kTrials = 24;
   if (points.size() > kMostPointsToImprove || used < 3) return palette;
@@ -274,11 +281,7 @@ Palette Improve(const std::vector<Point>& points, Palette palette, std::size_t u
     for (std::size_t i = 0; i < used; ++i) {
       for (std::size_t j = i + 1; j < used; ++j) {
         if (i == worst || j == worst || fit.weight[i] == 0 || fit.weight[j] == 0) continue;
-        double distance = 0;
-        for (std::size_t c = 0; c < 3; ++c) {
-          const double d = static_cast<double>(palette[3 * i + c]) - palette[3 * j + c];
-          distance += d * d;
-        }
+        const double distance = SquaredDistance(palette.data() + 3 * i, palette.data() + 3 * j);
         const double cost = distance * fit.weight[i] * fit.weight[j] / (fit.weight[i] + fit.weight[j]);
         if (least < 0 || cost < least) {
           least = cost;
@@ -355,7 +358,7 @@ Result<Palette> MedianCutPalette(const ColorHistogram& histogram, Refinement ref
       }
     }
     if (refinement == Refinement::kNone) return Order(histogram, palette);
-    return Order(histogram, Improve(points, Refine(points, palette, boxes.size()), boxes.size()));
+    return Order(histogram, MergeAndSplitTrials(points, Refine(points, palette, boxes.size()), boxes.size()));
   } catch (const std::bad_alloc&) {
     return Fail(ErrorKind::kOutOfMemory);
   }
