@@ -61,31 +61,34 @@ Palette RandomPalette() {
   return palette;
 }
 
-// Four WAL levels of a 256 x 256 texture: 87,040 pixels; range(0) distinct colours.
-void BM_QuantizeMips(benchmark::State& state) {
-  const std::vector<std::uint8_t> pixels = Pixels(87040, static_cast<std::uint32_t>(state.range(0)), 5);
-  const Palette palette = RandomPalette();
-  // One matcher, as for a whole run.
-  tarnvick::ColorMatcher matcher(palette);
-  for (auto _ : state) {
-    auto out = tarnvick::QuantizeMips(pixels, 256, 256, 4, 4, matcher);
-    benchmark::DoNotOptimize(out->data());
-  }
-  state.SetItemsProcessed(state.iterations() * 87040);
-}
-BENCHMARK(BM_QuantizeMips)->Arg(16)->Arg(1000)->Arg(60000)->Arg(1 << 20)->Unit(benchmark::kMillisecond);
+// Where the pixels of a benchmark come from: `count` pixels of 4 bytes, made from range(0) and a
+// seed.
+using PixelSource = std::vector<std::uint8_t> (*)(std::size_t count, std::int64_t range, std::uint32_t seed);
 
-// The same for the grain of a texture: range(0) is the spread of each channel.
-void BM_QuantizeMipsGrain(benchmark::State& state) {
-  const std::vector<std::uint8_t> pixels = GrainPixels(87040, static_cast<int>(state.range(0)), 5);
-  tarnvick::ColorMatcher matcher(RandomPalette());
+// range(0) distinct colours in random placement.
+std::vector<std::uint8_t> RandomPlacement(std::size_t count, std::int64_t range, std::uint32_t seed) {
+  return Pixels(count, static_cast<std::uint32_t>(range), seed);
+}
+
+// The grain of a texture: range(0) is the spread of each channel.
+std::vector<std::uint8_t> Grain(std::size_t count, std::int64_t range, std::uint32_t seed) {
+  return GrainPixels(count, static_cast<int>(range), seed);
+}
+
+// Four WAL levels of a 256 x 256 texture: 87,040 pixels.
+void BM_QuantizeMips(benchmark::State& state, PixelSource source) {
+  const std::vector<std::uint8_t> pixels = source(87040, state.range(0), 5);
+  // One matcher, as for a whole run.
+  const tarnvick::ColorMatcher matcher(RandomPalette());
   for (auto _ : state) {
     auto out = tarnvick::QuantizeMips(pixels, 256, 256, 4, 4, matcher);
     benchmark::DoNotOptimize(out->data());
   }
   state.SetItemsProcessed(state.iterations() * 87040);
 }
-BENCHMARK(BM_QuantizeMipsGrain)->Arg(5)->Arg(19)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_QuantizeMips, Random, &RandomPlacement)
+    ->Arg(16)->Arg(1000)->Arg(60000)->Arg(1 << 20)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_QuantizeMips, Grain, &Grain)->Arg(5)->Arg(19)->Unit(benchmark::kMillisecond);
 
 // The plain mapping of the same pixels: one-entry cache and a full scan for every miss.
 void BM_MapPixelsPlain(benchmark::State& state) {
@@ -102,9 +105,9 @@ void BM_MapPixelsPlain(benchmark::State& state) {
 BENCHMARK(BM_MapPixelsPlain)->Arg(16)->Arg(1000)->Arg(60000)->Unit(benchmark::kMillisecond);
 
 // Counting the colours of a 256 x 256 M32 with a full chain (87,381 pixels).
-void BM_CountColors(benchmark::State& state) {
+void BM_CountColors(benchmark::State& state, PixelSource source) {
   tarnvick::M32Texture texture;
-  texture.pixels = Pixels(87381, static_cast<std::uint32_t>(state.range(0)), 7);
+  texture.pixels = source(87381, state.range(0), 7);
   texture.byte_extent = static_cast<std::int32_t>(texture.pixels.size());
   texture.bits_per_pixel = 32;
   // One histogram, as for a whole run.
@@ -115,26 +118,13 @@ void BM_CountColors(benchmark::State& state) {
   }
   state.SetItemsProcessed(state.iterations() * 87381);
 }
-BENCHMARK(BM_CountColors)->Arg(16)->Arg(1000)->Arg(60000)->Arg(1 << 20)->Unit(benchmark::kMillisecond);
-
-// The same for the grain of a texture: range(0) is the spread of each channel.
-void BM_CountColorsGrain(benchmark::State& state) {
-  tarnvick::M32Texture texture;
-  texture.pixels = GrainPixels(87381, static_cast<int>(state.range(0)), 7);
-  texture.byte_extent = static_cast<std::int32_t>(texture.pixels.size());
-  texture.bits_per_pixel = 32;
-  tarnvick::ColorHistogram histogram;
-  for (auto _ : state) {
-    (void)tarnvick::CountColors(texture, histogram);
-    benchmark::DoNotOptimize(histogram.Count(0));
-  }
-  state.SetItemsProcessed(state.iterations() * 87381);
-}
-BENCHMARK(BM_CountColorsGrain)->Arg(5)->Arg(19)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_CountColors, Random, &RandomPlacement)
+    ->Arg(16)->Arg(1000)->Arg(60000)->Arg(1 << 20)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_CountColors, Grain, &Grain)->Arg(5)->Arg(19)->Unit(benchmark::kMillisecond);
 
 // The reference design's counting of the same pixels: one tree search (and insertion) a pixel.
-void BM_CountColorsReference(benchmark::State& state) {
-  const std::vector<std::uint8_t> pixels = Pixels(87381, static_cast<std::uint32_t>(state.range(0)), 7);
+void BM_CountColorsReference(benchmark::State& state, PixelSource source) {
+  const std::vector<std::uint8_t> pixels = source(87381, state.range(0), 7);
   using KeyTree = tarnvick::PooledTree<std::uint32_t, tarnvick::PixelCount, std::less<std::uint32_t>, true>;
   KeyTree histogram;
   for (auto _ : state) {
@@ -148,25 +138,9 @@ void BM_CountColorsReference(benchmark::State& state) {
   }
   state.SetItemsProcessed(state.iterations() * 87381);
 }
-BENCHMARK(BM_CountColorsReference)->Arg(16)->Arg(1000)->Arg(60000)->Unit(benchmark::kMillisecond);
-
-// The reference design's counting of texture grain.
-void BM_CountColorsReferenceGrain(benchmark::State& state) {
-  const std::vector<std::uint8_t> pixels = GrainPixels(87381, static_cast<int>(state.range(0)), 7);
-  using KeyTree = tarnvick::PooledTree<std::uint32_t, tarnvick::PixelCount, std::less<std::uint32_t>, true>;
-  KeyTree histogram;
-  for (auto _ : state) {
-    for (std::size_t i = 0; i < pixels.size(); i += 4) {
-      const std::uint32_t key = tarnvick::ColorKey(&pixels[i]);
-      KeyTree::Node* node = histogram.Find(key);
-      if (node == nullptr) node = histogram.Insert(key, 0);
-      ++node->value;
-    }
-    benchmark::DoNotOptimize(histogram.Minimum());
-  }
-  state.SetItemsProcessed(state.iterations() * 87381);
-}
-BENCHMARK(BM_CountColorsReferenceGrain)->Arg(5)->Arg(19)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_CountColorsReference, Random, &RandomPlacement)
+    ->Arg(16)->Arg(1000)->Arg(60000)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_CountColorsReference, Grain, &Grain)->Arg(5)->Arg(19)->Unit(benchmark::kMillisecond);
 
 // A corpus of 64 M32 textures of 256 x 256 (full chains, 4096 colours each) in one directory.
 class Corpus {
