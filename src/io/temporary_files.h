@@ -2,6 +2,9 @@
 // them first: no half-written ".tarnvick-*" file outlives an interrupted run.
 #pragma once
 
+#include <cstdint>
+#include <string>
+
 #include "io/error.h"
 #include "io/file_ref.h"
 #include "io/scoped_file.h"
@@ -18,6 +21,10 @@ struct TemporaryFile {
   Slot* slot = nullptr;  // its place in the register
 };
 Result<TemporaryFile> CreateTemporaryFile(const FileRef& target);
+
+// The random part of a temporary file's name: six lower-case letters and digits (names that differ
+// only in case are one name on some systems), different for each `attempt` and for each process.
+std::string TemporaryNameSuffix(std::uint64_t process, unsigned attempt);
 void ForgetTemporaryFile(const TemporaryFile& file);
 
 // Removes every registered temporary file. Safe to call from a signal handler.

@@ -5,7 +5,6 @@
 
 #include <array>
 #include <atomic>
-#include <chrono>
 #include <cstring>
 #include <new>
 
@@ -61,23 +60,6 @@ Slot* Register(const FileRef& file) {
   return nullptr;
 }
 
-std::string RandomSuffix(unsigned attempt) {
-  static std::atomic<std::uint64_t> counter{0};
-  std::uint64_t x = static_cast<std::uint64_t>(
-                        std::chrono::steady_clock::now().time_since_epoch().count()) ^
-                    (static_cast<std::uint64_t>(::getpid()) << 32) ^ (counter++ * 0x9E3779B97F4A7C15u) ^
-                    attempt;
-  static constexpr char kLetters[] =
-      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-  std::string suffix;
-  for (int i = 0; i < 6; ++i) {
-    x ^= x >> 29;
-    x *= 0xBF58476D1CE4E5B9u;
-    suffix += kLetters[x % 62];
-  }
-  return suffix;
-}
-
 }  // namespace
 
 Result<TemporaryFile> CreateTemporaryFile(const FileRef& target) {
@@ -92,7 +74,7 @@ Result<TemporaryFile> CreateTemporaryFile(const FileRef& target) {
   for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&block, signal);
   for (unsigned attempt = 0; attempt < 100; ++attempt) {
     TemporaryFile file;
-    file.ref = {target.directory, prefix + RandomSuffix(attempt)};
+    file.ref = {target.directory, prefix + TemporaryNameSuffix(static_cast<std::uint64_t>(::getpid()), attempt)};
     ::pthread_sigmask(SIG_BLOCK, &block, &previous);
     ++creating;
     if (!ending) {

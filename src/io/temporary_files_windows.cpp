@@ -6,8 +6,6 @@
 #include <io.h>
 
 #include <algorithm>
-#include <atomic>
-#include <chrono>
 #include <cerrno>
 #include <mutex>
 #include <set>
@@ -27,21 +25,6 @@ std::mutex register_lock;
 std::set<Slot*> registered;  // guarded by register_lock
 bool ending = false;         // guarded by register_lock: no file is created once it is set
 
-std::string RandomSuffix(unsigned attempt) {
-  static std::atomic<std::uint64_t> counter{0};
-  std::uint64_t x = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
-                    (static_cast<std::uint64_t>(GetCurrentProcessId()) << 32) ^ (counter++ * 0x9E3779B97F4A7C15u) ^
-                    attempt;
-  static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";  // names ignore case here
-  std::string suffix;
-  for (int i = 0; i < 6; ++i) {
-    x ^= x >> 29;
-    x *= 0xBF58476D1CE4E5B9u;
-    suffix += kLetters[x % 36];
-  }
-  return suffix;
-}
-
 }  // namespace
 
 Result<TemporaryFile> CreateTemporaryFile(const FileRef& target) {
@@ -50,7 +33,7 @@ Result<TemporaryFile> CreateTemporaryFile(const FileRef& target) {
   const std::string prefix = (in_folder ? directory + kSeparator : std::string()) + ".tarnvick-";
   for (unsigned attempt = 0; attempt < 100; ++attempt) {
     TemporaryFile file;
-    file.ref = {target.directory, prefix + RandomSuffix(attempt)};
+    file.ref = {target.directory, prefix + TemporaryNameSuffix(GetCurrentProcessId(), attempt)};
     const std::wstring path = WidePath(file.ref);
     const std::lock_guard lock(register_lock);
     if (ending) return FailErrno(ErrorKind::kCannotWrite, EINTR);
