@@ -1,7 +1,6 @@
 #include "app/conversion_walk.h"
 
 #include <memory>
-#include <new>
 #include <unordered_set>
 
 #include "app/source_walk.h"
@@ -128,11 +127,7 @@ ConversionReport ConvertSources(const RunOptions& options, const Palette& palett
         auto target = std::make_shared<const WalTarget>(WalTargetFor(source, options));
         return FileJob{[&, source, converted, target](int) {
                          // Memory that runs out anywhere in one texture skips that texture alone.
-                         try {
-                           *converted = ConvertFile(source, *target, conversion);
-                         } catch (const std::bad_alloc&) {
-                           *converted = Fail(ErrorKind::kOutOfMemory);
-                         }
+                         *converted = CatchOutOfMemory([&] { return ConvertFile(source, *target, conversion); });
                        },
                        [&, converted, target, path = source.path] {
                          if (!*converted) {

@@ -44,7 +44,7 @@ class Histograms {
 
 // The palette of the counted colours by `options`' method. With transparency, the last entry is
 // kept for it (black), and the rest fit the opaque colours.
-Result<Palette> ChoosePalette(const RunOptions& options, const ColorHistogram& histogram) {
+Palette ChoosePalette(const RunOptions& options, const ColorHistogram& histogram) {
   const std::size_t entries = options.transparent ? kTransparentIndex : kPaletteEntries;
   if (options.palette_method == PaletteMethod::kMedianCut) return MedianCutPalette(histogram, Refinement::kFull, entries);
   return PopularityPalette(histogram, entries);
@@ -61,9 +61,11 @@ Result<Palette> GeneratePalette(const RunOptions& options, Console& console) {
     auto failure = std::make_shared<Result<void>>();
     return FileJob{
         [&histograms, &options, file, failure](int worker) {
-          const Result<std::unique_ptr<Texture>> texture = CreateTexture(file.ref);
-          *failure = texture ? histograms.Count(**texture, worker, options.transparent)
-                             : Result<void>(Failure{texture.error()});
+          *failure = CatchOutOfMemory([&] {
+            const Result<std::unique_ptr<Texture>> texture = CreateTexture(file.ref);
+            return texture ? histograms.Count(**texture, worker, options.transparent)
+                           : Result<void>(Failure{texture.error()});
+          });
         },
         [&counted, failure, path = file.path] {
           // A file that does not load counts nothing (the conversion walk tells why), unless the
@@ -81,12 +83,17 @@ Result<Palette> GeneratePalette(const RunOptions& options, Console& console) {
   if (!histogram) return Failure{histogram.error()};
   // With no colour counted the palette would be all black: an existing file is worth more.
   const bool nothing_counted = (*histogram)->DistinctColors() == 0;
-  const Result<Palette> palette = nothing_counted ? Result<Palette>(Palette{}) : ChoosePalette(options, **histogram);
+  const Result<Palette> palette =
+      nothing_counted ? Result<Palette>(Palette{})
+                      : CatchOutOfMemory([&] { return Result<Palette>(ChoosePalette(options, **histogram)); });
   if (!palette) return palette;
   console.Progress("\n\twriting palette data...");
   if (nothing_counted) {
     console.Problem("no colours counted, the palette file is not written: " + options.palette_path);
-  } else if (const Result<void> saved = SavePalette({kWorkingDirectory, options.palette_path}, *palette); !saved) {
+  } else if (const Result<void> saved =
+                 CatchOutOfMemory([&] { return SavePalette({kWorkingDirectory, options.palette_path}, *palette); },
+                                  FailErrno(ErrorKind::kCannotWrite, ENOMEM));
+             !saved) {
     console.Progress("\n\n");
     return Failure{saved.error()};
   }

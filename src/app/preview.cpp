@@ -1,7 +1,6 @@
 #include "app/preview.h"
 
 #include <algorithm>
-#include <new>
 
 #include "app/caption_font.h"
 #include "app/console.h"
@@ -76,43 +75,39 @@ void Preview::Offer(Tile tile) {
 }
 
 Result<std::vector<std::uint8_t>> Preview::Encode(const Palette& palette) const {
-  try {
-    const std::size_t rows = kBand + kTileHeight * ((tiles_.size() + 3) / 4);
-    std::vector<std::uint8_t> image(3 * kWidth * rows, 0);
-    const auto put = [&](std::size_t x, std::size_t y, const std::uint8_t* colour) {
-      std::copy_n(colour, 3, image.begin() + static_cast<std::ptrdiff_t>(3 * (y * kWidth + x)));
-    };
-    for (std::size_t entry = 0; entry < kPaletteEntries; ++entry) {
-      for (std::size_t dy = 0; dy < 8; ++dy) {
-        for (std::size_t dx = 0; dx < 8; ++dx) put((entry % 16) * 8 + dx, (entry / 16) * 8 + dy, palette.data() + 3 * entry);
-      }
+  const std::size_t rows = kBand + kTileHeight * ((tiles_.size() + 3) / 4);
+  std::vector<std::uint8_t> image(3 * kWidth * rows, 0);
+  const auto put = [&](std::size_t x, std::size_t y, const std::uint8_t* colour) {
+    std::copy_n(colour, 3, image.begin() + static_cast<std::ptrdiff_t>(3 * (y * kWidth + x)));
+  };
+  for (std::size_t entry = 0; entry < kPaletteEntries; ++entry) {
+    for (std::size_t dy = 0; dy < 8; ++dy) {
+      for (std::size_t dx = 0; dx < 8; ++dx) put((entry % 16) * 8 + dx, (entry / 16) * 8 + dy, palette.data() + 3 * entry);
     }
-    for (std::size_t k = 0; k < tiles_.size(); ++k) {
-      const std::size_t left = (k % 4) * 2 * kHalf;
-      const std::size_t top = kBand + (k / 4) * kTileHeight;
-      for (std::size_t y = 0; y < kCaption; ++y) {
-        for (std::size_t x = 0; x < 2 * kHalf; ++x) put(left + x, top + y, kStripColour);
-      }
-      const std::string caption = Caption(tiles_[k]);
-      for (std::size_t i = 0; i < caption.size(); ++i) {
-        const std::array<std::uint8_t, 8>& glyph = CaptionGlyph(caption[i]);
-        for (std::size_t y = 0; y < 8; ++y) {
-          for (std::size_t x = 0; x < 8; ++x) {
-            if ((glyph[y] >> x) & 1) put(left + kTextInset + 8 * i + x, top + kTextInset + y, kTextColour);
-          }
-        }
-      }
-      for (std::size_t y = 0; y < kHalf; ++y) {
-        for (std::size_t x = 0; x < kHalf; ++x) {
-          put(left + x, top + kCaption + y, tiles_[k].source.data() + 3 * (y * kHalf + x));
-          put(left + kHalf + x, top + kCaption + y, tiles_[k].wal.data() + 3 * (y * kHalf + x));
-        }
-      }
-    }
-    return EncodePng({kWidth, static_cast<std::uint32_t>(rows), image, {}});
-  } catch (const std::bad_alloc&) {
-    return Fail(ErrorKind::kOutOfMemory);
   }
+  for (std::size_t k = 0; k < tiles_.size(); ++k) {
+    const std::size_t left = (k % 4) * 2 * kHalf;
+    const std::size_t top = kBand + (k / 4) * kTileHeight;
+    for (std::size_t y = 0; y < kCaption; ++y) {
+      for (std::size_t x = 0; x < 2 * kHalf; ++x) put(left + x, top + y, kStripColour);
+    }
+    const std::string caption = Caption(tiles_[k]);
+    for (std::size_t i = 0; i < caption.size(); ++i) {
+      const std::array<std::uint8_t, 8>& glyph = CaptionGlyph(caption[i]);
+      for (std::size_t y = 0; y < 8; ++y) {
+        for (std::size_t x = 0; x < 8; ++x) {
+          if ((glyph[y] >> x) & 1) put(left + kTextInset + 8 * i + x, top + kTextInset + y, kTextColour);
+        }
+      }
+    }
+    for (std::size_t y = 0; y < kHalf; ++y) {
+      for (std::size_t x = 0; x < kHalf; ++x) {
+        put(left + x, top + kCaption + y, tiles_[k].source.data() + 3 * (y * kHalf + x));
+        put(left + kHalf + x, top + kCaption + y, tiles_[k].wal.data() + 3 * (y * kHalf + x));
+      }
+    }
+  }
+  return EncodePng({kWidth, static_cast<std::uint32_t>(rows), image, {}});
 }
 
 }  // namespace tarnvick

@@ -50,7 +50,7 @@ class Preview {
   // are offered in walk order, and on equal errors the earlier comes first.
   void Offer(Tile tile);
 
-  // The PNG file of the preview with `palette`; fails only with kOutOfMemory.
+  // The PNG file of the preview with `palette`; fails only with kOutOfMemory (from zlib).
   Result<std::vector<std::uint8_t>> Encode(const Palette& palette) const;
 
  private:

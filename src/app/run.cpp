@@ -36,7 +36,8 @@ std::string PaletteReason(const Error& error) {
 
 // The palette of a run that reads it (-p), with its warning; the failure already told.
 Result<Palette> ReadPalette(const RunOptions& options, Console& console) {
-  const Result<LoadedPalette> loaded = LoadPalette({kWorkingDirectory, options.palette_path});
+  const Result<LoadedPalette> loaded =
+      CatchOutOfMemory([&] { return LoadPalette({kWorkingDirectory, options.palette_path}); });
   if (!loaded) {
     console.Problem("cannot read palette file: " + options.palette_path + ": " + PaletteReason(loaded.error()));
     return Failure{loaded.error()};
@@ -160,7 +161,8 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
   const bool summary = options.verbose || console.ErrorIsTerminal();
   ConversionReport report = ConvertSources(options, *palette, summary, console);
   bool incomplete = report.incomplete;
-  if (report.preview && !WriteOutput("preview", *options.preview_path, report.preview->Encode(*palette), console)) {
+  if (report.preview && !WriteOutput("preview", *options.preview_path,
+                                     CatchOutOfMemory([&] { return report.preview->Encode(*palette); }), console)) {
     incomplete = true;
   }
   if (report.table && !WriteOutput("report", *options.report_path, report.table->Bytes(), console)) {

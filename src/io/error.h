@@ -1,6 +1,11 @@
-// The one way an operation fails: a kind, for the caller to decide on, and a detail text (an
-// errno text, a size, a version) for the message the program makes of it. Operations that can
-// fail return Result<T>: the value, or the Error.
+// The one way an operation fails, in every layer: a kind, for the caller to decide on, and a
+// detail text (an errno text, a size, a version) for the message the program makes of it.
+// Operations that can fail return Result<T>: the value, or the Error. It lives in io/, the lowest
+// layer, so that every layer can use it; ErrorKind holds the kinds of all of them.
+//
+// Memory that runs out is not returned but thrown (std::bad_alloc) up to the boundaries of the
+// program's steps (each source file of a walk, reading the palette, making it, writing it or the
+// preview), where CatchOutOfMemory turns it into the step's Error; app/main.cpp catches the rest.
 //
 // io/ holds everything that touches files besides the directory walk: this error type, the
 // scoped stream, whole-file reads with their size checked first, and atomic writes. It uses
@@ -9,6 +14,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <new>
 #include <optional>
 #include <string>
 #include <type_traits>
@@ -103,6 +109,17 @@ inline Failure Fail(ErrorKind kind, std::string detail = {}) {
 // A failure whose detail is the text of `error_number` (errno by default).
 inline Failure FailErrno(ErrorKind kind, int error_number = errno) {
   return Failure{Error{kind, std::strerror(error_number), error_number}};
+}
+
+// The Result of `step()`, or `failure` when memory runs out in it: the one place the program
+// catches std::bad_alloc besides main.
+template <typename Step>
+auto CatchOutOfMemory(Step&& step, const Failure& failure = Fail(ErrorKind::kOutOfMemory)) -> decltype(step()) {
+  try {
+    return step();
+  } catch (const std::bad_alloc&) {
+    return failure;
+  }
 }
 
 }  // namespace tarnvick

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
 #include <string>
 
 namespace tarnvick {
@@ -47,11 +46,7 @@ Result<FileContents> ReadSizedFile(const FileRef& file, std::size_t header_bytes
   const std::uint64_t body = std::min(layout->body, layout->size);
 
   const std::uint64_t in_head = std::min<std::uint64_t>(contents.head.size(), layout->size);
-  try {
-    contents.body.resize(static_cast<std::size_t>(layout->size - body));
-  } catch (const std::bad_alloc&) {
-    return Fail(ErrorKind::kOutOfMemory);
-  }
+  contents.body.resize(static_cast<std::size_t>(layout->size - body));
   std::uint64_t at = body;
   if (at < in_head) {
     std::memcpy(contents.body.data(), contents.head.data() + at, static_cast<std::size_t>(in_head - at));

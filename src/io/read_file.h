@@ -39,7 +39,7 @@ struct FileContents {
 
 // Reads the first `header_bytes` of the regular file at `file` (fewer when it is shorter), asks
 // `layout_of` how long it must be, and reads its body. Fails when the file cannot be opened or
-// read, is shorter than it must be (kTruncated), or its body cannot be allocated (kOutOfMemory).
+// read, or is shorter than it must be (kTruncated).
 Result<FileContents> ReadSizedFile(const FileRef& file, std::size_t header_bytes,
                                    const FileLayoutOf& layout_of);
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <new>
 #include <queue>
 #include <vector>
 
@@ -339,29 +338,25 @@ Palette Order(const ColorHistogram& histogram, const Palette& palette) {
 
 }  // namespace
 
-Result<Palette> MedianCutPalette(const ColorHistogram& histogram, Refinement refinement, std::size_t entries) {
-  try {
-    const std::size_t distinct = histogram.DistinctColors();
-    if (distinct <= entries) {
-      // Every colour gets an entry: the popularity palette, exactly.
-      return PopularityPalette(histogram, entries);
-    }
-    std::vector<Point> points = Points(histogram, distinct);
-    // Fewer boxes than entries leave the rest to repeat entry 0: they never win a colour, so the
-    // ordering below makes them black.
-    const std::vector<Box> boxes = MedianCut(points, std::min(entries, kPaletteEntries));
-    Palette palette{};
-    for (std::size_t i = 0; i < kPaletteEntries; ++i) {
-      const Box& box = boxes[i < boxes.size() ? i : 0];
-      for (std::size_t c = 0; c < 3; ++c) {
-        palette[3 * i + c] = static_cast<std::uint8_t>(std::min(255.0, std::max(0.0, box.sum[c] / box.weight + 0.5)));
-      }
-    }
-    if (refinement == Refinement::kNone) return Order(histogram, palette);
-    return Order(histogram, MergeAndSplitTrials(points, Refine(points, palette, boxes.size()), boxes.size()));
-  } catch (const std::bad_alloc&) {
-    return Fail(ErrorKind::kOutOfMemory);
+Palette MedianCutPalette(const ColorHistogram& histogram, Refinement refinement, std::size_t entries) {
+  const std::size_t distinct = histogram.DistinctColors();
+  if (distinct <= entries) {
+    // Every colour gets an entry: the popularity palette, exactly.
+    return PopularityPalette(histogram, entries);
   }
+  std::vector<Point> points = Points(histogram, distinct);
+  // Fewer boxes than entries leave the rest to repeat entry 0: they never win a colour, so the
+  // ordering below makes them black.
+  const std::vector<Box> boxes = MedianCut(points, std::min(entries, kPaletteEntries));
+  Palette palette{};
+  for (std::size_t i = 0; i < kPaletteEntries; ++i) {
+    const Box& box = boxes[i < boxes.size() ? i : 0];
+    for (std::size_t c = 0; c < 3; ++c) {
+      palette[3 * i + c] = static_cast<std::uint8_t>(std::min(255.0, std::max(0.0, box.sum[c] / box.weight + 0.5)));
+    }
+  }
+  if (refinement == Refinement::kNone) return Order(histogram, palette);
+  return Order(histogram, MergeAndSplitTrials(points, Refine(points, palette, boxes.size()), boxes.size()));
 }
 
 }  // namespace tarnvick

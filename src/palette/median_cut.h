@@ -3,7 +3,6 @@
 // the mean of the colours nearest to it, until nothing moves.
 #pragma once
 
-#include "io/error.h"
 #include "palette/color_histogram.h"
 #include "palette/palette.h"
 
@@ -17,8 +16,8 @@ enum class Refinement { kFull, kNone };
 // for, most first (the greater colour key first on ties); entries that stand for none are black.
 // With at most `entries` distinct colours it is exactly the popularity palette. Only the first
 // `entries` entries are fitted (the rest are black). Deterministic: it depends on the counts
-// alone. Fails only with kOutOfMemory.
-Result<Palette> MedianCutPalette(const ColorHistogram& histogram, Refinement refinement = Refinement::kFull,
+// alone.
+Palette MedianCutPalette(const ColorHistogram& histogram, Refinement refinement = Refinement::kFull,
                                  std::size_t entries = kPaletteEntries);
 
 }  // namespace tarnvick

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <new>
 #include <vector>
 
 #include "io/atomic_file.h"
@@ -24,16 +23,12 @@ Result<std::vector<std::uint8_t>> ReadWhole(const FileRef& file) {
   if (!fd) return Failure{fd.error()};
   std::vector<std::uint8_t> bytes;
   std::size_t used = 0;
-  try {
-    for (bytes.resize(std::size_t{1} << 16);; bytes.resize(std::min(2 * bytes.size(), kMostPaletteFileBytes + 1))) {
-      const Result<std::size_t> got = ReadAt(fd->get(), bytes.data() + used, bytes.size() - used, used);
-      if (!got) return Failure{got.error()};
-      used += *got;
-      if (used < bytes.size()) break;
-      if (used > kMostPaletteFileBytes) return Fail(ErrorKind::kBadPalette, "file too large for a palette (over 64 MiB)");
-    }
-  } catch (const std::bad_alloc&) {
-    return Fail(ErrorKind::kOutOfMemory);
+  for (bytes.resize(std::size_t{1} << 16);; bytes.resize(std::min(2 * bytes.size(), kMostPaletteFileBytes + 1))) {
+    const Result<std::size_t> got = ReadAt(fd->get(), bytes.data() + used, bytes.size() - used, used);
+    if (!got) return Failure{got.error()};
+    used += *got;
+    if (used < bytes.size()) break;
+    if (used > kMostPaletteFileBytes) return Fail(ErrorKind::kBadPalette, "file too large for a palette (over 64 MiB)");
   }
   bytes.resize(used);
   return bytes;
@@ -94,32 +89,28 @@ PaletteForm PaletteFormFor(const std::string& name) {
 
 Result<void> SavePalette(const FileRef& file, const Palette& palette) {
   std::vector<std::uint8_t> bytes;
-  try {
-    switch (PaletteFormFor(file.name)) {
-      case PaletteForm::kJasc:
-        bytes = BytesOf(EncodeJascPalette(palette));
-        break;
-      case PaletteForm::kGimp: {
-        const std::string base = BaseName(file.name);
-        bytes = BytesOf(EncodeGimpPalette(palette, base.substr(0, base.rfind('.'))));
-        break;
-      }
-      case PaletteForm::kPng: {
-        Result<std::vector<std::uint8_t>> png = EncodePngPalette(palette);
-        if (!png) return FailErrno(ErrorKind::kCannotWrite, ENOMEM);
-        bytes = std::move(*png);
-        break;
-      }
-      case PaletteForm::kPcx:
-        bytes = EncodePcx(kColormapWidth, kColormapHeight, ColormapTables(palette), palette);
-        break;
-      case PaletteForm::kRaw:
-      case PaletteForm::kUnknown:
-        bytes.assign(palette.begin(), palette.end());
-        break;
+  switch (PaletteFormFor(file.name)) {
+    case PaletteForm::kJasc:
+      bytes = BytesOf(EncodeJascPalette(palette));
+      break;
+    case PaletteForm::kGimp: {
+      const std::string base = BaseName(file.name);
+      bytes = BytesOf(EncodeGimpPalette(palette, base.substr(0, base.rfind('.'))));
+      break;
     }
-  } catch (const std::bad_alloc&) {
-    return FailErrno(ErrorKind::kCannotWrite, ENOMEM);
+    case PaletteForm::kPng: {
+      Result<std::vector<std::uint8_t>> png = EncodePngPalette(palette);
+      if (!png) return FailErrno(ErrorKind::kCannotWrite, ENOMEM);
+      bytes = std::move(*png);
+      break;
+    }
+    case PaletteForm::kPcx:
+      bytes = EncodePcx(kColormapWidth, kColormapHeight, ColormapTables(palette), palette);
+      break;
+    case PaletteForm::kRaw:
+    case PaletteForm::kUnknown:
+      bytes.assign(palette.begin(), palette.end());
+      break;
   }
   return WriteFileAtomically(file, {bytes}, LinkPolicy::kWriteThrough);
 }

@@ -48,7 +48,8 @@ Result<LoadedPalette> LoadPalette(const FileRef& file);
 PaletteForm PaletteFormFor(const std::string& name);
 
 // Writes `palette` to `file` in the form its name asks for, replacing it atomically (through a
-// link, the file it names); an existing file is left as it was when the write fails.
+// link, the file it names); an existing file is left as it was when the write fails. A PNG that
+// zlib cannot compress fails with kCannotWrite and ENOMEM.
 Result<void> SavePalette(const FileRef& file, const Palette& palette);
 
 }  // namespace tarnvick

@@ -1,7 +1,5 @@
 #include "texture/create_texture.h"
 
-#include <new>
-
 #include "io/read_file.h"
 #include "texture/m32_texture.h"
 #include "texture/m8_texture.h"
@@ -13,15 +11,11 @@ template <typename Format>
 Result<std::unique_ptr<Texture>> Load(const FileRef& file, std::size_t header_bytes) {
   Result<FileContents> contents = ReadSizedFile(file, header_bytes, &Format::LayoutOf);
   if (!contents) return Failure{contents.error()};
-  try {
-    auto texture = std::make_unique<Format>();
-    if (Result<void> parsed = texture->Adopt(contents->head, std::move(contents->body)); !parsed) {
-      return Failure{parsed.error()};
-    }
-    return texture;
-  } catch (const std::bad_alloc&) {
-    return Fail(ErrorKind::kOutOfMemory);
+  auto texture = std::make_unique<Format>();
+  if (Result<void> parsed = texture->Adopt(contents->head, std::move(contents->body)); !parsed) {
+    return Failure{parsed.error()};
   }
+  return texture;
 }
 
 }  // namespace

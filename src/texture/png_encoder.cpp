@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
-#include <new>
 #include <string_view>
 
 namespace tarnvick {
@@ -93,31 +92,27 @@ std::vector<std::uint8_t> FilteredRows(const PngImage& image, bool indexed) {
 }  // namespace
 
 Result<std::vector<std::uint8_t>> EncodePng(const PngImage& image) {
-  try {
-    const bool indexed = !image.palette.empty();
-    const std::vector<std::uint8_t> rows = FilteredRows(image, indexed);
-    uLongf packed_size = compressBound(static_cast<uLong>(rows.size()));
-    std::vector<std::uint8_t> packed(packed_size);
-    if (compress2(packed.data(), &packed_size, rows.data(), static_cast<uLong>(rows.size()), Z_DEFAULT_COMPRESSION) != Z_OK) {
-      return Fail(ErrorKind::kOutOfMemory);
-    }
-    packed.resize(packed_size);
-
-    std::vector<std::uint8_t> header;
-    PutBigEndian32(header, image.width);
-    PutBigEndian32(header, image.height);
-    // Bit depth 8, the colour type, deflate compression, adaptive filtering, no interlace.
-    header.insert(header.end(), {8, static_cast<std::uint8_t>(indexed ? 3 : 2), 0, 0, 0});
-
-    std::vector<std::uint8_t> out(kSignature.begin(), kSignature.end());
-    PutChunk(out, "IHDR", header);
-    if (indexed) PutChunk(out, "PLTE", image.palette.first(std::min<std::size_t>(image.palette.size() / 3, 256) * 3));
-    PutChunk(out, "IDAT", packed);
-    PutChunk(out, "IEND", {});
-    return out;
-  } catch (const std::bad_alloc&) {
+  const bool indexed = !image.palette.empty();
+  const std::vector<std::uint8_t> rows = FilteredRows(image, indexed);
+  uLongf packed_size = compressBound(static_cast<uLong>(rows.size()));
+  std::vector<std::uint8_t> packed(packed_size);
+  if (compress2(packed.data(), &packed_size, rows.data(), static_cast<uLong>(rows.size()), Z_DEFAULT_COMPRESSION) != Z_OK) {
     return Fail(ErrorKind::kOutOfMemory);
   }
+  packed.resize(packed_size);
+
+  std::vector<std::uint8_t> header;
+  PutBigEndian32(header, image.width);
+  PutBigEndian32(header, image.height);
+  // Bit depth 8, the colour type, deflate compression, adaptive filtering, no interlace.
+  header.insert(header.end(), {8, static_cast<std::uint8_t>(indexed ? 3 : 2), 0, 0, 0});
+
+  std::vector<std::uint8_t> out(kSignature.begin(), kSignature.end());
+  PutChunk(out, "IHDR", header);
+  if (indexed) PutChunk(out, "PLTE", image.palette.first(std::min<std::size_t>(image.palette.size() / 3, 256) * 3));
+  PutChunk(out, "IDAT", packed);
+  PutChunk(out, "IEND", {});
+  return out;
 }
 
 }  // namespace tarnvick

@@ -20,7 +20,7 @@ struct PngImage {
   std::span<const std::uint8_t> palette;  // 3 bytes an entry, 1 to 256 entries; empty for RGB
 };
 
-// The PNG file of `image`; fails only with kOutOfMemory.
+// The PNG file of `image`; fails only with kOutOfMemory, when zlib cannot compress it.
 Result<std::vector<std::uint8_t>> EncodePng(const PngImage& image);
 
 }  // namespace tarnvick
