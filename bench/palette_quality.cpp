@@ -85,12 +85,9 @@ std::pair<std::vector<std::uint8_t>, std::vector<std::uint8_t>> Level0Images(con
                                                                              const tarnvick::WalTexture& wal,
                                                                              const tarnvick::Palette& palette) {
   const std::size_t pixels = wal.LevelSize(0);
-  const std::uint8_t* colours = texture.IndexColours();
-  const std::size_t stride = colours != nullptr ? 1 : texture.bits_per_pixel / 8;
   std::vector<std::uint8_t> source(3 * pixels), converted(3 * pixels);
   for (std::size_t i = 0; i < pixels; ++i) {
-    const std::uint8_t* pixel = colours != nullptr ? colours + 3 * texture.pixels[i] : &texture.pixels[i * stride];
-    std::copy_n(pixel, 3, &source[3 * i]);
+    std::copy_n(texture.Colour(i), 3, &source[3 * i]);
     std::copy_n(&palette[3 * std::size_t{wal.pixels[i]}], 3, &converted[3 * i]);
   }
   return {source, converted};

@@ -77,11 +77,13 @@ std::vector<std::uint8_t> Grain(std::size_t count, std::int64_t range, std::uint
 
 // Four WAL levels of a 256 x 256 texture: 87,040 pixels.
 void BM_QuantizeMips(benchmark::State& state, PixelSource source) {
-  const std::vector<std::uint8_t> pixels = source(87040, state.range(0), 5);
+  tarnvick::M32Texture texture;
+  texture.pixels = source(87040, state.range(0), 5);
+  texture.bits_per_pixel = 32;
   // One matcher, as for a whole run.
   const tarnvick::ColorMatcher matcher(RandomPalette());
   for (auto _ : state) {
-    auto out = tarnvick::QuantizeMips(pixels, 256, 256, 4, 4, matcher);
+    auto out = tarnvick::QuantizeMips(texture, 256, 256, 4, matcher);
     benchmark::DoNotOptimize(out->data());
   }
   state.SetItemsProcessed(state.iterations() * 87040);

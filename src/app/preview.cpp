@@ -53,12 +53,9 @@ std::string Preview::Caption(const Tile& tile) {
 Preview::Tile Preview::MakeTile(const Texture& source, const WalTexture& wal, const Palette& palette, bool transparent) {
   Tile tile;
   tile.error = MeasureError(source, wal, palette, transparent);
-  const std::uint8_t* colours = source.IndexColours();
-  const std::size_t stride = colours != nullptr ? 1 : source.bits_per_pixel / 8;
+  const bool alpha = transparent && source.bits_per_pixel == 32;  // M32 pixels may be transparent
   tile.source = Scale(wal.width, wal.height, [&](std::uint64_t i) -> const std::uint8_t* {
-    if (colours != nullptr) return colours + 3 * source.pixels[i];
-    const std::uint8_t* pixel = source.pixels.data() + i * stride;
-    return transparent && stride == 4 && pixel[3] < kOpaqueAlpha ? nullptr : pixel;
+    return alpha && source.pixels[4 * i + 3] < kOpaqueAlpha ? nullptr : source.Colour(i);
   });
   tile.wal = Scale(wal.width, wal.height, [&](std::uint64_t i) -> const std::uint8_t* {
     return transparent && wal.pixels[i] == kTransparentIndex ? nullptr : palette.data() + 3 * wal.pixels[i];

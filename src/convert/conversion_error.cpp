@@ -42,16 +42,9 @@ void BlurWrapped(std::vector<double>& values, std::uint32_t width, std::uint32_t
 
 namespace {
 
-// The colour of pixel `i` of `source`'s level 0.
-const std::uint8_t* SourcePixel(const Texture& source, std::size_t i) {
-  const std::uint8_t* colours = source.IndexColours();
-  if (colours != nullptr) return colours + 3 * static_cast<std::size_t>(source.pixels[i]);
-  return source.pixels.data() + i * (source.bits_per_pixel / 8);
-}
-
 // How many level-0 pixels both `source` and `wal` hold.
 std::size_t Level0Pixels(const Texture& source, const WalTexture& wal) {
-  const std::size_t stride = source.IndexColours() != nullptr ? 1 : source.bits_per_pixel / 8;
+  const std::size_t stride = source.bits_per_pixel / 8;
   return std::min({static_cast<std::size_t>(wal.LevelSize(0)), wal.pixels.size(), source.pixels.size() / stride});
 }
 
@@ -64,7 +57,7 @@ double MeasureBlurredError(const Texture& source, const WalTexture& wal, const P
   for (auto& channel : difference) channel.assign(pixels, 0.0);
   for (std::size_t i = 0; i < pixels; ++i) {
     if (transparent && wal.pixels[i] == kTransparentIndex) continue;
-    const std::uint8_t* pixel = SourcePixel(source, i);
+    const std::uint8_t* pixel = source.Colour(i);
     const std::uint8_t* entry = palette.data() + 3 * static_cast<std::size_t>(wal.pixels[i]);
     for (int c = 0; c < 3; ++c) difference[c][i] = static_cast<double>(pixel[c]) - entry[c];
   }
@@ -84,7 +77,7 @@ ConversionError MeasureError(const Texture& source, const WalTexture& wal, const
   const std::size_t pixels = Level0Pixels(source, wal);
   for (std::size_t i = 0; i < pixels; ++i) {
     if (transparent && wal.pixels[i] == kTransparentIndex) continue;
-    const std::uint8_t* pixel = SourcePixel(source, i);
+    const std::uint8_t* pixel = source.Colour(i);
     const std::uint8_t* entry = palette.data() + 3 * static_cast<std::size_t>(wal.pixels[i]);
     for (int c = 0; c < 3; ++c) {
       const std::int32_t d = static_cast<std::int32_t>(pixel[c]) - entry[c];

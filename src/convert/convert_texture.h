@@ -25,7 +25,7 @@ struct NameCuts {
 // The WAL of `texture`: name, animation name, level-0 size, flags, contents and value copied
 // (each name field ending in a zero byte; `cuts`, when given, tells which were cut), its first
 // four mip levels mapped by `matcher`. Fails with kNotATexture for a texture that is
-// neither M8 nor M32, kNoFourthLevel when its level-3 height is 0, kTooFewPixels when its pixels
+// neither M8 nor M32, kNoFourthLevel when its level-3 height is 0 (or it has no level 3), kTooFewPixels when its pixels
 // do not cover the four levels, kEmptyFourthLevel when level 3 of the WAL would hold no pixel
 // (width or height below 8), kOutOfMemory. With `transparent`, M32 pixels whose fourth byte is
 // below 128 become the transparent index (the matcher must never choose it). With a `dither`

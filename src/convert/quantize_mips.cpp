@@ -3,26 +3,23 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <new>
 
 namespace tarnvick {
 namespace {
 
-// Dithers each level from its own pixels (their colours, through `index_colours` when given).
-void DitherLevels(std::span<const std::uint8_t> source, std::uint32_t width, std::uint32_t height, int levels,
-                  std::size_t stride, const ColorMatcher& matcher, const std::uint8_t* index_colours,
-                  bool transparent, Dither dither, std::uint8_t* out) {
+// Dithers each level from its own pixels' colours.
+void DitherLevels(const Texture& source, std::uint32_t width, std::uint32_t height, int levels, bool transparent,
+                  const ColorMatcher& matcher, Dither dither, std::uint8_t* out) {
   std::vector<std::uint8_t> rgb, opaque;
-  const std::uint8_t* pixel = source.data();
+  std::size_t pixel = 0;
   for (int level = 0; level < levels; ++level) {
     const std::uint32_t level_width = width >> level, level_height = height >> level;
     const std::size_t pixels = static_cast<std::size_t>(level_width) * level_height;
     rgb.resize(3 * pixels);
     opaque.assign(transparent ? pixels : 0, 1);
-    for (std::size_t i = 0; i < pixels; ++i, pixel += stride) {
-      const std::uint8_t* colour = index_colours != nullptr ? index_colours + 3 * static_cast<std::size_t>(*pixel) : pixel;
-      std::copy_n(colour, 3, &rgb[3 * i]);
-      if (transparent) opaque[i] = pixel[3] >= kOpaqueAlpha ? 1 : 0;
+    for (std::size_t i = 0; i < pixels; ++i, ++pixel) {
+      std::copy_n(source.Colour(pixel), 3, &rgb[3 * i]);
+      if (transparent) opaque[i] = source.pixels[4 * pixel + 3] >= kOpaqueAlpha ? 1 : 0;
     }
     DitherLevel(rgb, opaque, level_width, level_height, matcher, dither, out);
     out += pixels;
@@ -31,37 +28,34 @@ void DitherLevels(std::span<const std::uint8_t> source, std::uint32_t width, std
 
 }  // namespace
 
-Result<std::vector<std::uint8_t>> QuantizeMips(std::span<const std::uint8_t> source,
-                                               std::uint32_t width, std::uint32_t height,
-                                               int levels, int stride, const ColorMatcher& matcher,
-                                               const std::uint8_t* index_colours, bool transparent, Dither dither) {
+Result<std::vector<std::uint8_t>> QuantizeMips(const Texture& source, std::uint32_t width, std::uint32_t height,
+                                               int levels, const ColorMatcher& matcher, bool transparent,
+                                               Dither dither) {
   std::uint64_t total = 0;
   for (int level = 0; level < levels && level < 32; ++level) {
     const std::uint64_t size = static_cast<std::uint64_t>(width >> level) * (height >> level);
     if (size > INT32_MAX) return Fail(ErrorKind::kTooFewPixels);
     total += size;
   }
+  const std::uint8_t* index_colours = source.IndexColours();
+  const int stride = source.bits_per_pixel / 8;
   const int needed_stride = index_colours != nullptr ? 1 : 3;
   if (stride < needed_stride || total > INT32_MAX ||
-      total * static_cast<std::uint64_t>(stride) > source.size()) {
+      total * static_cast<std::uint64_t>(stride) > source.pixels.size()) {
     return Fail(ErrorKind::kTooFewPixels);
   }
-  std::vector<std::uint8_t> indices;
-  try {
-    indices.resize(static_cast<std::size_t>(total));
-  } catch (const std::bad_alloc&) {
-    return Fail(ErrorKind::kOutOfMemory);
-  }
+  std::vector<std::uint8_t> indices(static_cast<std::size_t>(total));
+  const std::uint8_t* pixels = source.pixels.data();
+  transparent = transparent && stride == 4;
   if (dither != Dither::kNone) {
-    DitherLevels(source, width, height, levels, static_cast<std::size_t>(stride), matcher, index_colours,
-                 transparent && stride == 4, dither, indices.data());
+    DitherLevels(source, width, height, levels, transparent, matcher, dither, indices.data());
     return indices;
   }
   if (index_colours == nullptr) {
-    matcher.Map(indices.data(), indices.size(), source.data(), static_cast<std::size_t>(stride));
-    if (transparent && stride == 4) {
+    matcher.Map(indices.data(), indices.size(), pixels, static_cast<std::size_t>(stride));
+    if (transparent) {
       for (std::size_t i = 0; i < indices.size(); ++i) {
-        if (source[4 * i + 3] < kOpaqueAlpha) indices[i] = kTransparentIndex;
+        if (pixels[4 * i + 3] < kOpaqueAlpha) indices[i] = kTransparentIndex;
       }
     }
     return indices;
@@ -70,7 +64,7 @@ Result<std::vector<std::uint8_t>> QuantizeMips(std::span<const std::uint8_t> sou
   std::array<std::uint8_t, 256> nearest{};
   for (std::size_t i = 0; i < nearest.size(); ++i) nearest[i] = matcher.Nearest(index_colours + 3 * i);
   for (std::size_t i = 0; i < indices.size(); ++i) {
-    indices[i] = nearest[source[i * static_cast<std::size_t>(stride)]];
+    indices[i] = nearest[pixels[i * static_cast<std::size_t>(stride)]];
   }
   return indices;
 }

@@ -1,7 +1,9 @@
 // Little-endian 32-bit integers, the only multi-byte integers of the texture files.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace tarnvick {
 
@@ -15,6 +17,13 @@ inline void WriteU32(std::uint8_t* p, std::uint32_t value) {
   p[1] = static_cast<std::uint8_t>(value >> 8);
   p[2] = static_cast<std::uint8_t>(value >> 16);
   p[3] = static_cast<std::uint8_t>(value >> 24);
+}
+
+// `count` integers one after the other from `p`.
+inline std::vector<std::uint32_t> ReadU32Table(const std::uint8_t* p, std::size_t count) {
+  std::vector<std::uint32_t> table(count);
+  for (std::size_t i = 0; i < count; ++i) table[i] = ReadU32(p + 4 * i);
+  return table;
 }
 
 }  // namespace tarnvick

@@ -22,11 +22,6 @@ void CopyBytes(std::array<std::uint8_t, N>& field, const std::uint8_t* data, std
   std::memcpy(field.data(), data + at, N);
 }
 
-template <std::size_t N>
-void ReadTable(std::array<std::uint32_t, N>& table, const std::uint8_t* data, std::size_t at) {
-  for (std::size_t i = 0; i < N; ++i) table[i] = ReadU32(data + at + 4 * i);
-}
-
 }  // namespace
 
 Result<FileLayout> M32Texture::LayoutOf(std::span<const std::uint8_t> head) {
@@ -59,13 +54,13 @@ Result<void> M32Texture::Adopt(std::span<const std::uint8_t> head, std::vector<s
   }
   const std::uint8_t* data = head.data();
   version = ReadU32(data);
-  CopyBytes(name, data, 4);
+  name.assign(data + 4, data + 132);
   CopyBytes(unknown_132, data, 132);
-  CopyBytes(animation_name, data, 260);
+  animation_name.assign(data + 260, data + 388);
   CopyBytes(unknown_388, data, 388);
-  ReadTable(width, data, 516);
-  ReadTable(height, data, 580);
-  ReadTable(offset, data, 644);
+  width = ReadU32Table(data + 516, kLevels);
+  height = ReadU32Table(data + 580, kLevels);
+  offset = ReadU32Table(data + 644, kLevels);
   flags = ReadU32(data + 708);
   contents = ReadU32(data + 712);
   value = ReadU32(data + 716);
@@ -75,8 +70,6 @@ Result<void> M32Texture::Adopt(std::span<const std::uint8_t> head, std::vector<s
   CopyBytes(unknown_892, data, 892);
 
   byte_extent = static_cast<std::int32_t>(pixel_data.size());
-  level0_width = width[0];
-  level0_height = height[0];
   type = TextureType::kM32;
   bits_per_pixel = 32;
   pixels = std::move(pixel_data);

@@ -28,18 +28,12 @@ class M32Texture : public Texture {
   // its pixels start.
   static Result<FileLayout> LayoutOf(std::span<const std::uint8_t> head);
 
-  // The header, field by field in file order; the uninterpreted blocks are named by offset.
+  // The header fields only this format has, in file order (the name and animation name are 128
+  // bytes); the uninterpreted blocks are named by offset.
   std::uint32_t version = 0;
-  std::array<std::uint8_t, 128> name{};
   std::array<std::uint8_t, 128> unknown_132{};
-  std::array<std::uint8_t, 128> animation_name{};
   std::array<std::uint8_t, 128> unknown_388{};
-  std::array<std::uint32_t, kLevels> width{};
-  std::array<std::uint32_t, kLevels> height{};
-  std::array<std::uint32_t, kLevels> offset{};  // kept as read; pixels always start at 968
-  std::uint32_t flags = 0;
-  std::uint32_t contents = 0;
-  std::uint32_t value = 0;
+  std::vector<std::uint32_t> offset;  // kept as read; pixels always start at 968
   std::array<std::uint8_t, 12> unknown_720{};
   std::array<std::uint8_t, 128> unknown_732{};
   std::array<std::uint8_t, 32> unknown_860{};

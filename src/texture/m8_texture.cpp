@@ -37,12 +37,6 @@ Layout LayoutFor(std::int32_t version) {
   return {16, 516, 580, 644, 708, 968, 1736, 1748};
 }
 
-std::vector<std::uint32_t> ReadTable(const std::uint8_t* data, std::size_t count) {
-  std::vector<std::uint32_t> table(count);
-  for (std::size_t i = 0; i < count; ++i) table[i] = ReadU32(data + 4 * i);
-  return table;
-}
-
 }  // namespace
 
 Result<FileLayout> M8Texture::LayoutOf(std::span<const std::uint8_t> head) {
@@ -84,26 +78,21 @@ Result<void> M8Texture::Adopt(std::span<const std::uint8_t> head, std::vector<st
   const std::uint8_t* data = head.data();
   version = static_cast<std::int32_t>(ReadU32(data));
   const Layout layout = LayoutFor(version);
-  std::memcpy(name.data(), data + 4, name.size());
-  width = ReadTable(data + layout.width, layout.levels);
-  height = ReadTable(data + layout.height, layout.levels);
-  offset = ReadTable(data + layout.offset, layout.levels);
-  std::memcpy(animation_name.data(), data + layout.animation_name, animation_name.size());
+  name.assign(data + 4, data + 36);
+  width = ReadU32Table(data + layout.width, layout.levels);
+  height = ReadU32Table(data + layout.height, layout.levels);
+  offset = ReadU32Table(data + layout.offset, layout.levels);
+  animation_name.assign(data + layout.animation_name, data + layout.animation_name + 32);
   std::memcpy(palette.data(), data + layout.palette, palette.size());
   flags = ReadU32(data + layout.flags);
   contents = ReadU32(data + layout.flags + 4);
   value = ReadU32(data + layout.flags + 8);
 
-  level_count = static_cast<std::uint8_t>(layout.levels);
-  level0_width = width[0];
-  level0_height = height[0];
   byte_extent = static_cast<std::int32_t>(static_cast<std::uint64_t>(width[0]) * height[0]);
   type = TextureType::kM8;
   bits_per_pixel = 8;
   pixels = std::move(indices);
   return {};
 }
-
-const std::uint8_t* M8Texture::IndexColours() const { return palette.data(); }
 
 }  // namespace tarnvick

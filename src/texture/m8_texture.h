@@ -30,18 +30,12 @@ class M8Texture : public Texture {
   // and where its indices start.
   static Result<FileLayout> LayoutOf(std::span<const std::uint8_t> head);
 
-  const std::uint8_t* IndexColours() const override;
+  M8Texture() { index_colours_ = palette.data(); }
 
+  // The header fields only this format has (the name is 32 bytes).
   std::int32_t version = 0;
-  std::array<std::uint8_t, 32> name{};
-  std::vector<std::uint32_t> width;   // per level, level 0 first
-  std::vector<std::uint32_t> height;  // per level, level 0 first
   std::vector<std::uint32_t> offset;  // kept as read; the indices always follow the header
-  std::array<std::uint8_t, 32> animation_name{};
   std::array<std::uint8_t, 768> palette{};  // red, green, blue for each of 256 indices
-  std::uint32_t flags = 0;
-  std::uint32_t contents = 0;
-  std::uint32_t value = 0;
 };
 
 }  // namespace tarnvick

@@ -1,11 +1,13 @@
 // The loaded-texture model: what every user needs to know about any source texture, whatever its
-// file format. Each source format derives its own class that parses its file's bytes.
+// file format. Each source format derives its own class that parses its file's bytes and keeps
+// the header fields only it has.
 //
 // texture/ holds the texture model and the M8, M32 and WAL formats as pure code: bytes in,
 // texture out; texture in, WAL bytes out. Only CreateTexture reads a file, through io/. It uses
 // io/ alone.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -22,16 +24,29 @@ class Texture {
 
   // For 8-bit pixels (indices): the colours of the 256 indices, red, green, blue each; null
   // for pixels that hold their colours.
-  virtual const std::uint8_t* IndexColours() const { return nullptr; }
+  const std::uint8_t* IndexColours() const { return index_colours_; }
 
-  std::int32_t byte_extent = 0;    // bytes of `pixels` whose colours count for the palette
-  std::uint32_t level0_width = 0;  // width of mip level 0, in pixels
-  std::uint32_t level0_height = 0;
+  // The colour of pixel `i` of `pixels` (level 0 first): its red, green and blue bytes.
+  const std::uint8_t* Colour(std::size_t i) const {
+    return index_colours_ != nullptr ? index_colours_ + 3 * std::size_t{pixels[i]}
+                                     : pixels.data() + i * (bits_per_pixel / 8);
+  }
+
+  std::vector<std::uint8_t> name;            // the name field as the file holds it, zero-padded
+  std::vector<std::uint8_t> animation_name;  // likewise
+  std::vector<std::uint32_t> width;          // of each mip level the file carries, level 0 first
+  std::vector<std::uint32_t> height;
+  std::uint32_t flags = 0;
+  std::uint32_t contents = 0;
+  std::uint32_t value = 0;
+  std::int32_t byte_extent = 0;  // bytes of `pixels` whose colours count for the palette
   TextureType type = TextureType::kNone;
   std::uint8_t bits_per_pixel = 0;  // 8 (an index), 24 or 32 (red, green, blue and a byte unused)
-  std::uint8_t level_count = 0;     // mip levels the file carries (M8 only)
   // Pixels of all mip levels, level 0 first.
   std::vector<std::uint8_t> pixels;
+
+ protected:
+  const std::uint8_t* index_colours_ = nullptr;  // set by a format whose pixels are indices
 };
 
 }  // namespace tarnvick

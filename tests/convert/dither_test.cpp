@@ -67,6 +67,8 @@ TEST(Dither, ColoursThePaletteHoldsStayAsTheyAreAndTransparentPixelsStayTranspar
   // A 16 x 8 texture (and its levels) of palette colours, every eleventh pixel transparent.
   const std::size_t pixels = 16 * 8 + 8 * 4 + 4 * 2 + 2 * 1;
   std::vector<std::uint8_t> source(4 * pixels), expected(pixels);
+  Texture texture;
+  texture.bits_per_pixel = 32;
   for (std::size_t i = 0; i < pixels; ++i) {
     const std::size_t entry = (i * 37) % 255;
     std::copy_n(&palette[3 * entry], 3, &source[4 * i]);
@@ -74,8 +76,9 @@ TEST(Dither, ColoursThePaletteHoldsStayAsTheyAreAndTransparentPixelsStayTranspar
     const std::vector<std::uint8_t> entries(palette.begin(), palette.end());
     expected[i] = i % 11 == 0 ? kTransparentIndex : BruteForceNearest(entries, {source[4 * i], source[4 * i + 1], source[4 * i + 2]});
   }
+  texture.pixels = source;
   for (const Dither dither : {Dither::kTiled, Dither::kDiffusion}) {
-    const auto indices = QuantizeMips(source, 16, 8, 4, 4, matcher, nullptr, true, dither);
+    const auto indices = QuantizeMips(texture, 16, 8, 4, matcher, true, dither);
     ASSERT_TRUE(indices);
     EXPECT_EQ(*indices, expected) << static_cast<int>(dither);
   }

@@ -19,13 +19,10 @@ void ForEachTexture(const std::string& root, const std::function<void(const Text
 template <typename Use>
 void ForEachLevel0Pixel(const std::string& root, Use&& use) {
   ForEachTexture(root, [&](const Texture& texture) {
-    if ((texture.level0_width >> 3) == 0 || (texture.level0_height >> 3) == 0) return;
-    const std::uint64_t pixels = std::uint64_t{texture.level0_width} * texture.level0_height;
-    const std::uint8_t* colours = texture.IndexColours();
-    const std::size_t stride = colours != nullptr ? 1 : texture.bits_per_pixel / 8;
-    for (std::uint64_t i = 0; i < pixels && (i + 1) * stride <= texture.pixels.size(); ++i) {
-      use(colours != nullptr ? colours + 3 * texture.pixels[i] : texture.pixels.data() + i * stride);
-    }
+    if ((texture.width[0] >> 3) == 0 || (texture.height[0] >> 3) == 0) return;
+    const std::uint64_t pixels = std::uint64_t{texture.width[0]} * texture.height[0];
+    const std::size_t stride = texture.bits_per_pixel / 8;
+    for (std::uint64_t i = 0; i < pixels && (i + 1) * stride <= texture.pixels.size(); ++i) use(texture.Colour(i));
   });
 }
 

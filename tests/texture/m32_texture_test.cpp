@@ -49,9 +49,9 @@ TEST(M32Texture, ReadsTheHeaderAndThePixelsOfAllLevels) {
   EXPECT_EQ(m32.unknown_892[75], static_cast<std::uint8_t>(967 * 7));
   EXPECT_EQ(m32.type, TextureType::kM32);
   EXPECT_EQ(m32.bits_per_pixel, 32);
-  EXPECT_EQ(m32.level_count, 0);
-  EXPECT_EQ(m32.level0_width, 64u);
-  EXPECT_EQ(m32.level0_height, 64u);
+  EXPECT_EQ(m32.width.size(), 16u);
+  EXPECT_EQ(m32.name.size(), 128u);
+  EXPECT_EQ(m32.height[0], 64u);
   EXPECT_EQ(m32.byte_extent, 21844);
   EXPECT_EQ(m32.pixels, std::vector<std::uint8_t>(bytes.begin() + 968, bytes.end()));
 }
