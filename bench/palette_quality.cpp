@@ -98,7 +98,7 @@ std::pair<std::vector<std::uint8_t>, std::vector<std::uint8_t>> Level0Images(con
 std::string DitherFigures(const std::string& root, const tarnvick::Palette& palette, tarnvick::Dither dither) {
   const tarnvick::ColorMatcher matcher(palette);
   double squared = 0, blurred = 0, seams = 0, values = 0, pixels = 0;
-  tarnvick::ForEachTexture(root, [&](const tarnvick::Texture& texture) {
+  tarnvick::ForEachTexture(root, true, [&](const tarnvick::Texture& texture, const tarnvick::SourceFile&) {
     const tarnvick::Result<tarnvick::WalTexture> wal = tarnvick::ConvertTexture(texture, matcher, false, nullptr, dither);
     if (!wal) return;
     squared += static_cast<double>(tarnvick::MeasureError(texture, *wal, palette).squared);

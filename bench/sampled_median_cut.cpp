@@ -97,7 +97,7 @@ Palette SampledMedianCut(const std::vector<Rgb>& sample, int passes) {
 Palette UnrefinedMedianCut(const std::string& root) {
   ColorHistogram histogram;
   if (!histogram.Reserve()) return Palette{};
-  ForEachTexture(root, [&](const Texture& texture) { (void)CountColors(texture, histogram); });
+  ForEachTexture(root, true, [&](const Texture& texture, const SourceFile&) { (void)CountColors(texture, histogram); });
   const Result<Palette> palette = MedianCutPalette(histogram, Refinement::kNone);
   return palette ? *palette : Palette{};
 }

@@ -10,9 +10,8 @@
 
 #include "app/run.h"
 #include "convert/quantize_mips.h"
-#include "palette/color_key.h"
-#include "support/ranked_colors.h"
 #include "palette/count_colors.h"
+#include "support/colour_tally.h"
 #include "support/reference_nearest.h"
 #include "texture/m32_texture.h"
 #include "noise.h"
@@ -127,16 +126,10 @@ BENCHMARK_CAPTURE(BM_CountColors, Grain, &Grain)->Arg(5)->Arg(19)->Unit(benchmar
 // The reference design's counting of the same pixels: one tree search (and insertion) a pixel.
 void BM_CountColorsReference(benchmark::State& state, PixelSource source) {
   const std::vector<std::uint8_t> pixels = source(87381, state.range(0), 7);
-  using KeyTree = tarnvick::PooledTree<std::uint32_t, tarnvick::PixelCount, std::less<std::uint32_t>, true>;
-  KeyTree histogram;
+  tarnvick::testing::ColourTally tally;
   for (auto _ : state) {
-    for (std::size_t i = 0; i < pixels.size(); i += 4) {
-      const std::uint32_t key = tarnvick::ColorKey(&pixels[i]);
-      KeyTree::Node* node = histogram.Find(key);
-      if (node == nullptr) node = histogram.Insert(key, 0);
-      ++node->value;
-    }
-    benchmark::DoNotOptimize(histogram.Minimum());
+    for (std::size_t i = 0; i < pixels.size(); i += 4) tally.Add(&pixels[i]);
+    benchmark::DoNotOptimize(&tally);
   }
   state.SetItemsProcessed(state.iterations() * 87381);
 }

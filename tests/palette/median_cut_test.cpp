@@ -38,7 +38,7 @@ double LibraryPsnr(const std::string& root, const Palette& palette) {
 }
 
 ColorHistogram& Counted(const std::string& root, ColorHistogram& histogram) {
-  ForEachTexture(root, [&](const Texture& texture) { EXPECT_TRUE(CountColors(texture, histogram)); });
+  ForEachTexture(root, true, [&](const Texture& texture, const SourceFile&) { EXPECT_TRUE(CountColors(texture, histogram)); });
   return histogram;
 }
 

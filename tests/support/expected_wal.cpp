@@ -4,23 +4,6 @@
 
 namespace tarnvick::testing {
 
-std::uint8_t BruteForceNearest(const std::vector<std::uint8_t>& palette, const Rgb& colour, int entries) {
-  int best = 0;
-  long best_distance = -1;
-  for (int i = 0; i < entries; ++i) {
-    long distance = 0;
-    for (int c = 0; c < 3; ++c) {
-      const long d = static_cast<long>(colour[static_cast<std::size_t>(c)]) - palette[static_cast<std::size_t>(3 * i + c)];
-      distance += d * d;
-    }
-    if (best_distance < 0 || distance < best_distance) {
-      best_distance = distance;
-      best = i;
-    }
-  }
-  return static_cast<std::uint8_t>(best);
-}
-
 std::vector<std::uint8_t> ExpectedWal(const WalContent& content, const std::vector<std::uint8_t>& palette) {
   std::vector<std::uint8_t> out(100, 0);
   for (std::size_t i = 0; i < content.name.size() && i < 32; ++i) out[i] = static_cast<std::uint8_t>(content.name[i]);

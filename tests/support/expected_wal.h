@@ -1,5 +1,5 @@
 // What a WAL file must hold, computed the plain way for comparison with the converter's output:
-// a brute-force nearest-colour search over all 256 entries, the header laid out by hand.
+// the plain nearest-colour search over all 256 entries, the header laid out by hand.
 #pragma once
 
 #include <array>
@@ -8,14 +8,9 @@
 #include <vector>
 
 #include "noise.h"
+#include "support/reference_nearest.h"
 
 namespace tarnvick::testing {
-
-using Rgb = std::array<std::uint8_t, 3>;
-
-// The lowest index among the palette entries nearest to `colour` (768-byte palette), of the
-// first `entries` entries.
-std::uint8_t BruteForceNearest(const std::vector<std::uint8_t>& palette, const Rgb& colour, int entries = 256);
 
 struct WalContent {
   std::string name;            // 32 bytes written as given, zero-padded

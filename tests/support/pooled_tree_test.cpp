@@ -14,9 +14,6 @@
 namespace tarnvick::testing {
 namespace {
 
-// Colour keys to pixel counts, ascending by key.
-using KeyTree = PooledTree<std::uint32_t, PixelCount, std::less<std::uint32_t>, true>;
-
 template <typename Tree>
 std::vector<typename Tree::Node*> WalkUp(const Tree& tree) {
   std::vector<typename Tree::Node*> nodes;

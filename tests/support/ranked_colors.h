@@ -1,15 +1,20 @@
-// The reference design's ranking of colours: every counted colour in a red-black tree ordered by
-// (count, colour key), the popularity palette read off its greatest end.
+// The reference design's trees of colours: the count of each colour in a red-black tree keyed
+// by colour key, then every counted colour in a tree ordered by (count, colour key), the
+// popularity palette read off its greatest end.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <functional>
 
 #include "palette/color_histogram.h"
 #include "palette/palette.h"
 #include "support/pooled_tree.h"
 
 namespace tarnvick {
+
+// Colour key to its pixel count, walked from the least key.
+using KeyTree = PooledTree<std::uint32_t, PixelCount, std::less<std::uint32_t>, true>;
 
 struct RankKey {
   PixelCount count = 0;

@@ -1,30 +1,34 @@
 #include "support/reference_nearest.h"
 
+#include <climits>
+
 #include "palette/color_key.h"
 
 namespace tarnvick {
 
+std::uint8_t BruteForceNearest(std::span<const std::uint8_t> palette, const Rgb& colour, int entries) {
+  int best = 0;
+  int best_distance = INT_MAX;
+  for (int i = 0; i < entries; ++i) {
+    const std::uint8_t* entry = &palette[3 * static_cast<std::size_t>(i)];
+    const int dr = colour[0] - entry[0];
+    const int dg = colour[1] - entry[1];
+    const int db = colour[2] - entry[2];
+    const int distance = dr * dr + dg * dg + db * db;
+    if (distance < best_distance) {
+      best_distance = distance;
+      best = i;
+    }
+  }
+  return static_cast<std::uint8_t>(best);
+}
+
 std::uint8_t NearestIndex(const Palette& palette, const std::uint8_t* rgb, LastMatch& cache) {
   const std::uint32_t key = ColorKey(rgb);
   if (key == cache.key) return cache.index;
-  const int r = rgb[0];
-  const int g = rgb[1];
-  const int b = rgb[2];
-  std::uint32_t best_distance = UINT32_MAX;
-  std::uint8_t best = 0;
-  for (std::size_t i = 0; i < kPaletteEntries; ++i) {
-    const int dr = r - palette[3 * i];
-    const int dg = g - palette[3 * i + 1];
-    const int db = b - palette[3 * i + 2];
-    const auto distance = static_cast<std::uint32_t>(dr * dr + dg * dg + db * db);
-    if (distance < best_distance) {
-      best_distance = distance;
-      best = static_cast<std::uint8_t>(i);
-    }
-  }
   cache.key = key;
-  cache.index = best;
-  return best;
+  cache.index = BruteForceNearest(palette, {rgb[0], rgb[1], rgb[2]});
+  return cache.index;
 }
 
 void MapPixels(std::uint8_t* out, std::int32_t count, const std::uint8_t* first,

@@ -1,14 +1,22 @@
 // The plain nearest-colour search (sum of squared differences of the three bytes; the lowest
-// index wins ties) with a one-entry cache of the last colour: the reference that the fast
-// ColorMatcher must equal.
+// index wins ties), alone and behind a one-entry cache of the last colour: the reference that the
+// fast ColorMatcher must equal, and what the tests compute expected indices with.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 #include "palette/palette.h"
 
 namespace tarnvick {
+
+using Rgb = std::array<std::uint8_t, 3>;
+
+// The index of the entry nearest to `colour` among the first `entries` of `palette` (3 bytes an
+// entry).
+std::uint8_t BruteForceNearest(std::span<const std::uint8_t> palette, const Rgb& colour, int entries = 256);
 
 // The colour of the last search and the index it found.
 struct LastMatch {

@@ -1,51 +1,27 @@
 #include "support/reference_run.h"
 
+#include <algorithm>
 #include <cstdio>
-#include <functional>
-#include <memory>
-#include <vector>
 
 #include "convert/convert_texture.h"
-#include "support/ranked_colors.h"
+#include "support/colour_tally.h"
+#include "support/library_textures.h"
 #include "support/reference_nearest.h"
-#include "texture/create_texture.h"
-#include "walk/walk_directory.h"
 
 namespace tarnvick::testing {
 namespace {
 
-using KeyTree = PooledTree<std::uint32_t, PixelCount, std::less<std::uint32_t>, true>;
-
-void ForEachSource(const ReferenceOptions& options, const std::function<void(const Texture&, const SourceFile&)>& action) {
-  WalkDirectory(options.start_directory, options.recurse,
-                {.entered = [](const std::string&) {},
-                 .unreadable = [](const std::string&, const Error&) {},
-                 .file = [&](const SourceFile& file) {
-                   const Result<std::unique_ptr<Texture>> texture = CreateTexture(file.ref);
-                   if (texture) action(**texture, file);
-                 }});
-}
-
 Palette Generate(const ReferenceOptions& options) {
-  KeyTree histogram;
-  ForEachSource(options, [&](const Texture& texture, const SourceFile&) {
+  ColourTally tally;
+  ForEachTexture(options.start_directory, options.recurse, [&](const Texture& texture, const SourceFile&) {
     const std::size_t step = texture.bits_per_pixel / 8;
     const std::size_t extent = texture.byte_extent > 0 ? static_cast<std::size_t>(texture.byte_extent) : 0;
-    for (std::size_t i = 0; i * step < extent && i * step < texture.pixels.size(); ++i) {
-      const std::uint8_t* rgb = texture.Colour(i);
-      const std::uint32_t key = rgb[0] | rgb[1] << 8 | rgb[2] << 16;
-      KeyTree::Node* node = histogram.Find(key);
-      if (node == nullptr) node = histogram.Insert(key, 0);
-      ++node->value;
-    }
+    for (std::size_t i = 0; i * step < extent && i * step < texture.pixels.size(); ++i) tally.Add(texture.Colour(i));
   });
-  RankedColors ranked;
-  for (const auto* node = histogram.Minimum(); node != nullptr; node = histogram.Next(node)) {
-    const std::uint32_t key = node->key;
-    ranked.Insert({node->value, key}, {static_cast<std::uint8_t>(key), static_cast<std::uint8_t>(key >> 8),
-                                       static_cast<std::uint8_t>(key >> 16), 0});
-  }
-  return SelectPalette(ranked);
+  const std::vector<std::uint8_t> bytes = tally.Palette();
+  Palette palette{};
+  std::copy(bytes.begin(), bytes.end(), palette.begin());
+  return palette;
 }
 
 void Convert(const Texture& texture, const SourceFile& file, const Palette& palette) {
@@ -90,7 +66,8 @@ bool ReferenceRun(const ReferenceOptions& options) {
     std::fclose(in);
     if (got == 0) return false;
   }
-  ForEachSource(options, [&](const Texture& texture, const SourceFile& file) { Convert(texture, file, palette); });
+  ForEachTexture(options.start_directory, options.recurse,
+                 [&](const Texture& texture, const SourceFile& file) { Convert(texture, file, palette); });
   return true;
 }
 
