@@ -20,64 +20,126 @@ std::uint8_t NearestTo(const Colour& colour, const ColorMatcher& matcher) {
   return matcher.Nearest(rgb.data());
 }
 
-// Pattern dithering, the start of the tiled method. Each pixel gets a list of candidate entries
-// that together mix to its colour (each the nearest to the colour plus the error the candidates
-// before it left), ordered by luminance; a threshold pattern picks one. The pattern is a Bayer
-// matrix whose side (at most 4) divides both the width and the height, so that it continues
-// across the edges of the repeated texture.
-constexpr int kCandidates = 8;
-constexpr int kMostPatternBits = 2;
+// Dot diffusion on the torus, the tiled method. A class matrix, repeated over the level, orders
+// the pixels: all pixels of class 0 take their nearest entry first, then those of class 1, and so
+// on; each passes its error on to the neighbours (wrapped around the edges) whose class comes
+// later, twice as much to the four beside it as to the four across corners. Pixels of one class
+// are never neighbours, so each class is mapped in batches, and a pixel's entry depends only on
+// the pixels around it: where the matrix's side divides the width and the height, the level
+// repeated every way is dithered exactly as the level itself, without a seam.
+constexpr int kMostClassBits = 3;
+// The 8 x 8 class matrix, row after row: searched (by swapping pairs from a Bayer matrix) for the
+// highest blurred PSNR, against a ramp palette, on gradients and noise, while keeping the error
+// at the edges no larger than inside. A smaller side takes the order of its top-left corner.
+constexpr std::array<std::uint8_t, 64> kClasses = {
+    26, 32,  8, 23,  2, 38, 10, 42,
+    44, 45,  7, 34,  0, 50, 49, 43,
+    12, 48,  4, 46, 60, 57, 30, 24,
+    25, 41, 52, 21, 53, 27, 54, 16,
+     3, 35, 28, 31,  1, 15, 36, 33,
+    63, 19, 59, 29, 58, 17, 62,  9,
+    61, 47, 56, 39, 13,  6,  5, 37,
+    51, 14, 55, 22, 18, 20, 40, 11};
 
-// The Bayer threshold (0 to 4^bits - 1) of (x, y) in its matrix of side 2^bits.
-int BayerThreshold(std::uint32_t x, std::uint32_t y, int bits) {
-  int value = 0;
-  for (int bit = 0; bit < bits; ++bit) {
-    value = (value << 2) | static_cast<int>((((x >> bit) ^ (y >> bit)) & 1U) << 1) | static_cast<int>((y >> bit) & 1U);
-  }
-  return value;
-}
+// How much of a pixel's error a later neighbour takes, beside it or across a corner, relative to
+// the others; errors are kept in sixteenths of a value.
+constexpr std::int32_t kBesideWeight = 2;
+constexpr std::int32_t kCornerWeight = 1;
 
-// Sorts `candidates` darkest first (lower index first among equals).
-void SortByLuminance(std::array<std::uint8_t, kCandidates>& candidates, const ColorMatcher& matcher) {
-  const auto luminance = [&](std::uint8_t entry) {
-    const Colour& rgb = matcher.Colour(entry);
-    return 299 * rgb[0] + 587 * rgb[1] + 114 * rgb[2];
+// The errors a class's pixels take, one plane a position of the matrix (its pixels row after
+// row), so that each class reads and writes a few small planes rather than the whole level. An
+// error never leaves -16 x 255 x 8 to 16 x 255 x 8 (each of at most eight neighbours passes on
+// at most its whole error), which 16 bits hold.
+using PlaneError = std::array<std::int16_t, 4>;
+
+void DotDiffusion(std::span<const std::uint8_t> rgb, std::span<const std::uint8_t> opaque, std::uint32_t width,
+                  std::uint32_t height, const ColorMatcher& matcher, std::uint8_t* out) {
+  const int bits = std::min({kMostClassBits, std::countr_zero(width), std::countr_zero(height)});
+  const std::uint32_t side = 1U << bits, positions = side * side;
+  // The positions of the matrix of this side in class order (its classes ranked in the full
+  // matrix's order), and the rank of each.
+  std::vector<std::uint32_t> position(positions), rank(positions);
+  for (std::uint32_t p = 0; p < positions; ++p) position[p] = p;
+  const auto full_class = [&](std::uint32_t p) { return kClasses[(p / side) * 8 + p % side]; };
+  std::sort(position.begin(), position.end(),
+            [&](std::uint32_t a, std::uint32_t b) { return full_class(a) < full_class(b); });
+  for (std::uint32_t k = 0; k < positions; ++k) rank[position[k]] = k;
+
+  const std::uint32_t across = width / side, down = height / side;
+  const std::size_t plane = std::size_t{across} * down;
+  std::vector<PlaneError> error(positions * plane);
+  std::vector<std::uint8_t> goals(3 * std::size_t{across}), chosen(across);
+  // A later neighbour: its plane, the cell step to it (-1, 0 or 1 each way), and its share of the
+  // error in 1/65536 (the last one takes what the others leave).
+  struct Neighbour {
+    std::size_t plane;
+    int step_x, step_y;
+    std::int32_t share;
   };
-  std::sort(candidates.begin(), candidates.end(), [&](std::uint8_t a, std::uint8_t b) {
-    const int la = luminance(a), lb = luminance(b);
-    return la != lb ? la < lb : a < b;
-  });
-}
-
-// The candidates are found a row at a time, each round of them mapped together.
-void PatternDither(std::span<const std::uint8_t> rgb, std::span<const std::uint8_t> opaque, std::uint32_t width,
-                   std::uint32_t height, const ColorMatcher& matcher, std::uint8_t* out) {
-  const int bits = std::min({kMostPatternBits, std::countr_zero(width), std::countr_zero(height)});
-  const int thresholds = 1 << (2 * bits);
-  std::vector<std::uint8_t> goals(3 * std::size_t{width}), chosen(width);
-  std::vector<Colour> errors(width);
-  std::vector<std::array<std::uint8_t, kCandidates>> candidates(width);
-  for (std::uint32_t y = 0; y < height; ++y) {
-    const std::uint8_t* line = &rgb[3 * std::size_t{y} * width];
-    std::fill(errors.begin(), errors.end(), Colour{});
-    for (int k = 0; k < kCandidates; ++k) {
-      for (std::size_t x = 0; x < width; ++x) {
-        for (int c = 0; c < 3; ++c) goals[3 * x + c] = static_cast<std::uint8_t>(std::clamp(line[3 * x + c] + errors[x][c], 0, 255));
-      }
-      matcher.Map(chosen.data(), width, goals.data(), 3);
-      for (std::size_t x = 0; x < width; ++x) {
-        candidates[x][k] = chosen[x];
-        for (int c = 0; c < 3; ++c) errors[x][c] += line[3 * x + c] - matcher.Colour(chosen[x])[c];
+  for (std::uint32_t k = 0; k < positions; ++k) {
+    const std::uint32_t x0 = position[k] % side, y0 = position[k] / side;
+    std::array<Neighbour, 8> later{};
+    int count = 0;
+    std::int32_t total = 0;
+    for (int dy = -1; dy <= 1; ++dy) {
+      for (int dx = -1; dx <= 1; ++dx) {
+        const int x = static_cast<int>(x0) + dx, y = static_cast<int>(y0) + dy, n = static_cast<int>(side);
+        const std::uint32_t at = static_cast<std::uint32_t>((y + n) % n * n + (x + n) % n);
+        if ((dx == 0 && dy == 0) || rank[at] <= k) continue;
+        const std::int32_t weight = dx == 0 || dy == 0 ? kBesideWeight : kCornerWeight;
+        later[count++] = {at * plane, x < 0 ? -1 : x >= n ? 1 : 0, y < 0 ? -1 : y >= n ? 1 : 0, weight};
+        total += weight;
       }
     }
-    for (std::uint32_t x = 0; x < width; ++x) {
-      const std::size_t i = std::size_t{y} * width + x;
-      if (!opaque.empty() && opaque[i] == 0) {
-        out[i] = kTransparentIndex;
-        continue;
+    for (int n = 0; n < count; ++n) later[n].share = (later[n].share * 65536 + total / 2) / total;
+    const PlaneError* own = &error[position[k] * plane];
+    for (std::uint32_t cy = 0; cy < down; ++cy) {
+      const std::size_t line = (std::size_t{cy} * side + y0) * width + x0;
+      for (std::uint32_t cx = 0; cx < across; ++cx) {
+        const std::uint8_t* pixel = &rgb[3 * (line + std::size_t{cx} * side)];
+        const PlaneError& taken = own[std::size_t{cy} * across + cx];
+        for (int c = 0; c < 3; ++c) {
+          goals[3 * cx + c] = static_cast<std::uint8_t>(std::clamp((16 * pixel[c] + taken[c] + 8) >> 4, 0, 255));
+        }
       }
-      SortByLuminance(candidates[x], matcher);
-      out[i] = candidates[x][BayerThreshold(x, y, bits) * kCandidates / thresholds];
+      matcher.Map(chosen.data(), across, goals.data(), 3);
+      std::array<std::size_t, 3> rows{};  // the row of cells above, this one and the one below
+      rows[0] = std::size_t{cy == 0 ? down - 1 : cy - 1} * across;
+      rows[1] = std::size_t{cy} * across;
+      rows[2] = std::size_t{cy + 1 == down ? 0 : cy + 1} * across;
+      for (std::uint32_t cx = 0; cx < across; ++cx) {
+        const std::size_t i = line + std::size_t{cx} * side;
+        if (!opaque.empty() && opaque[i] == 0) {
+          out[i] = kTransparentIndex;
+          continue;
+        }
+        out[i] = chosen[cx];
+        if (count == 0) continue;
+        const PlaneError& taken = own[rows[1] + cx];
+        const Colour& colour = matcher.Colour(chosen[cx]);
+        const std::uint8_t* pixel = &rgb[3 * i];
+        const std::int32_t red = std::clamp(16 * pixel[0] + taken[0], 0, 16 * 255) - 16 * colour[0];
+        const std::int32_t green = std::clamp(16 * pixel[1] + taken[1], 0, 16 * 255) - 16 * colour[1];
+        const std::int32_t blue = std::clamp(16 * pixel[2] + taken[2], 0, 16 * 255) - 16 * colour[2];
+        std::int32_t red_left = red, green_left = green, blue_left = blue;
+        const std::array<std::uint32_t, 3> columns = {cx == 0 ? across - 1 : cx - 1, cx, cx + 1 == across ? 0 : cx + 1};
+        const auto pass = [&](const Neighbour& to, std::int32_t r, std::int32_t g, std::int32_t b) {
+          PlaneError& target = error[to.plane + rows[1 + to.step_y] + columns[1 + to.step_x]];
+          target[0] = static_cast<std::int16_t>(target[0] + r);
+          target[1] = static_cast<std::int16_t>(target[1] + g);
+          target[2] = static_cast<std::int16_t>(target[2] + b);
+        };
+        for (int n = 0; n + 1 < count; ++n) {
+          const std::int32_t share = later[n].share;
+          const std::int32_t r = (red * share + 32768) >> 16, g = (green * share + 32768) >> 16,
+                             b = (blue * share + 32768) >> 16;
+          pass(later[n], r, g, b);
+          red_left -= r;
+          green_left -= g;
+          blue_left -= b;
+        }
+        pass(later[count - 1], red_left, green_left, blue_left);
+      }
     }
   }
 }
@@ -122,111 +184,6 @@ void DiffusionDither(std::span<const std::uint8_t> rgb, std::span<const std::uin
   }
 }
 
-// Lowers the blurred error of `out` on the torus (the texture repeated every way), where the
-// pattern alone leaves it: in sweeps over the pixels, each pixel takes the entry, among the one
-// nearest to what would cancel the blurred error around it and those of its eight neighbours,
-// that lowers the sum of the squared blurred errors most, if any does. `filtered` holds the
-// error filtered by the blur's autocorrelation: the change of the sum when a pixel's error
-// changes by d is 2 d . filtered + |d|^2 x the filter's centre. Integer arithmetic throughout.
-constexpr int kSweeps = 2;
-constexpr int kReach = 4;
-// The autocorrelation of the summary's blur (weights exp(-i^2 / 2), i = -3..3, normalised) along
-// one axis, in 1/1024, from -kReach to kReach (further values round to 0).
-constexpr std::array<std::int64_t, 2 * kReach + 1> kAutocorrelation = {5, 30, 106, 225, 289, 225, 106, 30, 5};
-
-void Refine(std::span<const std::uint8_t> rgb, std::span<const std::uint8_t> opaque, std::uint32_t width,
-            std::uint32_t height, const ColorMatcher& matcher, std::uint8_t* out) {
-  const std::size_t n = std::size_t{width} * height;
-  std::vector<std::array<std::int64_t, 3>> error(n), filtered(n);
-  for (std::size_t i = 0; i < n; ++i) {
-    if (!opaque.empty() && opaque[i] == 0) continue;
-    for (int c = 0; c < 3; ++c) error[i][c] = rgb[3 * i + c] - matcher.Colour(out[i])[c];
-  }
-  // Where x + dx and y + dy (|dx|, |dy| <= kReach) wrap to: column[x + kReach + dx] and the start
-  // of row[y + kReach + dy].
-  std::vector<std::size_t> column(width + 2 * kReach), row(height + 2 * kReach);
-  for (std::size_t j = 0; j < column.size(); ++j) column[j] = (j + kReach * width - kReach) % width;
-  for (std::size_t j = 0; j < row.size(); ++j) row[j] = (j + kReach * std::size_t{height} - kReach) % height * width;
-  const auto add = [&](std::uint32_t x, std::uint32_t y, const std::array<std::int64_t, 3>& step) {
-    for (int dy = 0; dy <= 2 * kReach; ++dy) {
-      const std::size_t start = row[y + dy];
-      for (int dx = 0; dx <= 2 * kReach; ++dx) {
-        const std::int64_t weight = kAutocorrelation[dx] * kAutocorrelation[dy];
-        auto& target = filtered[start + column[x + dx]];
-        for (int c = 0; c < 3; ++c) target[c] += weight * step[c];
-      }
-    }
-  };
-  // The error filtered along the rows, then along the columns.
-  std::vector<std::array<std::int64_t, 3>> along_rows(n);
-  for (std::uint32_t y = 0; y < height; ++y) {
-    for (std::uint32_t x = 0; x < width; ++x) {
-      for (int k = 0; k <= 2 * kReach; ++k) {
-        const auto& from = error[row[y + kReach] + column[x + k]];
-        for (int c = 0; c < 3; ++c) along_rows[std::size_t{y} * width + x][c] += kAutocorrelation[k] * from[c];
-      }
-    }
-  }
-  for (std::uint32_t y = 0; y < height; ++y) {
-    for (std::uint32_t x = 0; x < width; ++x) {
-      for (int k = 0; k <= 2 * kReach; ++k) {
-        const auto& from = along_rows[row[y + k] + x];
-        for (int c = 0; c < 3; ++c) filtered[std::size_t{y} * width + x][c] += kAutocorrelation[k] * from[c];
-      }
-    }
-  }
-  const std::int64_t centre = kAutocorrelation[kReach] * kAutocorrelation[kReach];
-  std::vector<std::uint8_t> ideals(3 * std::size_t{width}), ideal_entries(width);
-  for (int sweep = 0; sweep < kSweeps; ++sweep) {
-    for (std::uint32_t y = 0; y < height; ++y) {
-      // The entries nearest to what would cancel the error, for the row as it is when it starts.
-      for (std::size_t x = 0; x < width; ++x) {
-        const std::size_t i = std::size_t{y} * width + x;
-        for (int c = 0; c < 3; ++c) {
-          ideals[3 * x + c] = static_cast<std::uint8_t>(
-              std::clamp<std::int64_t>(matcher.Colour(out[i])[c] + filtered[i][c] / centre, 0, 255));
-        }
-      }
-      matcher.Map(ideal_entries.data(), width, ideals.data(), 3);
-      for (std::uint32_t x = 0; x < width; ++x) {
-        const std::size_t i = std::size_t{y} * width + x;
-        if (!opaque.empty() && opaque[i] == 0) continue;
-        const Colour& old = matcher.Colour(out[i]);
-        std::array<std::uint8_t, 9> tries{};  // the entries tried
-        tries[0] = ideal_entries[x];
-        int count = 1;
-        for (int dy = -1; dy <= 1; ++dy) {
-          for (int dx = -1; dx <= 1; ++dx) {
-            if (dx == 0 && dy == 0) continue;
-            tries[count++] = out[row[y + kReach + dy] + column[x + kReach + dx]];
-          }
-        }
-        std::int64_t best = 0;  // the change of the sum; only a lower sum is taken
-        int chosen = -1;
-        std::array<std::int64_t, 3> best_step{};
-        for (int t = 0; t < count; ++t) {
-          if (tries[t] == out[i]) continue;
-          const Colour& next = matcher.Colour(tries[t]);
-          std::array<std::int64_t, 3> d;
-          std::int64_t change = 0;
-          for (int c = 0; c < 3; ++c) {
-            d[c] = old[c] - next[c];
-            change += 2 * d[c] * filtered[i][c] + d[c] * d[c] * centre;
-          }
-          if (change < best) {
-            best = change;
-            chosen = t;
-            best_step = d;
-          }
-        }
-        if (chosen < 0) continue;
-        out[i] = tries[chosen];
-        add(x, y, best_step);
-      }
-    }
-  }
-}
-
 }  // namespace
 
 void DitherLevel(std::span<const std::uint8_t> rgb, std::span<const std::uint8_t> opaque, std::uint32_t width,
@@ -235,8 +192,7 @@ void DitherLevel(std::span<const std::uint8_t> rgb, std::span<const std::uint8_t
     DiffusionDither(rgb, opaque, width, height, matcher, out);
     return;
   }
-  PatternDither(rgb, opaque, width, height, matcher, out);
-  Refine(rgb, opaque, width, height, matcher, out);
+  DotDiffusion(rgb, opaque, width, height, matcher, out);
 }
 
 }  // namespace tarnvick

@@ -12,7 +12,7 @@ namespace tarnvick {
 
 enum class Dither {
   kNone,       // each pixel its nearest entry
-  kTiled,      // pattern dithering, then lowering the blurred error with the edges wrapped around
+  kTiled,      // dot diffusion by a class matrix repeated over the level, edges wrapped around
   kDiffusion,  // serpentine Floyd-Steinberg error diffusion, full strength
 };
 

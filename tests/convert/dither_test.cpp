@@ -1,5 +1,6 @@
 // Dithering: the blur and seam measures against values worked out by hand, colours the palette
-// holds left as they are, the same WALs on any number of threads, and the blurred summary line
+// holds left as they are, the tiled method's seamless repeat, flat colours mixed from their
+// neighbouring entries, the same WALs on any number of threads, and the blurred summary line
 // and report column against a blur computed here directly.
 #include <gtest/gtest.h>
 
@@ -81,6 +82,83 @@ TEST(Dither, ColoursThePaletteHoldsStayAsTheyAreAndTransparentPixelsStayTranspar
     const auto indices = QuantizeMips(texture, 16, 8, 4, matcher, true, dither);
     ASSERT_TRUE(indices);
     EXPECT_EQ(*indices, expected) << static_cast<int>(dither);
+  }
+}
+
+// Four levels (width x height, halving) of 4-byte pixels: a diagonal gradient with noise.
+std::vector<std::uint8_t> GradientLevels(std::uint32_t width, std::uint32_t height, std::uint32_t seed) {
+  std::vector<std::uint8_t> pixels;
+  const std::vector<std::uint8_t> noise = NoiseBytes(4 * width * height * 2, seed);
+  for (int level = 0; level < 4; ++level) {
+    const std::uint32_t w = width >> level, h = height >> level;
+    for (std::uint32_t y = 0; y < h; ++y) {
+      for (std::uint32_t x = 0; x < w; ++x) {
+        const std::uint8_t* n = &noise[4 * (pixels.size() / 4)];
+        pixels.insert(pixels.end(), {static_cast<std::uint8_t>(255 * x / w), static_cast<std::uint8_t>(255 * y / h),
+                                     static_cast<std::uint8_t>(96 + n[2] % 64), static_cast<std::uint8_t>(n[3])});
+      }
+    }
+  }
+  return pixels;
+}
+
+TEST(Dither, TiledDitheringOfATilingIsTheTilingOfTheDithering) {
+  const ColorMatcher matcher(RampPalette());
+  const std::uint32_t w = 128, h = 64;  // level 3 still a multiple of the class matrix
+  Texture texture, tiled;
+  texture.bits_per_pixel = tiled.bits_per_pixel = 32;
+  texture.pixels = GradientLevels(w, h, 9);
+  // Each level repeated 2 x 2: the levels of a texture twice the size.
+  std::size_t start = 0;
+  for (int level = 0; level < 4; ++level) {
+    const std::uint32_t lw = w >> level, lh = h >> level;
+    for (std::uint32_t y = 0; y < 2 * lh; ++y) {
+      for (std::uint32_t x = 0; x < 2 * lw; ++x) {
+        const std::uint8_t* pixel = &texture.pixels[4 * (start + (y % lh) * lw + x % lw)];
+        tiled.pixels.insert(tiled.pixels.end(), pixel, pixel + 4);
+      }
+    }
+    start += std::size_t{lw} * lh;
+  }
+  for (const bool transparent : {false, true}) {
+    const auto once = QuantizeMips(texture, w, h, 4, matcher, transparent, Dither::kTiled);
+    const auto twice = QuantizeMips(tiled, 2 * w, 2 * h, 4, matcher, transparent, Dither::kTiled);
+    ASSERT_TRUE(once && twice);
+    std::size_t from = 0, to = 0, differing = 0;
+    for (int level = 0; level < 4; ++level) {
+      const std::uint32_t lw = w >> level, lh = h >> level;
+      for (std::uint32_t y = 0; y < 2 * lh; ++y) {
+        for (std::uint32_t x = 0; x < 2 * lw; ++x) differing += (*twice)[to++] != (*once)[from + (y % lh) * lw + x % lw];
+      }
+      from += std::size_t{lw} * lh;
+    }
+    EXPECT_EQ(differing, 0u) << transparent;
+    // Dithered, not merely mapped: the gradient takes more entries than its nearest colours do.
+    const auto mapped = QuantizeMips(texture, w, h, 4, matcher, transparent);
+    ASSERT_TRUE(mapped);
+    EXPECT_NE(*once, *mapped);
+  }
+}
+
+TEST(Dither, AFlatColourBetweenTwoEntriesMixesThemToItsValue) {
+  // Grey 136 lies between the ramp's greys 128 and 143 (entries 7 and 8): 7 of every 15 pixels
+  // take the darker, 8 the lighter, within what a 16 x 16 level can show.
+  const Palette palette = RampPalette();
+  ASSERT_EQ(palette[3 * 7], 128);
+  ASSERT_EQ(palette[3 * 8], 143);
+  const ColorMatcher matcher(palette);
+  Texture texture;
+  texture.bits_per_pixel = 32;
+  texture.pixels.assign(4 * (256 + 64 + 16 + 4), 136);
+  for (const Dither dither : {Dither::kTiled, Dither::kDiffusion}) {
+    const auto indices = QuantizeMips(texture, 16, 16, 1, matcher, false, dither);
+    ASSERT_TRUE(indices);
+    double sum = 0;
+    for (const std::uint8_t index : *indices) {
+      ASSERT_TRUE(index == 7 || index == 8) << static_cast<int>(index);
+      sum += palette[3 * index];
+    }
+    EXPECT_NEAR(sum / 256, 136.0, 0.5) << static_cast<int>(dither);
   }
 }
 
