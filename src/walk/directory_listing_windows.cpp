@@ -33,7 +33,8 @@ Result<Folder> OpenDirectory(const FileRef& folder, bool follow) {
     CloseHandle(handle);
     return FailErrno(ErrorKind::kCannotList, EMFILE);
   }
-  NameFolder(fd, path);
+  // Named without a trailing separator, which the names joined to it bring ("tex/" is "tex").
+  NameFolder(fd, path.substr(0, path.find_last_not_of(L'\\') + 1));
   return Folder{std::make_shared<const ScopedFile>(fd),
                 {info.dwVolumeSerialNumber, std::uint64_t{info.nFileIndexHigh} << 32 | info.nFileIndexLow}};
 }
