@@ -3,7 +3,8 @@
 # and fails on any difference: the sample library and a generated library byte for byte, then for
 # a set of runs the exit code, standard output and standard error (with the Windows '\' read as
 # '/') and every file each run leaves in its copy of the library. Then the checks only Windows
-# has: a device-named source and target, a path longer than 260 characters and a non-ASCII name.
+# has: a device-named source and target, a path longer than 260 characters, a non-ASCII name and
+# Ctrl-C during a write.
 # Folder links are Unix links here, which wine lists as folders with a reparse point: the wine of
 # Debian 12 makes no junction nor Windows link (its mklink and CreateSymbolicLinkW create nothing,
 # FSCTL_SET_REPARSE_POINT is not supported).
@@ -140,6 +141,29 @@ check "a device-named palette is refused (exit 4)" "4 tarnvick: cannot write pal
   "$status $(grep '^tarnvick: cannot write.*nul\.lmp' <<<"$output" || true)"
 check "no temporary file left" "" "$(find "$work/win" -name '.tarnvick-*')"
 check "nothing written through a folder link" "" "$(find "$work/outside" -name '*.wal')"
+
+# Ctrl-C in the middle of a write (wine turns a SIGINT into the console's CTRL_C_EVENT): the
+# program is stopped as soon as a temporary file shows and, if it is still there, interrupted.
+# Prints whether one was caught and how many temporary files are left.
+interrupt_mid_write() {
+  rm -rf "$work/ctrl-c"
+  cp -r "$work/linux-bench" "$work/ctrl-c"
+  (cd "$work" && exec wine "$windows/tarnvick.exe" ctrl-c -s -p palette.lmp --jobs=1 >/dev/null 2>&1) &
+  local pid=$! caught=no
+  while [ "$caught" = no ] && kill -0 "$pid" 2>/dev/null; do
+    [ -n "$(find "$work/ctrl-c" -name '.tarnvick-*' -print -quit)" ] || continue
+    kill -STOP "$pid"
+    [ -n "$(find "$work/ctrl-c" -name '.tarnvick-*' -print -quit)" ] && caught=yes && kill -INT "$pid"
+    kill -CONT "$pid"
+  done
+  wait "$pid" || true
+  echo "$caught $(find "$work/ctrl-c" -name '.tarnvick-*' | wc -l)"
+}
+for attempt in 1 2 3 4 5; do
+  interrupted=$(interrupt_mid_write)
+  [ "${interrupted%% *}" = yes ] && break
+done
+check "Ctrl-C in the middle of a write leaves no temporary file" "yes 0" "$interrupted"
 
 if [ "$failures" -gt 0 ]; then
   echo "$failures difference(s) between the Linux and the Windows programs"
