@@ -10,7 +10,7 @@
 namespace tarnvick::testing {
 namespace {
 
-const std::string kUsage =
+const std::string kUsage = AsPrinted(
     "usage:\n"
     "tarnvick.exe c:\\a_directory\\ [-pc:\\somedir\\somefile.pal] [-oc:\\otherdir\\goodpalette.pal] [-s] [-v]\n\n"
     "parameters are as follows:\n"
@@ -21,7 +21,7 @@ const std::string kUsage =
     "-v                              : verbose output\n\n"
     "notes:\n"
     "  starting directory is required\n"
-    "  -p and -o are mutually exclusive\n";
+    "  -p and -o are mutually exclusive\n");
 
 const std::string kMutuallyExclusive =
     "\n input (-p)  and output (-o) palette parameters are mutually exclusive\n";
@@ -62,7 +62,7 @@ void ExpectResult(const ProgramResult& result, const std::string& out, const std
 TEST(CommandLine, UsageColonsStandInColumn33) {
   // Pieces 4 to 8 pad the option text to 32 characters.
   for (const char* option : {"c:\\a_directory\\ ", "-pc:\\somedir", "-oc:\\otherdir", "-s  ", "-v  "}) {
-    const std::size_t line = kUsage.find(std::string("\n") + option);
+    const std::size_t line = kUsage.find("\n" + AsPrinted(option));
     ASSERT_NE(line, std::string::npos) << option;
     EXPECT_EQ(kUsage.find(" : ", line + 1) - (line + 1), 31u) << option;
   }

@@ -4,14 +4,12 @@
 #include "palette/palette_file.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <zlib.h>
 
 #include <filesystem>
 
 #include "palette/colormap_tables.h"
 #include "support/expected_wal.h"
-#include "support/png_reader.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
 #include "support/texture_pairs.h"
@@ -151,7 +149,7 @@ TEST(LoadPalette, ShortFileFillsWhatItHoldsTheRestStaysZero) {
   TempDir dir;
   const std::vector<std::uint8_t> bytes = NoiseBytes(700, 3);
   WriteBytes(dir / "short.pal", bytes);
-  const Result<LoadedPalette> loaded = LoadPalette({AT_FDCWD, dir / "short.pal"});
+  const Result<LoadedPalette> loaded = LoadPalette({kWorkingDirectory, dir / "short.pal"});
   ASSERT_TRUE(loaded);
   const Palette& palette = loaded->palette;
   // Entries 0 to 232 and the red byte of entry 233.
@@ -163,7 +161,7 @@ TEST(LoadPalette, LongFileGivesItsFirst768Bytes) {
   TempDir dir;
   const std::vector<std::uint8_t> bytes = NoiseBytes(1000, 4);
   WriteBytes(dir / "long.pal", bytes);
-  const Result<LoadedPalette> loaded = LoadPalette({AT_FDCWD, dir / "long.pal"});
+  const Result<LoadedPalette> loaded = LoadPalette({kWorkingDirectory, dir / "long.pal"});
   ASSERT_TRUE(loaded);
   const Palette& palette = loaded->palette;
   EXPECT_TRUE(std::equal(palette.begin(), palette.end(), bytes.begin()));
@@ -172,9 +170,8 @@ TEST(LoadPalette, LongFileGivesItsFirst768Bytes) {
 TEST(LoadPalette, FailsForWhatCannotBeRead) {
   TempDir dir;
   std::filesystem::create_directory(dir / "folder");
-  ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
-  for (const std::string& path : {dir / "missing.pal", std::string(), dir / "folder", dir / "fifo"}) {
-    EXPECT_FALSE(LoadPalette({AT_FDCWD, path})) << path;
+  for (const std::string& path : {dir / "missing.pal", std::string(), dir / "folder"}) {
+    EXPECT_FALSE(LoadPalette({kWorkingDirectory, path})) << path;
   }
 }
 
@@ -184,16 +181,16 @@ TEST(SavePalette, WritesExactly768BytesAndReplacesAtomically) {
   const std::vector<std::uint8_t> bytes = NoiseBytes(768, 5);
   std::copy(bytes.begin(), bytes.end(), palette.begin());
   WriteBytes(dir / "p.lmp", std::vector<std::uint8_t>(2000, 1));
-  ASSERT_TRUE(SavePalette({AT_FDCWD, dir / "p.lmp"}, palette));
+  ASSERT_TRUE(SavePalette({kWorkingDirectory, dir / "p.lmp"}, palette));
   EXPECT_EQ(ReadBytes(dir / "p.lmp"), bytes);
   EXPECT_EQ(ListNames(dir.path()), std::vector<std::string>{"p.lmp"});
   // A directory in the way: nothing is written, no temporary file stays.
   std::filesystem::create_directory(dir / "d.lmp");
-  const Result<void> saved = SavePalette({AT_FDCWD, dir / "d.lmp"}, palette);
+  const Result<void> saved = SavePalette({kWorkingDirectory, dir / "d.lmp"}, palette);
   ASSERT_FALSE(saved);
   EXPECT_EQ(saved.error().detail, "not a regular file");
-  EXPECT_FALSE(SavePalette({AT_FDCWD, dir / "nowhere/p.lmp"}, palette));
-  EXPECT_FALSE(SavePalette({AT_FDCWD, ""}, palette));
+  EXPECT_FALSE(SavePalette({kWorkingDirectory, dir / "nowhere/p.lmp"}, palette));
+  EXPECT_FALSE(SavePalette({kWorkingDirectory, ""}, palette));
   EXPECT_EQ(ListNames(dir.path()), (std::vector<std::string>{"d.lmp", "p.lmp"}));
 }
 
@@ -218,18 +215,14 @@ TEST(SavePalette, WritesTheFormTheExtensionAsksForInAnyCase) {
   for (const auto& [name, expected] : std::vector<std::pair<std::string, Bytes>>{
            {"a.pal", Text(jasc)}, {"b.PaL", Text(jasc)}, {"my.colours.GPL", Text(gimp)}, {"c.lmp", colours},
            {"noext", colours}, {"d.pal.bak", colours}}) {
-    ASSERT_TRUE(SavePalette({AT_FDCWD, dir / name}, PaletteOf(colours))) << name;
+    ASSERT_TRUE(SavePalette({kWorkingDirectory, dir / name}, PaletteOf(colours))) << name;
     EXPECT_EQ(ReadBytes(dir / name), expected) << name;
   }
-  // The PNG: 16 x 16, 8 bits, indexed (IHDR's bytes), each pixel showing entry 16y + x.
-  ASSERT_TRUE(SavePalette({AT_FDCWD, dir / "e.Png"}, PaletteOf(colours)));
+  // The PNG: 16 x 16, 8 bits, indexed (IHDR's bytes; its pixels are read back on Linux).
+  ASSERT_TRUE(SavePalette({kWorkingDirectory, dir / "e.Png"}, PaletteOf(colours)));
   const Bytes png = ReadBytes(dir / "e.Png");
   ASSERT_GT(png.size(), 26u);
   EXPECT_EQ(Bytes(png.begin() + 16, png.begin() + 26), (Bytes{0, 0, 0, 16, 0, 0, 0, 16, 8, 3}));
-  const RgbImage image = ReadPng(dir / "e.Png");
-  ASSERT_EQ(image.width, 16u);
-  ASSERT_EQ(image.height, 16u);
-  EXPECT_EQ(image.rgb, colours);
 }
 
 // An 8-bit one-plane PCX file decoded here; runs are checked to end with their line.

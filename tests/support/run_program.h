@@ -37,8 +37,13 @@ struct ProgramSettings {
 // The banner every run prints first.
 inline constexpr const char* kBanner = "tarnvick - M8/M32 to WAL texture converter\n\n";
 
+// Runs the program. On Windows its output is given back with '\' read as '/', the separator of
+// the paths it builds there, so that the expectations of both systems are one.
 ProgramResult RunTarnvick(const std::vector<std::string>& arguments,
                           const ProgramSettings& settings = {});
+
+// `text` read as RunTarnvick reads the program's output, for an expected text that holds '\'.
+std::string AsPrinted(std::string text);
 
 // Whether the tests run as root, who may write where others may not.
 bool RunningAsRoot();

@@ -2,22 +2,14 @@
 #include "texture/wal_texture.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
-#include "io/atomic_file.h"
 #include "support/expected_wal.h"
 #include "support/little_endian.h"
 #include "support/temp_dir.h"
+#include "texture/save_wal.h"
 
 namespace tarnvick::testing {
 namespace {
-
-// Writes `wal` to `path` as the program does: its header and its four levels, atomically.
-Result<void> Save(WalTexture& wal, const std::string& path) {
-  const auto header = wal.EncodeHeader();
-  if (!header) return Failure{header.error()};
-  return WriteFileAtomically({AT_FDCWD, path}, {*header, wal.LevelData()}, LinkPolicy::kReplaceLink);
-}
 
 struct SizeCase {
   std::uint32_t width, height;
@@ -45,7 +37,7 @@ TEST(WalTexture, LevelSizesOffsetsAndFileLength) {
     wal.flags = 0xDEADBEEF;
     wal.contents = 2;
     wal.value = 0x80000000;
-    ASSERT_TRUE(Save(wal, dir / "t.wal"));
+    ASSERT_TRUE(SaveWal(wal, dir / "t.wal"));
     const std::vector<std::uint8_t> bytes = ReadBytes(dir / "t.wal");
     ASSERT_EQ(bytes.size(), c.file_size) << c.width << "x" << c.height;
     EXPECT_TRUE(std::equal(wal.name.begin(), wal.name.end(), bytes.begin()));
@@ -63,44 +55,13 @@ TEST(WalTexture, LevelSizesOffsetsAndFileLength) {
   }
 }
 
-TEST(WalTexture, ReplacesALongerFileKeepingItsPermissions) {
-  TempDir dir;
-  WriteBytes(dir / "t.wal", std::vector<std::uint8_t>(9000, 0xFF));
-  ASSERT_EQ(::chmod((dir / "t.wal").c_str(), 0640), 0);
-  WalTexture wal;
-  wal.width = 4;
-  wal.height = 2;
-  wal.pixels = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
-  ASSERT_TRUE(Save(wal, dir / "t.wal"));
-  EXPECT_EQ(ReadBytes(dir / "t.wal").size(), 110u);
-  struct stat info {};
-  ASSERT_EQ(::stat((dir / "t.wal").c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 07777, 0640u);
-  EXPECT_EQ(ListNames(dir.path()), std::vector<std::string>{"t.wal"});
-}
-
-TEST(WalTexture, NewFileGetsThePermissionsOfAPlainCreate) {
-  TempDir dir;
-  const mode_t old_mask = ::umask(027);
-  WalTexture wal;
-  wal.width = 2;
-  wal.height = 2;
-  wal.pixels = {1, 2, 3, 4, 5};
-  const Result<void> saved = Save(wal, dir / "n.wal");
-  ::umask(old_mask);
-  ASSERT_TRUE(saved);
-  struct stat info {};
-  ASSERT_EQ(::stat((dir / "n.wal").c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 07777, 0640u);
-}
-
 TEST(WalTexture, TooFewPixelsWriteNothing) {
   TempDir dir;
   WalTexture wal;
   wal.width = 64;
   wal.height = 64;
   wal.pixels.assign(5439, 0);
-  const Result<void> saved = Save(wal, dir / "t.wal");
+  const Result<void> saved = SaveWal(wal, dir / "t.wal");
   ASSERT_FALSE(saved);
   EXPECT_EQ(saved.error().kind, ErrorKind::kTooFewPixels);
   EXPECT_TRUE(ListNames(dir.path()).empty());

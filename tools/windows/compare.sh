@@ -3,9 +3,11 @@
 # and fails on any difference: the sample library and a generated library byte for byte, then for
 # a set of runs the exit code, standard output and standard error (with the Windows '\' read as
 # '/') and every file each run leaves in its copy of the library. Then the checks only Windows
-# has: a device-named source and target, a path longer than 260 characters and a non-ASCII name.
-# (A junction or directory link cannot be made under the wine of Debian 12: its mklink fails and
-# it shows Unix links as plain folders, so the walk's refusal of them is not checked here.)
+# has: a device-named source and target, a path longer than 260 characters, a non-ASCII name and
+# Ctrl-C during a write.
+# Folder links are Unix links here, which wine lists as folders with a reparse point: the wine of
+# Debian 12 makes no junction nor Windows link (its mklink and CreateSymbolicLinkW create nothing,
+# FSCTL_SET_REPARSE_POINT is not supported).
 #
 #   tools/windows/compare.sh LINUX_BUILD_DIR WINDOWS_BUILD_DIR
 set -euo pipefail
@@ -71,6 +73,21 @@ mkdir -p "$work/linux-names/Ökologie"
 cp "$work/linux-samples/floors/moss.m8" "$work/linux-names/Ärger-ñandú.m8"
 head -c 1000 "$work/linux-samples/floors/moss.m8" >"$work/linux-names/Ökologie/日本-kurz.m8"
 
+# Folder links, which wine shows as folders with a reparse point (it can make no junction nor
+# Windows link itself): never entered below the start, whether they lead inside the library or
+# out of it; the start may be one.
+mkdir -p "$work/linux-links/inside" "$work/outside"
+cp "$work/linux-samples/floors/moss.m8" "$work/linux-links/inside/"
+cp "$work/linux-samples/floors/moss.m8" "$work/outside/"
+ln -s inside "$work/linux-links/to-inside"
+ln -s "$work/outside" "$work/linux-links/to-outside"
+# A tree deeper than the 64 folders the walk holds open, so that it opens some again on its way
+# back, then goes on beside them.
+deep="$work/linux-deep/$(printf 'd/%.0s' $(seq 1 70))"
+mkdir -p "$deep" "$work/linux-deep/z"
+cp "$work/linux-samples/floors/moss.m8" "$deep/deep.m8"
+cp "$work/linux-samples/floors/moss.m8" "$work/linux-deep/z/tail.m8"
+
 # A palette for the -p runs, made by the Linux program.
 (cd "$work/linux-samples/.." && "$linux/tarnvick" linux-samples -s -o"$work/palette.lmp" >/dev/null 2>&1)
 for library in samples bench; do
@@ -83,6 +100,9 @@ done
 compare_run samples lib -s -o palette.gpl --preview=lib/walls/preview.png
 compare_run samples lib -s -o palette.pal -p palette.lmp
 compare_run names lib -s -v --report=report.csv
+compare_run links lib -s -v
+compare_run links lib/to-inside -s -v
+compare_run deep lib -s -v
 compare_run samples lib -s --jobs=0
 compare_run samples lib -s -o lib/walls/brick.m32
 compare_run samples lib -s -p palette.lmp --preview=./palette.lmp
@@ -120,6 +140,30 @@ output=$(run_windows lib -s -o nul.lmp) || status=$?
 check "a device-named palette is refused (exit 4)" "4 tarnvick: cannot write palette file: nul.lmp: not a regular file" \
   "$status $(grep '^tarnvick: cannot write.*nul\.lmp' <<<"$output" || true)"
 check "no temporary file left" "" "$(find "$work/win" -name '.tarnvick-*')"
+check "nothing written through a folder link" "" "$(find "$work/outside" -name '*.wal')"
+
+# Ctrl-C in the middle of a write (wine turns a SIGINT into the console's CTRL_C_EVENT): the
+# program is stopped as soon as a temporary file shows and, if it is still there, interrupted.
+# Prints whether one was caught and how many temporary files are left.
+interrupt_mid_write() {
+  rm -rf "$work/ctrl-c"
+  cp -r "$work/linux-bench" "$work/ctrl-c"
+  (cd "$work" && exec wine "$windows/tarnvick.exe" ctrl-c -s -p palette.lmp --jobs=1 >/dev/null 2>&1) &
+  local pid=$! caught=no
+  while [ "$caught" = no ] && kill -0 "$pid" 2>/dev/null; do
+    [ -n "$(find "$work/ctrl-c" -name '.tarnvick-*' -print -quit)" ] || continue
+    kill -STOP "$pid"
+    [ -n "$(find "$work/ctrl-c" -name '.tarnvick-*' -print -quit)" ] && caught=yes && kill -INT "$pid"
+    kill -CONT "$pid"
+  done
+  wait "$pid" || true
+  echo "$caught $(find "$work/ctrl-c" -name '.tarnvick-*' | wc -l)"
+}
+for attempt in 1 2 3 4 5; do
+  interrupted=$(interrupt_mid_write)
+  [ "${interrupted%% *}" = yes ] && break
+done
+check "Ctrl-C in the middle of a write leaves no temporary file" "yes 0" "$interrupted"
 
 if [ "$failures" -gt 0 ]; then
   echo "$failures difference(s) between the Linux and the Windows programs"

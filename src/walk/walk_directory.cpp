@@ -1,0 +1,147 @@
+#include "walk/walk_directory.h"
+
+#include <algorithm>
+#include <memory>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "texture/texture_type.h"
+#include "walk/directory_listing.h"
+
+namespace tarnvick {
+namespace {
+
+// The entries of an open folder, sorted by the bytes of their names.
+Listing SortedListing(const ScopedFile& folder) {
+  Listing listing = ListDirectory(folder);
+  std::sort(listing.entries.begin(), listing.entries.end(),
+            [](const DirectoryEntry& a, const DirectoryEntry& b) { return a.name < b.name; });
+  return listing;
+}
+
+bool IsSourceTexture(const std::string& name) {
+  const TextureType type = LookupTextureType(name);
+  return type == TextureType::kM8 || type == TextureType::kM32;
+}
+
+// One directory being walked: its handle (released while it is far above the one being walked,
+// to save descriptors), its identity, and the subdirectories still to enter.
+struct Frame {
+  std::shared_ptr<const ScopedFile> directory;
+  FolderId id;
+  std::vector<std::string> subdirectories;
+  std::size_t next = 0;
+};
+
+class Walker {
+ public:
+  Walker(const std::string& start, bool recurse, const WalkVisitor& visitor, std::size_t open_directories,
+         const std::optional<std::string>& excluded)
+      : path_(start), recurse_(recurse), visitor_(visitor), open_directories_(std::max<std::size_t>(1, open_directories)) {
+    if (excluded) {
+      if (const Result<Folder> folder = OpenDirectory({kWorkingDirectory, *excluded}, true)) excluded_ = folder->id;
+    }
+  }
+
+  void Run() {
+    if (!Enter({kWorkingDirectory, path_})) return;
+    while (!stack_.empty()) {
+      Frame& top = stack_.back();
+      if (top.next == top.subdirectories.size()) {
+        Leave();
+        continue;
+      }
+      const std::string name = std::move(top.subdirectories[top.next++]);
+      path_.resize(ends_.back());
+      path_ += kSeparator;
+      path_ += name;
+      if (Enter({top.directory->get(), name}) && stack_.size() > open_directories_) {
+        stack_[stack_.size() - open_directories_ - 1].directory.reset();
+      }
+    }
+  }
+
+ private:
+  // Opens, lists and reports the directory `folder` (its path in path_), and makes it the top of
+  // the stack; false when it cannot be opened. Below the start, only real directories are
+  // entered: a link swapped in is not followed.
+  bool Enter(const FileRef& folder) {
+    const bool start = stack_.empty();
+    const Result<Folder> opened = OpenDirectory(folder, start);
+    if (opened && !start && excluded_ == opened->id) return false;
+    visitor_.entered(path_);
+    if (!opened) {
+      visitor_.unreadable(path_, opened.error());
+      return false;
+    }
+    const ScopedFile& directory = *opened->handle;
+    Listing listing = SortedListing(directory);
+    if (!listing.complete) visitor_.unreadable(path_, listing.complete.error());
+
+    Frame frame{opened->handle, opened->id, {}, 0};
+    const std::string prefix = path_ + kSeparator;
+    for (DirectoryEntry& entry : listing.entries) {
+      const bool source = IsSourceTexture(entry.name);
+      const bool may_be_directory = entry.kind == EntryKind::kDirectory || entry.kind == EntryKind::kUnknown;
+      if (!source && !(recurse_ && may_be_directory)) continue;
+      const Result<EntryKind> kind = KindOf(directory, entry);
+      if (!kind) {
+        visitor_.unreadable(prefix + entry.name, kind.error());
+      } else if (*kind == EntryKind::kFile && source) {
+        visitor_.file({{directory.get(), entry.name}, prefix + entry.name, opened->handle});
+      } else if (*kind == EntryKind::kDirectory && recurse_) {
+        frame.subdirectories.push_back(std::move(entry.name));
+      }
+    }
+    stack_.push_back(std::move(frame));
+    ends_.push_back(path_.size());
+    return true;
+  }
+
+  // Back from the top directory to its parent, which is opened again if it was released; a
+  // parent that cannot be is reported, and the rest of it is left.
+  void Leave() {
+    const Frame child = std::move(stack_.back());
+    stack_.pop_back();
+    ends_.pop_back();
+    if (stack_.empty()) return;
+    Frame& parent = stack_.back();
+    path_.resize(ends_.back());
+    if (parent.directory) return;
+    const Result<Folder> reopened = ReopenDirectory(path_, ends_, child.directory.get(), parent.id);
+    if (reopened) {
+      parent.directory = reopened->handle;
+    } else {
+      visitor_.unreadable(path_, reopened.error());
+      parent.next = parent.subdirectories.size();
+    }
+  }
+
+  std::string path_;  // the path of the directory being entered or left
+  const bool recurse_;
+  const WalkVisitor& visitor_;
+  const std::size_t open_directories_;
+  std::optional<FolderId> excluded_;
+  std::vector<Frame> stack_;
+  std::vector<std::size_t> ends_;  // where the path of each directory of the stack ends in path_
+};
+
+}  // namespace
+
+void WalkDirectory(const std::string& directory, bool recurse, const WalkVisitor& visitor,
+                   std::size_t open_directories, const std::optional<std::string>& excluded) {
+  Walker(directory, recurse, visitor, open_directories, excluded).Run();
+}
+
+bool HasSubdirectory(const std::string& directory) {
+  const Result<Folder> folder = OpenDirectory({kWorkingDirectory, directory}, true);
+  if (!folder) return false;
+  const std::vector<DirectoryEntry> entries = ListDirectory(*folder->handle).entries;
+  return std::any_of(entries.begin(), entries.end(), [&](const DirectoryEntry& entry) {
+    const Result<EntryKind> kind = KindOf(*folder->handle, entry);
+    return kind && *kind == EntryKind::kDirectory;
+  });
+}
+
+}  // namespace tarnvick
