@@ -51,6 +51,10 @@ constexpr std::int32_t kCornerWeight = 1;
 // error never leaves -16 x 255 x 8 to 16 x 255 x 8 (each of at most eight neighbours passes on
 // at most its whole error), which 16 bits hold.
 using PlaneError = std::array<std::int16_t, 4>;
+// Errors make colours repeat less than in the source, but still often: the nearest entries of
+// 2^14 colours met are kept, which saves searches (a larger table measured no faster).
+constexpr int kNearestBits = 14;
+constexpr std::size_t kPlaneGap = 24;
 
 void DotDiffusion(std::span<const std::uint8_t> rgb, std::span<const std::uint8_t> opaque, std::uint32_t width,
                   std::uint32_t height, const ColorMatcher& matcher, std::uint8_t* out) {
@@ -67,8 +71,24 @@ void DotDiffusion(std::span<const std::uint8_t> rgb, std::span<const std::uint8_
 
   const std::uint32_t across = width / side, down = height / side;
   const std::size_t plane = std::size_t{across} * down;
-  std::vector<PlaneError> error(positions * plane);
-  std::vector<std::uint8_t> goals(3 * std::size_t{across}), chosen(across);
+  // Planes start kPlaneGap cells apart, so that the planes one class reads and writes at once do not
+  // all fall on the same cache sets (their sizes are often powers of two).
+  const std::size_t spacing = plane + kPlaneGap;
+  std::vector<PlaneError> error(positions * spacing);
+  // The pixels' colours, in the same planes.
+  std::vector<std::uint8_t> colours(3 * positions * spacing);
+  for (std::uint32_t y = 0; y < height; ++y) {
+    for (std::uint32_t x = 0; x < width; ++x) {
+      const std::size_t at = (y % side * side + x % side) * spacing + std::size_t{y / side} * across + x / side;
+      const std::size_t from = 3 * (std::size_t{y} * width + x);
+      colours[3 * at] = rgb[from];
+      colours[3 * at + 1] = rgb[from + 1];
+      colours[3 * at + 2] = rgb[from + 2];
+    }
+  }
+  std::vector<std::uint8_t> goals(3 * plane), chosen(plane);
+  // The nearest entries to the colours met last, by a hash of the colour: (colour + 1) << 8 | entry.
+  std::vector<std::uint32_t> nearest(std::size_t{1} << kNearestBits);
   // A later neighbour: its plane, the cell step to it (-1, 0 or 1 each way), and its share of the
   // error in 1/65536 (the last one takes what the others leave).
   struct Neighbour {
@@ -87,44 +107,61 @@ void DotDiffusion(std::span<const std::uint8_t> rgb, std::span<const std::uint8_
         const std::uint32_t at = static_cast<std::uint32_t>((y + n) % n * n + (x + n) % n);
         if ((dx == 0 && dy == 0) || rank[at] <= k) continue;
         const std::int32_t weight = dx == 0 || dy == 0 ? kBesideWeight : kCornerWeight;
-        later[count++] = {at * plane, x < 0 ? -1 : x >= n ? 1 : 0, y < 0 ? -1 : y >= n ? 1 : 0, weight};
+        later[count++] = {at * spacing, x < 0 ? -1 : x >= n ? 1 : 0, y < 0 ? -1 : y >= n ? 1 : 0, weight};
         total += weight;
       }
     }
     for (int n = 0; n < count; ++n) later[n].share = (later[n].share * 65536 + total / 2) / total;
-    const PlaneError* own = &error[position[k] * plane];
+    // What each pixel of the class takes is known once the earlier classes are done: the goals of
+    // all of them first, then their entries, then the errors passed on.
+    const PlaneError* own = &error[position[k] * spacing];
+    const std::uint8_t* own_colours = &colours[3 * position[k] * spacing];
+    for (std::uint32_t cy = 0; cy < down; ++cy) {
+      const std::uint8_t* pixel = &own_colours[3 * std::size_t{cy} * across];
+      std::uint8_t* goal = &goals[3 * std::size_t{cy} * across];
+      const PlaneError* taken = own + std::size_t{cy} * across;
+      for (std::uint32_t cx = 0; cx < across; ++cx, pixel += 3, goal += 3, ++taken) {
+        for (int c = 0; c < 3; ++c) goal[c] = static_cast<std::uint8_t>(std::clamp((16 * pixel[c] + (*taken)[c] + 8) >> 4, 0, 255));
+      }
+    }
+    for (std::size_t j = 0; j < plane; ++j) {
+      const std::uint8_t* goal = &goals[3 * j];
+      const std::uint32_t key = std::uint32_t{goal[0]} << 16 | std::uint32_t{goal[1]} << 8 | goal[2];
+      std::uint32_t& slot = nearest[(key * 2654435761U) >> (32 - kNearestBits)];
+      if ((slot >> 8) != key + 1) slot = (key + 1) << 8 | matcher.Nearest(goal);
+      chosen[j] = static_cast<std::uint8_t>(slot & 255);
+    }
     for (std::uint32_t cy = 0; cy < down; ++cy) {
       const std::size_t line = (std::size_t{cy} * side + y0) * width + x0;
-      for (std::uint32_t cx = 0; cx < across; ++cx) {
-        const std::uint8_t* pixel = &rgb[3 * (line + std::size_t{cx} * side)];
-        const PlaneError& taken = own[std::size_t{cy} * across + cx];
-        for (int c = 0; c < 3; ++c) {
-          goals[3 * cx + c] = static_cast<std::uint8_t>(std::clamp((16 * pixel[c] + taken[c] + 8) >> 4, 0, 255));
-        }
+      // Where each later neighbour's row of cells starts.
+      std::array<PlaneError*, 8> rows{};
+      for (int n = 0; n < count; ++n) {
+        const std::uint32_t row = later[n].step_y < 0 ? (cy == 0 ? down - 1 : cy - 1)
+                                  : later[n].step_y > 0 ? (cy + 1 == down ? 0 : cy + 1)
+                                                        : cy;
+        rows[n] = &error[later[n].plane + std::size_t{row} * across];
       }
-      matcher.Map(chosen.data(), across, goals.data(), 3);
-      std::array<std::size_t, 3> rows{};  // the row of cells above, this one and the one below
-      rows[0] = std::size_t{cy == 0 ? down - 1 : cy - 1} * across;
-      rows[1] = std::size_t{cy} * across;
-      rows[2] = std::size_t{cy + 1 == down ? 0 : cy + 1} * across;
       for (std::uint32_t cx = 0; cx < across; ++cx) {
         const std::size_t i = line + std::size_t{cx} * side;
+        const std::uint8_t entry = chosen[std::size_t{cy} * across + cx];
         if (!opaque.empty() && opaque[i] == 0) {
           out[i] = kTransparentIndex;
           continue;
         }
-        out[i] = chosen[cx];
+        out[i] = entry;
         if (count == 0) continue;
-        const PlaneError& taken = own[rows[1] + cx];
-        const Colour& colour = matcher.Colour(chosen[cx]);
-        const std::uint8_t* pixel = &rgb[3 * i];
+        const PlaneError& taken = own[std::size_t{cy} * across + cx];
+        const Colour& colour = matcher.Colour(entry);
+        const std::uint8_t* pixel = &own_colours[3 * (std::size_t{cy} * across + cx)];
         const std::int32_t red = std::clamp(16 * pixel[0] + taken[0], 0, 16 * 255) - 16 * colour[0];
         const std::int32_t green = std::clamp(16 * pixel[1] + taken[1], 0, 16 * 255) - 16 * colour[1];
         const std::int32_t blue = std::clamp(16 * pixel[2] + taken[2], 0, 16 * 255) - 16 * colour[2];
         std::int32_t red_left = red, green_left = green, blue_left = blue;
-        const std::array<std::uint32_t, 3> columns = {cx == 0 ? across - 1 : cx - 1, cx, cx + 1 == across ? 0 : cx + 1};
-        const auto pass = [&](const Neighbour& to, std::int32_t r, std::int32_t g, std::int32_t b) {
-          PlaneError& target = error[to.plane + rows[1 + to.step_y] + columns[1 + to.step_x]];
+        const auto pass = [&](int n, std::int32_t r, std::int32_t g, std::int32_t b) {
+          const std::uint32_t column = later[n].step_x < 0 ? (cx == 0 ? across - 1 : cx - 1)
+                                       : later[n].step_x > 0 ? (cx + 1 == across ? 0 : cx + 1)
+                                                             : cx;
+          PlaneError& target = rows[n][column];
           target[0] = static_cast<std::int16_t>(target[0] + r);
           target[1] = static_cast<std::int16_t>(target[1] + g);
           target[2] = static_cast<std::int16_t>(target[2] + b);
@@ -133,12 +170,12 @@ void DotDiffusion(std::span<const std::uint8_t> rgb, std::span<const std::uint8_
           const std::int32_t share = later[n].share;
           const std::int32_t r = (red * share + 32768) >> 16, g = (green * share + 32768) >> 16,
                              b = (blue * share + 32768) >> 16;
-          pass(later[n], r, g, b);
+          pass(n, r, g, b);
           red_left -= r;
           green_left -= g;
           blue_left -= b;
         }
-        pass(later[count - 1], red_left, green_left, blue_left);
+        pass(count - 1, red_left, green_left, blue_left);
       }
     }
   }

@@ -18,7 +18,10 @@ void DitherLevels(const Texture& source, std::uint32_t width, std::uint32_t heig
     rgb.resize(3 * pixels);
     opaque.assign(transparent ? pixels : 0, 1);
     for (std::size_t i = 0; i < pixels; ++i, ++pixel) {
-      std::copy_n(source.Colour(pixel), 3, &rgb[3 * i]);
+      const std::uint8_t* colour = source.Colour(pixel);
+      rgb[3 * i] = colour[0];
+      rgb[3 * i + 1] = colour[1];
+      rgb[3 * i + 2] = colour[2];
       if (transparent) opaque[i] = source.pixels[4 * pixel + 3] >= kOpaqueAlpha ? 1 : 0;
     }
     DitherLevel(rgb, opaque, level_width, level_height, matcher, dither, out);
