@@ -241,7 +241,7 @@ TEST(Dither, SummaryAndReportGiveTheBlurredPsnr) {
                             psnr(std::max(three, four), 768) + " dB: tex/" + worst + ".m32\n"),
             std::string::npos)
       << result.err;
-  const std::string report = ReadText(dir / "r.csv");
+  const std::string report = AsPrinted(ReadText(dir / "r.csv"));
   EXPECT_TRUE(report.starts_with("path,width,height,psnr_db,blurred_psnr_db\ntex/")) << report;
   EXPECT_NE(report.find(".m32,16,16,"), std::string::npos);
   EXPECT_NE(report.find("," + psnr(three, 768) + "\n"), std::string::npos) << report;

@@ -94,6 +94,8 @@ for library in samples bench; do
   compare_run "$library" lib
   compare_run "$library" lib -s -v --preview=preview.png --report=report.csv
   compare_run "$library" lib -s -p palette.lmp
+  compare_run "$library" lib -s -p palette.lmp --dither --transparent
+  compare_run "$library" lib -s -p palette.lmp --dither=diffusion
   compare_run "$library" lib -s --palette-method=median-cut -opalette.pcx
   compare_run "$library" lib -s --jobs=1 -v
 done
