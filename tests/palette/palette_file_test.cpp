@@ -73,7 +73,11 @@ Bytes Lines(const std::string& head, int lines, const std::string& end) {
 
 Bytes Entries(int count) {
   Bytes entries;
-  for (int i = 0; i < count; ++i) entries.insert(entries.end(), {static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(2 * i % 256), 255});
+  for (int i = 0; i < count; ++i) {
+    entries.push_back(static_cast<std::uint8_t>(i));
+    entries.push_back(static_cast<std::uint8_t>(2 * i % 256));
+    entries.push_back(255);
+  }
   return entries;
 }
 
