@@ -28,19 +28,6 @@ std::uint8_t NearestTo(const Colour& colour, const ColorMatcher& matcher) {
 // the pixels around it: where the matrix's side divides the width and the height, the level
 // repeated every way is dithered exactly as the level itself, without a seam.
 constexpr int kMostClassBits = 3;
-// The 8 x 8 class matrix, row after row: searched (by swapping pairs from a Bayer matrix) for the
-// highest blurred PSNR, against a ramp palette, on gradients and noise, while keeping the error
-// at the edges no larger than inside. A smaller side takes the order of its top-left corner.
-constexpr std::array<std::uint8_t, 64> kClasses = {
-    26, 32,  8, 23,  2, 38, 10, 42,
-    44, 45,  7, 34,  0, 50, 49, 43,
-    12, 48,  4, 46, 60, 57, 30, 24,
-    25, 41, 52, 21, 53, 27, 54, 16,
-     3, 35, 28, 31,  1, 15, 36, 33,
-    63, 19, 59, 29, 58, 17, 62,  9,
-    61, 47, 56, 39, 13,  6,  5, 37,
-    51, 14, 55, 22, 18, 20, 40, 11};
-
 // How much of a pixel's error a later neighbour takes, beside it or across a corner, relative to
 // the others; errors are kept in sixteenths of a value.
 constexpr std::int32_t kBesideWeight = 2;
@@ -64,7 +51,7 @@ void DotDiffusion(std::span<const std::uint8_t> rgb, std::span<const std::uint8_
   // matrix's order), and the rank of each.
   std::vector<std::uint32_t> position(positions), rank(positions);
   for (std::uint32_t p = 0; p < positions; ++p) position[p] = p;
-  const auto full_class = [&](std::uint32_t p) { return kClasses[(p / side) * 8 + p % side]; };
+  const auto full_class = [&](std::uint32_t p) { return kTiledClasses[(p / side) * 8 + p % side]; };
   std::sort(position.begin(), position.end(),
             [&](std::uint32_t a, std::uint32_t b) { return full_class(a) < full_class(b); });
   for (std::uint32_t k = 0; k < positions; ++k) rank[position[k]] = k;

@@ -3,6 +3,7 @@
 // so that it shows no seam where the texture is tiled, or by plain error diffusion.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <span>
 
@@ -15,6 +16,20 @@ enum class Dither {
   kTiled,      // dot diffusion by a class matrix repeated over the level, edges wrapped around
   kDiffusion,  // serpentine Floyd-Steinberg error diffusion, full strength
 };
+
+// The tiled method's 8 x 8 class matrix, row after row: the order in which the pixels of each 8 x 8
+// block take their entries. Searched (by swapping pairs from a Bayer matrix) for the highest
+// blurred PSNR, against a ramp palette, on gradients and noise, while keeping the error at the
+// edges no larger than inside. A smaller side takes the order of its top-left corner.
+inline constexpr std::array<std::uint8_t, 64> kTiledClasses = {
+    26, 32,  8, 23,  2, 38, 10, 42,
+    44, 45,  7, 34,  0, 50, 49, 43,
+    12, 48,  4, 46, 60, 57, 30, 24,
+    25, 41, 52, 21, 53, 27, 54, 16,
+     3, 35, 28, 31,  1, 15, 36, 33,
+    63, 19, 59, 29, 58, 17, 62,  9,
+    61, 47, 56, 39, 13,  6,  5, 37,
+    51, 14, 55, 22, 18, 20, 40, 11};
 
 // One level of `width` x `height` pixels: `rgb` holds three values (0-255) a pixel, row after
 // row; `opaque`, when not empty, one byte a pixel: pixels whose byte is 0 take

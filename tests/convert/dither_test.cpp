@@ -1,17 +1,19 @@
-// Dithering: the blur and seam measures against values worked out by hand, colours the palette
-// holds left as they are, the tiled method's seamless repeat, flat colours mixed from their
-// neighbouring entries, the same WALs on any number of threads, and the blurred summary line
-// and report column against a blur computed here directly.
+// Dithering: the blur and seam measures against values worked out by hand, the tiled method
+// against its plain form, colours the palette holds left as they are, the tiled method's seamless
+// repeat, flat colours mixed from their neighbouring entries, the same WALs on any number of
+// threads, and the blurred summary line and report column against a blur computed here directly.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdio>
 
 #include "convert/conversion_error.h"
+#include "convert/dither.h"
 #include "convert/quantize_mips.h"
 #include "support/expected_wal.h"
 #include "support/little_endian.h"
 #include "support/ramp_palette.h"
+#include "support/reference_nearest.h"
 #include "support/run_program.h"
 #include "support/seam_figure.h"
 #include "support/temp_dir.h"
@@ -159,6 +161,85 @@ TEST(Dither, AFlatColourBetweenTwoEntriesMixesThemToItsValue) {
       sum += palette[3 * index];
     }
     EXPECT_NEAR(sum / 256, 136.0, 0.5) << static_cast<int>(dither);
+  }
+}
+
+// The tiled method done plainly: the whole level in one array, class after class in raster
+// order, each pixel searched over all 256 entries, its error shared out by division.
+std::vector<std::uint8_t> PlainTiledDither(const std::vector<std::uint8_t>& rgb, const std::vector<std::uint8_t>& opaque,
+                                           int width, int height, const Palette& palette) {
+  int side = 8;
+  while (width % side != 0 || height % side != 0) side /= 2;
+  // Class of (x, y): the rank of its matrix value among those of the top-left side x side corner.
+  const auto value = [&](int x, int y) { return kTiledClasses[8 * (y % side) + x % side]; };
+  const auto class_of = [&](int x, int y) {
+    int rank = 0;
+    for (int j = 0; j < side * side; ++j) rank += value(j % side, j / side) < value(x, y);
+    return rank;
+  };
+  const std::vector<std::uint8_t> entries(palette.begin(), palette.end());
+  std::vector<std::array<int, 3>> error(static_cast<std::size_t>(width) * height);
+  std::vector<std::uint8_t> out(error.size());
+  for (int k = 0; k < side * side; ++k) {
+    for (int y = 0; y < height; ++y) {
+      for (int x = 0; x < width; ++x) {
+        if (class_of(x, y) != k) continue;
+        const std::size_t i = static_cast<std::size_t>(y) * width + x;
+        if (!opaque.empty() && opaque[i] == 0) {
+          out[i] = kTransparentIndex;
+          continue;
+        }
+        std::array<int, 3> wanted;
+        Rgb goal;
+        for (int c = 0; c < 3; ++c) {
+          wanted[c] = std::clamp(16 * rgb[3 * i + c] + error[i][c], 0, 16 * 255);
+          goal[c] = static_cast<std::uint8_t>((wanted[c] + 8) / 16);
+        }
+        out[i] = BruteForceNearest(entries, goal);
+        // The later neighbours, their weights, and each one's share in 1/65536, the last taking the rest.
+        std::vector<std::pair<std::size_t, int>> later;
+        int total = 0;
+        for (int dy = -1; dy <= 1; ++dy) {
+          for (int dx = -1; dx <= 1; ++dx) {
+            const int nx = (x + dx + width) % width, ny = (y + dy + height) % height;
+            if ((dx == 0 && dy == 0) || class_of(nx, ny) <= k) continue;
+            later.emplace_back(static_cast<std::size_t>(ny) * width + nx, dx == 0 || dy == 0 ? 2 : 1);
+            total += later.back().second;
+          }
+        }
+        for (int c = 0; c < 3; ++c) {
+          const int step = wanted[c] - 16 * palette[3 * out[i] + c];
+          int left = step;
+          for (std::size_t n = 0; n < later.size(); ++n) {
+            const int share = n + 1 == later.size() ? left : (step * ((later[n].second * 65536 + total / 2) / total) + 32768) >> 16;
+            error[later[n].first][c] += share;
+            left -= share;
+          }
+        }
+      }
+    }
+  }
+  return out;
+}
+
+TEST(Dither, TiledDitheringEqualsItsPlainForm) {
+  const Palette palette = RampPalette();
+  const ColorMatcher matcher(palette);
+  // Sizes whose matrix side is 8, 4, 2 and 1; noise over a gradient; with and without transparent pixels.
+  for (const auto& [width, height] : {std::pair{64, 48}, {24, 40}, {12, 20}, {6, 10}, {5, 7}}) {
+    const std::size_t pixels = static_cast<std::size_t>(width) * height;
+    const std::vector<std::uint8_t> noise = NoiseBytes(4 * pixels, static_cast<std::uint32_t>(width));
+    std::vector<std::uint8_t> rgb(3 * pixels), opaque(pixels);
+    for (std::size_t i = 0; i < pixels; ++i) {
+      for (int c = 0; c < 3; ++c) rgb[3 * i + c] = static_cast<std::uint8_t>((i % width) * 200 / width + noise[4 * i + c] % 56);
+      opaque[i] = noise[4 * i + 3] % 7 != 0;
+    }
+    for (const bool transparent : {false, true}) {
+      const std::vector<std::uint8_t> mask = transparent ? opaque : std::vector<std::uint8_t>{};
+      std::vector<std::uint8_t> out(pixels);
+      DitherLevel(rgb, mask, width, height, matcher, Dither::kTiled, out.data());
+      EXPECT_EQ(out, PlainTiledDither(rgb, mask, width, height, palette)) << width << "x" << height << " " << transparent;
+    }
   }
 }
 
