@@ -86,6 +86,7 @@ void DotDiffusion(std::span<const std::uint8_t> rgb, std::span<const std::uint8_
   for (std::uint32_t k = 0; k < positions; ++k) {
     const std::uint32_t x0 = position[k] % side, y0 = position[k] / side;
     std::array<Neighbour, 8> later{};
+    std::array<std::int32_t, 8> weights{};
     int count = 0;
     std::int32_t total = 0;
     for (int dy = -1; dy <= 1; ++dy) {
@@ -93,12 +94,12 @@ void DotDiffusion(std::span<const std::uint8_t> rgb, std::span<const std::uint8_
         const int x = static_cast<int>(x0) + dx, y = static_cast<int>(y0) + dy, n = static_cast<int>(side);
         const std::uint32_t at = static_cast<std::uint32_t>((y + n) % n * n + (x + n) % n);
         if ((dx == 0 && dy == 0) || rank[at] <= k) continue;
-        const std::int32_t weight = dx == 0 || dy == 0 ? kBesideWeight : kCornerWeight;
-        later[count++] = {at * spacing, x < 0 ? -1 : x >= n ? 1 : 0, y < 0 ? -1 : y >= n ? 1 : 0, weight};
-        total += weight;
+        weights[count] = dx == 0 || dy == 0 ? kBesideWeight : kCornerWeight;
+        total += weights[count];
+        later[count++] = {at * spacing, x < 0 ? -1 : x >= n ? 1 : 0, y < 0 ? -1 : y >= n ? 1 : 0, 0};
       }
     }
-    for (int n = 0; n < count; ++n) later[n].share = (later[n].share * 65536 + total / 2) / total;
+    for (int n = 0; n < count; ++n) later[n].share = (weights[n] * 65536 + total / 2) / total;
     // What each pixel of the class takes is known once the earlier classes are done: the goals of
     // all of them first, then their entries, then the errors passed on.
     const PlaneError* own = &error[position[k] * spacing];
