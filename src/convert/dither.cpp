@@ -32,18 +32,59 @@ constexpr int kMostClassBits = 3;
 // the others; errors are kept in sixteenths of a value.
 constexpr std::int32_t kBesideWeight = 2;
 constexpr std::int32_t kCornerWeight = 1;
-
-// The errors a class's pixels take, one plane a position of the matrix (its pixels row after
-// row), so that each class reads and writes a few small planes rather than the whole level. An
-// error never leaves -16 x 255 x 8 to 16 x 255 x 8 (each of at most eight neighbours passes on
-// at most its whole error), which 16 bits hold.
-using PlaneError = std::array<std::int16_t, 4>;
-// Errors make colours repeat less than in the source, but still often: the nearest entries of
-// 2^14 colours met are kept, which saves searches (a larger table measured no faster).
-constexpr int kNearestBits = 14;
+// The pixels of one position of the matrix form a plane (row after row); planes start this many
+// cells apart, so that the planes one class reads and writes at once do not all fall on the same
+// cache sets (their sizes are often powers of two).
 constexpr std::size_t kPlaneGap = 24;
 
-void DotDiffusion(std::span<const std::uint8_t> rgb, std::span<const std::uint8_t> opaque, std::uint32_t width,
+// A later neighbour of a class: the plane of its position, the step to its cell (-1, 0 or 1 each
+// way, across the planes' cells), its weight and its share of the error in 1/65536.
+struct Later {
+  std::size_t plane;
+  int step_x, step_y;
+  std::int32_t weight, share;
+};
+
+// Passes each cell's part of its error on to the cell `step_x`, `step_y` away in `target`, a
+// plane of `across` x `down` cells wrapped around its edges. The part is the error times `share` /
+// 65536, rounded, and is taken from `left`; with `share` 0 (the last neighbour), it is all that
+// `left` holds.
+void PassOn(const std::int32_t* __restrict error, std::int32_t* __restrict left, std::int32_t* __restrict target,
+            std::size_t across, std::size_t down, int step_x, int step_y, std::int32_t share) {
+  const std::size_t plane = across * down;
+  const auto part = [&](std::size_t j) { return share == 0 ? left[j] : (error[j] * share + 32768) >> 16; };
+  // Taken as one long row, the cells move `offset` on, modulo the plane's size: a run to the end,
+  // then one from the start. The cells at the ends of the rows then land a row off, and are moved
+  // afterwards.
+  const auto signed_plane = static_cast<std::ptrdiff_t>(plane);
+  const auto offset = static_cast<std::size_t>(
+      (step_y * static_cast<std::ptrdiff_t>(across) + step_x + signed_plane) % signed_plane);
+  const auto run = [&](std::size_t from, std::size_t to, std::size_t first_target) {
+    std::int32_t* cells = target + first_target;
+    if (share == 0) {
+      for (std::size_t j = from; j < to; ++j) cells[j - from] += left[j];
+      return;
+    }
+    for (std::size_t j = from; j < to; ++j) {
+      const std::int32_t piece = (error[j] * share + 32768) >> 16;
+      cells[j - from] += piece;
+      left[j] -= piece;
+    }
+  };
+  run(0, plane - offset, offset);
+  run(plane - offset, plane, 0);
+  if (step_x == 0) return;
+  const std::size_t column = step_x > 0 ? across - 1 : 0, back = step_x > 0 ? plane - across : across;
+  for (std::size_t row = 0; row < down; ++row) {
+    // Recomputed from `error` (`left` has changed since), or, for the last neighbour, `left`.
+    const std::size_t j = row * across + column, landed = (j + offset) % plane;
+    const std::int32_t piece = part(j);
+    target[landed] -= piece;
+    target[(landed + back) % plane] += piece;
+  }
+}
+
+void DotDiffusion(std::span<const std::uint8_t> colours, std::size_t stride, std::span<const std::uint8_t> opaque, std::uint32_t width,
                   std::uint32_t height, const ColorMatcher& matcher, std::uint8_t* out) {
   const int bits = std::min({kMostClassBits, std::countr_zero(width), std::countr_zero(height)});
   const std::uint32_t side = 1U << bits, positions = side * side;
@@ -57,36 +98,25 @@ void DotDiffusion(std::span<const std::uint8_t> rgb, std::span<const std::uint8_
   for (std::uint32_t k = 0; k < positions; ++k) rank[position[k]] = k;
 
   const std::uint32_t across = width / side, down = height / side;
-  const std::size_t plane = std::size_t{across} * down;
-  // Planes start kPlaneGap cells apart, so that the planes one class reads and writes at once do not
-  // all fall on the same cache sets (their sizes are often powers of two).
-  const std::size_t spacing = plane + kPlaneGap;
-  std::vector<PlaneError> error(positions * spacing);
-  // The pixels' colours, in the same planes.
-  std::vector<std::uint8_t> colours(3 * positions * spacing);
+  const std::size_t plane = std::size_t{across} * down, spacing = plane + kPlaneGap;
+  // What each pixel aims at, in sixteenths of a value: its colour plus the error passed to it so
+  // far; one plane a channel and position (the red, green and blue planes of a position follow
+  // each other).
+  std::vector<std::int32_t> aim(3 * positions * spacing);
   for (std::uint32_t y = 0; y < height; ++y) {
-    for (std::uint32_t x = 0; x < width; ++x) {
-      const std::size_t at = (y % side * side + x % side) * spacing + std::size_t{y / side} * across + x / side;
-      const std::size_t from = 3 * (std::size_t{y} * width + x);
-      colours[3 * at] = rgb[from];
-      colours[3 * at + 1] = rgb[from + 1];
-      colours[3 * at + 2] = rgb[from + 2];
+    for (std::uint32_t x0 = 0; x0 < side; ++x0) {
+      std::int32_t* cells = &aim[3 * (y % side * side + x0) * spacing + std::size_t{y / side} * across];
+      const std::uint8_t* pixel = &colours[stride * (std::size_t{y} * width + x0)];
+      for (std::uint32_t cx = 0; cx < across; ++cx, pixel += stride * side) {
+        for (std::size_t c = 0; c < 3; ++c) cells[c * spacing + cx] = 16 * pixel[c];
+      }
     }
   }
-  std::vector<std::uint8_t> goals(3 * plane), chosen(plane);
-  // The nearest entries to the colours met last, by a hash of the colour: (colour + 1) << 8 | entry.
-  std::vector<std::uint32_t> nearest(std::size_t{1} << kNearestBits);
-  // A later neighbour: its plane, the cell step to it (-1, 0 or 1 each way), and its share of the
-  // error in 1/65536 (the last one takes what the others leave).
-  struct Neighbour {
-    std::size_t plane;
-    int step_x, step_y;
-    std::int32_t share;
-  };
+  std::vector<std::uint8_t> goals(4 * plane), chosen(plane);
+  std::vector<std::int32_t> error(3 * plane), left(plane), passes(plane, -1);
   for (std::uint32_t k = 0; k < positions; ++k) {
     const std::uint32_t x0 = position[k] % side, y0 = position[k] / side;
-    std::array<Neighbour, 8> later{};
-    std::array<std::int32_t, 8> weights{};
+    std::array<Later, 8> later{};
     int count = 0;
     std::int32_t total = 0;
     for (int dy = -1; dy <= 1; ++dy) {
@@ -94,76 +124,43 @@ void DotDiffusion(std::span<const std::uint8_t> rgb, std::span<const std::uint8_
         const int x = static_cast<int>(x0) + dx, y = static_cast<int>(y0) + dy, n = static_cast<int>(side);
         const std::uint32_t at = static_cast<std::uint32_t>((y + n) % n * n + (x + n) % n);
         if ((dx == 0 && dy == 0) || rank[at] <= k) continue;
-        weights[count] = dx == 0 || dy == 0 ? kBesideWeight : kCornerWeight;
-        total += weights[count];
-        later[count++] = {at * spacing, x < 0 ? -1 : x >= n ? 1 : 0, y < 0 ? -1 : y >= n ? 1 : 0, 0};
+        const std::int32_t weight = dx == 0 || dy == 0 ? kBesideWeight : kCornerWeight;
+        total += weight;
+        later[count++] = {3 * at * spacing, x < 0 ? -1 : x >= n ? 1 : 0, y < 0 ? -1 : y >= n ? 1 : 0, weight, 0};
       }
     }
-    for (int n = 0; n < count; ++n) later[n].share = (weights[n] * 65536 + total / 2) / total;
-    // What each pixel of the class takes is known once the earlier classes are done: the goals of
-    // all of them first, then their entries, then the errors passed on.
-    const PlaneError* own = &error[position[k] * spacing];
-    const std::uint8_t* own_colours = &colours[3 * position[k] * spacing];
-    for (std::uint32_t cy = 0; cy < down; ++cy) {
-      const std::uint8_t* pixel = &own_colours[3 * std::size_t{cy} * across];
-      std::uint8_t* goal = &goals[3 * std::size_t{cy} * across];
-      const PlaneError* taken = own + std::size_t{cy} * across;
-      for (std::uint32_t cx = 0; cx < across; ++cx, pixel += 3, goal += 3, ++taken) {
-        for (int c = 0; c < 3; ++c) goal[c] = static_cast<std::uint8_t>(std::clamp((16 * pixel[c] + (*taken)[c] + 8) >> 4, 0, 255));
-      }
-    }
+    // The last one takes what the others leave (share 0).
+    for (int n = 0; n + 1 < count; ++n) later[n].share = (later[n].weight * 65536 + total / 2) / total;
+    const std::int32_t* own = &aim[3 * position[k] * spacing];
     for (std::size_t j = 0; j < plane; ++j) {
-      const std::uint8_t* goal = &goals[3 * j];
-      const std::uint32_t key = std::uint32_t{goal[0]} << 16 | std::uint32_t{goal[1]} << 8 | goal[2];
-      std::uint32_t& slot = nearest[(key * 2654435761U) >> (32 - kNearestBits)];
-      if ((slot >> 8) != key + 1) slot = (key + 1) << 8 | matcher.Nearest(goal);
-      chosen[j] = static_cast<std::uint8_t>(slot & 255);
+      for (std::size_t c = 0; c < 3; ++c) {
+        goals[4 * j + c] = static_cast<std::uint8_t>(std::clamp((own[c * spacing + j] + 8) >> 4, 0, 255));
+      }
     }
+    matcher.Map(chosen.data(), plane, goals.data(), 4);
+    // The entries out, and the colours taken (times 16) where errors are passed on.
     for (std::uint32_t cy = 0; cy < down; ++cy) {
       const std::size_t line = (std::size_t{cy} * side + y0) * width + x0;
-      // Where each later neighbour's row of cells starts.
-      std::array<PlaneError*, 8> rows{};
-      for (int n = 0; n < count; ++n) {
-        const std::uint32_t row = later[n].step_y < 0 ? (cy == 0 ? down - 1 : cy - 1)
-                                  : later[n].step_y > 0 ? (cy + 1 == down ? 0 : cy + 1)
-                                                        : cy;
-        rows[n] = &error[later[n].plane + std::size_t{row} * across];
-      }
       for (std::uint32_t cx = 0; cx < across; ++cx) {
-        const std::size_t i = line + std::size_t{cx} * side;
-        const std::uint8_t entry = chosen[std::size_t{cy} * across + cx];
-        if (!opaque.empty() && opaque[i] == 0) {
-          out[i] = kTransparentIndex;
-          continue;
-        }
-        out[i] = entry;
-        if (count == 0) continue;
-        const PlaneError& taken = own[std::size_t{cy} * across + cx];
-        const Colour& colour = matcher.Colour(entry);
-        const std::uint8_t* pixel = &own_colours[3 * (std::size_t{cy} * across + cx)];
-        const std::int32_t red = std::clamp(16 * pixel[0] + taken[0], 0, 16 * 255) - 16 * colour[0];
-        const std::int32_t green = std::clamp(16 * pixel[1] + taken[1], 0, 16 * 255) - 16 * colour[1];
-        const std::int32_t blue = std::clamp(16 * pixel[2] + taken[2], 0, 16 * 255) - 16 * colour[2];
-        std::int32_t red_left = red, green_left = green, blue_left = blue;
-        const auto pass = [&](int n, std::int32_t r, std::int32_t g, std::int32_t b) {
-          const std::uint32_t column = later[n].step_x < 0 ? (cx == 0 ? across - 1 : cx - 1)
-                                       : later[n].step_x > 0 ? (cx + 1 == across ? 0 : cx + 1)
-                                                             : cx;
-          PlaneError& target = rows[n][column];
-          target[0] = static_cast<std::int16_t>(target[0] + r);
-          target[1] = static_cast<std::int16_t>(target[1] + g);
-          target[2] = static_cast<std::int16_t>(target[2] + b);
-        };
-        for (int n = 0; n + 1 < count; ++n) {
-          const std::int32_t share = later[n].share;
-          const std::int32_t r = (red * share + 32768) >> 16, g = (green * share + 32768) >> 16,
-                             b = (blue * share + 32768) >> 16;
-          pass(n, r, g, b);
-          red_left -= r;
-          green_left -= g;
-          blue_left -= b;
-        }
-        pass(count - 1, red_left, green_left, blue_left);
+        const std::size_t i = line + std::size_t{cx} * side, j = std::size_t{cy} * across + cx;
+        const bool transparent = !opaque.empty() && opaque[i] == 0;
+        out[i] = transparent ? kTransparentIndex : chosen[j];
+        if (!opaque.empty()) passes[j] = transparent ? 0 : -1;
+        const Colour& colour = matcher.Colour(chosen[j]);
+        for (std::size_t c = 0; c < 3; ++c) error[c * plane + j] = 16 * colour[c];
+      }
+    }
+    if (count == 0) continue;
+    for (std::size_t c = 0; c < 3; ++c) {
+      const std::int32_t* aims = own + c * spacing;
+      std::int32_t* errors = &error[c * plane];
+      for (std::size_t j = 0; j < plane; ++j) {
+        errors[j] = (std::clamp(aims[j], 0, 16 * 255) - errors[j]) & passes[j];
+        left[j] = errors[j];
+      }
+      for (int n = 0; n < count; ++n) {
+        PassOn(errors, left.data(), &aim[later[n].plane + c * spacing], across, down, later[n].step_x,
+               later[n].step_y, later[n].share);
       }
     }
   }
@@ -173,7 +170,7 @@ void DotDiffusion(std::span<const std::uint8_t> rgb, std::span<const std::uint8_
 // error passed on 7/16 ahead, 3/16 below behind, 5/16 below and the rest below ahead. Errors are
 // kept in sixteenths of a value; a pixel's colour with its error is clamped to 0-255 before its
 // own error is taken, so that colours the palette cannot reach do not pile up error.
-void DiffusionDither(std::span<const std::uint8_t> rgb, std::span<const std::uint8_t> opaque, std::uint32_t width,
+void DiffusionDither(std::span<const std::uint8_t> colours, std::size_t stride, std::span<const std::uint8_t> opaque, std::uint32_t width,
                      std::uint32_t height, const ColorMatcher& matcher, std::uint8_t* out) {
   // Two rows of errors with a pixel of margin each side.
   std::vector<Colour> row(width + 2), below(width + 2);
@@ -190,7 +187,7 @@ void DiffusionDither(std::span<const std::uint8_t> rgb, std::span<const std::uin
       const std::size_t at = x + 1;
       Colour target, rounded;
       for (int c = 0; c < 3; ++c) {
-        target[c] = std::clamp(16 * rgb[3 * i + c] + row[at][c], 0, 16 * 255);
+        target[c] = std::clamp(16 * colours[stride * i + c] + row[at][c], 0, 16 * 255);
         rounded[c] = (target[c] + 8) >> 4;
       }
       const std::uint8_t chosen = NearestTo(rounded, matcher);
@@ -211,13 +208,13 @@ void DiffusionDither(std::span<const std::uint8_t> rgb, std::span<const std::uin
 
 }  // namespace
 
-void DitherLevel(std::span<const std::uint8_t> rgb, std::span<const std::uint8_t> opaque, std::uint32_t width,
+void DitherLevel(std::span<const std::uint8_t> colours, std::size_t stride, std::span<const std::uint8_t> opaque, std::uint32_t width,
                  std::uint32_t height, const ColorMatcher& matcher, Dither method, std::uint8_t* out) {
   if (method == Dither::kDiffusion) {
-    DiffusionDither(rgb, opaque, width, height, matcher, out);
+    DiffusionDither(colours, stride, opaque, width, height, matcher, out);
     return;
   }
-  DotDiffusion(rgb, opaque, width, height, matcher, out);
+  DotDiffusion(colours, stride, opaque, width, height, matcher, out);
 }
 
 }  // namespace tarnvick

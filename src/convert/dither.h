@@ -31,12 +31,13 @@ inline constexpr std::array<std::uint8_t, 64> kTiledClasses = {
     61, 47, 56, 39, 13,  6,  5, 37,
     51, 14, 55, 22, 18, 20, 40, 11};
 
-// One level of `width` x `height` pixels: `rgb` holds three values (0-255) a pixel, row after
-// row; `opaque`, when not empty, one byte a pixel: pixels whose byte is 0 take
-// kTransparentIndex and neither take nor pass on error. Writes one index a pixel to `out`, each
-// an entry `matcher` can choose, by `method` (kTiled or kDiffusion). The same input always gives
-// the same output (integer arithmetic only).
-void DitherLevel(std::span<const std::uint8_t> rgb, std::span<const std::uint8_t> opaque, std::uint32_t width,
-                 std::uint32_t height, const ColorMatcher& matcher, Dither method, std::uint8_t* out);
+// One level of `width` x `height` pixels: `colours` holds each pixel's red, green and blue values
+// (0-255), `stride` bytes from one pixel to the next, row after row; `opaque`, when not empty, one
+// byte a pixel: pixels whose byte is 0 take kTransparentIndex and neither take nor pass on error.
+// Writes one index a pixel to `out`, each an entry `matcher` can choose, by `method` (kTiled or
+// kDiffusion). The same input always gives the same output (integer arithmetic only).
+void DitherLevel(std::span<const std::uint8_t> colours, std::size_t stride, std::span<const std::uint8_t> opaque,
+                 std::uint32_t width, std::uint32_t height, const ColorMatcher& matcher, Dither method,
+                 std::uint8_t* out);
 
 }  // namespace tarnvick

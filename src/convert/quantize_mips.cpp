@@ -7,25 +7,28 @@
 namespace tarnvick {
 namespace {
 
-// Dithers each level from its own pixels' colours.
+// Dithers each level from its own pixels' colours: read where they lie, or, for a texture of
+// palette indices, looked up first.
 void DitherLevels(const Texture& source, std::uint32_t width, std::uint32_t height, int levels, bool transparent,
                   const ColorMatcher& matcher, Dither dither, std::uint8_t* out) {
-  std::vector<std::uint8_t> rgb, opaque;
-  std::size_t pixel = 0;
+  const std::uint8_t* index_colours = source.IndexColours();
+  const std::size_t stride = index_colours != nullptr ? 3 : source.bits_per_pixel / 8;
+  std::vector<std::uint8_t> looked_up, opaque;
+  std::size_t first = 0;
   for (int level = 0; level < levels; ++level) {
     const std::uint32_t level_width = width >> level, level_height = height >> level;
     const std::size_t pixels = static_cast<std::size_t>(level_width) * level_height;
-    rgb.resize(3 * pixels);
-    opaque.assign(transparent ? pixels : 0, 1);
-    for (std::size_t i = 0; i < pixels; ++i, ++pixel) {
-      const std::uint8_t* colour = source.Colour(pixel);
-      rgb[3 * i] = colour[0];
-      rgb[3 * i + 1] = colour[1];
-      rgb[3 * i + 2] = colour[2];
-      if (transparent) opaque[i] = source.pixels[4 * pixel + 3] >= kOpaqueAlpha ? 1 : 0;
+    std::span<const std::uint8_t> colours(source.pixels.data() + stride * first, stride * pixels);
+    if (index_colours != nullptr) {
+      looked_up.resize(3 * pixels);
+      for (std::size_t i = 0; i < pixels; ++i) std::copy_n(index_colours + 3 * source.pixels[first + i], 3, &looked_up[3 * i]);
+      colours = looked_up;
     }
-    DitherLevel(rgb, opaque, level_width, level_height, matcher, dither, out);
+    opaque.resize(transparent ? pixels : 0);
+    for (std::size_t i = 0; i < opaque.size(); ++i) opaque[i] = source.pixels[4 * (first + i) + 3] >= kOpaqueAlpha ? 1 : 0;
+    DitherLevel(colours, stride, opaque, level_width, level_height, matcher, dither, out);
     out += pixels;
+    first += pixels;
   }
 }
 

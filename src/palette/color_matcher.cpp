@@ -26,18 +26,33 @@ std::int32_t FartherSquared(std::int32_t value, std::int32_t low, std::int32_t h
   return d * d;
 }
 
-// Maps `count` pixels, `stride` bytes apart, one by one with `nearest`. (Remembering the last
-// colour was measured: with the vector searches, the test costs more than it saves.)
-template <typename Nearest>
-__attribute__((always_inline)) inline void MapEach(std::uint8_t* out, std::size_t count, const std::uint8_t* first,
-                                                   std::size_t stride, Nearest nearest) {
-  for (std::size_t i = 0; i < count; ++i) out[i] = nearest(first + i * stride);
-}
-
 std::size_t CellNumber(int r, int g, int b) {
   return (static_cast<std::size_t>(b >> kCellShift) * kCellsPerChannel + static_cast<std::size_t>(g >> kCellShift)) *
              kCellsPerChannel +
          static_cast<std::size_t>(r >> kCellShift);
+}
+
+// Maps `count` pixels, `stride` bytes apart, one by one with `nearest`. The cells and candidates
+// far outgrow the caches, so the cell of the pixel kCellAhead on is fetched early, and the
+// candidates of the one kCandidatesAhead on (whose cell has arrived by then): pixels of scattered
+// colours, as dithering makes them, then seldom wait for memory. (Remembering the last colour was
+// measured: with the vector searches, the test costs more than it saves.)
+constexpr std::size_t kCellAhead = 16, kCandidatesAhead = 8;
+template <typename Cells, typename Groups, typename Nearest>
+__attribute__((always_inline)) inline void MapEach(std::uint8_t* out, std::size_t count, const std::uint8_t* first,
+                                                   std::size_t stride, const Cells& cells, const Groups& groups,
+                                                   Nearest nearest) {
+  for (std::size_t i = 0; i < count; ++i) {
+    if (i + kCellAhead < count) {
+      const std::uint8_t* ahead = first + (i + kCellAhead) * stride;
+      __builtin_prefetch(&cells[CellNumber(ahead[0], ahead[1], ahead[2])]);
+    }
+    if (i + kCandidatesAhead < count) {
+      const std::uint8_t* ahead = first + (i + kCandidatesAhead) * stride;
+      __builtin_prefetch(&groups[cells[CellNumber(ahead[0], ahead[1], ahead[2])].first]);
+    }
+    out[i] = nearest(first + i * stride);
+  }
 }
 
 }  // namespace
@@ -140,7 +155,7 @@ std::uint8_t ColorMatcher::NearestPlain(const std::uint8_t* rgb) const {
 
 void ColorMatcher::MapPlain(std::uint8_t* out, std::size_t count, const std::uint8_t* first,
                             std::size_t stride) const {
-  MapEach(out, count, first, stride, [this](const std::uint8_t* pixel) { return NearestPlain(pixel); });
+  MapEach(out, count, first, stride, cells_, groups_, [this](const std::uint8_t* pixel) { return NearestPlain(pixel); });
 }
 
 #if defined(__x86_64__)
@@ -179,7 +194,7 @@ __attribute__((target("avx2"))) std::uint8_t ColorMatcher::NearestAvx2(const std
 __attribute__((target("avx2"), flatten)) void ColorMatcher::MapAvx2(std::uint8_t* out, std::size_t count,
                                                                     const std::uint8_t* first,
                                                                     std::size_t stride) const {
-  MapEach(out, count, first, stride, [this](const std::uint8_t* pixel) { return NearestAvx2(pixel); });
+  MapEach(out, count, first, stride, cells_, groups_, [this](const std::uint8_t* pixel) { return NearestAvx2(pixel); });
 }
 
 // GCC 12's 512-bit intrinsics leave their placeholder operands uninitialised on purpose.
@@ -206,7 +221,7 @@ __attribute__((target("avx2,avx512f,avx512bw"))) std::uint8_t ColorMatcher::Near
 
 __attribute__((target("avx2,avx512f,avx512bw"), flatten)) void ColorMatcher::MapAvx512(
     std::uint8_t* out, std::size_t count, const std::uint8_t* first, std::size_t stride) const {
-  MapEach(out, count, first, stride, [this](const std::uint8_t* pixel) { return NearestAvx512(pixel); });
+  MapEach(out, count, first, stride, cells_, groups_, [this](const std::uint8_t* pixel) { return NearestAvx512(pixel); });
 }
 #pragma GCC diagnostic pop
 #endif

@@ -225,8 +225,9 @@ std::vector<std::uint8_t> PlainTiledDither(const std::vector<std::uint8_t>& rgb,
 TEST(Dither, TiledDitheringEqualsItsPlainForm) {
   const Palette palette = RampPalette();
   const ColorMatcher matcher(palette);
-  // Sizes whose matrix side is 8, 4, 2 and 1; noise over a gradient; with and without transparent pixels.
-  for (const auto& [width, height] : {std::pair{64, 48}, {24, 40}, {12, 20}, {6, 10}, {5, 7}}) {
+  // Sizes whose matrix side is 8, 4, 2 and 1, and planes of one cell, one column and one row;
+  // noise over a gradient; with and without transparent pixels.
+  for (const auto& [width, height] : {std::pair{64, 48}, {24, 40}, {12, 20}, {6, 10}, {5, 7}, {8, 8}, {8, 24}, {24, 8}, {4, 12}}) {
     const std::size_t pixels = static_cast<std::size_t>(width) * height;
     const std::vector<std::uint8_t> noise = NoiseBytes(4 * pixels, static_cast<std::uint32_t>(width));
     std::vector<std::uint8_t> rgb(3 * pixels), opaque(pixels);
@@ -237,7 +238,7 @@ TEST(Dither, TiledDitheringEqualsItsPlainForm) {
     for (const bool transparent : {false, true}) {
       const std::vector<std::uint8_t> mask = transparent ? opaque : std::vector<std::uint8_t>{};
       std::vector<std::uint8_t> out(pixels);
-      DitherLevel(rgb, mask, width, height, matcher, Dither::kTiled, out.data());
+      DitherLevel(rgb, 3, mask, width, height, matcher, Dither::kTiled, out.data());
       EXPECT_EQ(out, PlainTiledDither(rgb, mask, width, height, palette)) << width << "x" << height << " " << transparent;
     }
   }
