@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <memory>
 #include <vector>
 
 #include "palette/palette.h"
@@ -102,7 +103,8 @@ void DotDiffusion(std::span<const std::uint8_t> colours, std::size_t stride, std
   // What each pixel aims at, in sixteenths of a value: its colour plus the error passed to it so
   // far; one plane a channel and position (the red, green and blue planes of a position follow
   // each other).
-  std::vector<std::int32_t> aim(3 * positions * spacing);
+  // (The gaps between the planes are never read, and are left unset.)
+  const auto aim = std::make_unique_for_overwrite<std::int32_t[]>(3 * positions * spacing);
   for (std::uint32_t y = 0; y < height; ++y) {
     for (std::uint32_t x0 = 0; x0 < side; ++x0) {
       std::int32_t* cells = &aim[3 * (y % side * side + x0) * spacing + std::size_t{y / side} * across];
