@@ -58,8 +58,8 @@ void PassOn(const std::int32_t* __restrict error, std::int32_t* __restrict left,
   // then one from the start. The cells at the ends of the rows then land a row off, and are moved
   // afterwards.
   const auto signed_plane = static_cast<std::ptrdiff_t>(plane);
-  const auto offset = static_cast<std::size_t>(
-      (step_y * static_cast<std::ptrdiff_t>(across) + step_x + signed_plane) % signed_plane);
+  const std::ptrdiff_t step = step_y * static_cast<std::ptrdiff_t>(across) + step_x;
+  const auto offset = static_cast<std::size_t>((step % signed_plane + signed_plane) % signed_plane);
   const auto run = [&](std::size_t from, std::size_t to, std::size_t first_target) {
     std::int32_t* cells = target + first_target;
     if (share == 0) {
