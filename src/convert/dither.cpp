@@ -139,7 +139,7 @@ void DotDiffusion(std::span<const std::uint8_t> colours, std::size_t stride, std
         goals[4 * j + c] = static_cast<std::uint8_t>(std::clamp((own[c * spacing + j] + 8) >> 4, 0, 255));
       }
     }
-    matcher.Map(chosen.data(), plane, goals.data(), 4);
+    matcher.Map(chosen.data(), plane, goals.data(), 4, ColorMatcher::Order::kScattered);
     // The entries out, and the colours taken (times 16) where errors are passed on.
     for (std::uint32_t cy = 0; cy < down; ++cy) {
       const std::size_t line = (std::size_t{cy} * side + y0) * width + x0;

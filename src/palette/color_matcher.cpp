@@ -32,16 +32,20 @@ std::size_t CellNumber(int r, int g, int b) {
          static_cast<std::size_t>(r >> kCellShift);
 }
 
-// Maps `count` pixels, `stride` bytes apart, one by one with `nearest`. The cells and candidates
-// far outgrow the caches, so the cell of the pixel kCellAhead on is fetched early, and the
-// candidates of the one kCandidatesAhead on (whose cell has arrived by then): pixels of scattered
-// colours, as dithering makes them, then seldom wait for memory. (Remembering the last colour was
-// measured: with the vector searches, the test costs more than it saves.)
+// Maps `count` pixels, `stride` bytes apart, one by one with `nearest`. (Remembering the last
+// colour was measured: with the vector searches, the test costs more than it saves.) For colours
+// in scattered order, the cells and candidates, which far outgrow the caches, are fetched early:
+// the cell of the pixel kCellAhead on, and the candidates of the one kCandidatesAhead on (whose
+// cell has arrived by then). For coherent colours this costs more than it saves.
 constexpr std::size_t kCellAhead = 16, kCandidatesAhead = 8;
 template <typename Cells, typename Groups, typename Nearest>
 __attribute__((always_inline)) inline void MapEach(std::uint8_t* out, std::size_t count, const std::uint8_t* first,
                                                    std::size_t stride, const Cells& cells, const Groups& groups,
-                                                   Nearest nearest) {
+                                                   ColorMatcher::Order order, Nearest nearest) {
+  if (order == ColorMatcher::Order::kCoherent) {
+    for (std::size_t i = 0; i < count; ++i) out[i] = nearest(first + i * stride);
+    return;
+  }
   for (std::size_t i = 0; i < count; ++i) {
     if (i + kCellAhead < count) {
       const std::uint8_t* ahead = first + (i + kCellAhead) * stride;
@@ -153,9 +157,9 @@ std::uint8_t ColorMatcher::NearestPlain(const std::uint8_t* rgb) const {
   return static_cast<std::uint8_t>(least & 0xFF);
 }
 
-void ColorMatcher::MapPlain(std::uint8_t* out, std::size_t count, const std::uint8_t* first,
-                            std::size_t stride) const {
-  MapEach(out, count, first, stride, cells_, groups_, [this](const std::uint8_t* pixel) { return NearestPlain(pixel); });
+void ColorMatcher::MapPlain(std::uint8_t* out, std::size_t count, const std::uint8_t* first, std::size_t stride,
+                            Order order) const {
+  MapEach(out, count, first, stride, cells_, groups_, order, [this](const std::uint8_t* pixel) { return NearestPlain(pixel); });
 }
 
 #if defined(__x86_64__)
@@ -192,9 +196,9 @@ __attribute__((target("avx2"))) std::uint8_t ColorMatcher::NearestAvx2(const std
 }
 
 __attribute__((target("avx2"), flatten)) void ColorMatcher::MapAvx2(std::uint8_t* out, std::size_t count,
-                                                                    const std::uint8_t* first,
-                                                                    std::size_t stride) const {
-  MapEach(out, count, first, stride, cells_, groups_, [this](const std::uint8_t* pixel) { return NearestAvx2(pixel); });
+                                                                    const std::uint8_t* first, std::size_t stride,
+                                                                    Order order) const {
+  MapEach(out, count, first, stride, cells_, groups_, order, [this](const std::uint8_t* pixel) { return NearestAvx2(pixel); });
 }
 
 // GCC 12's 512-bit intrinsics leave their placeholder operands uninitialised on purpose.
@@ -220,8 +224,8 @@ __attribute__((target("avx2,avx512f,avx512bw"))) std::uint8_t ColorMatcher::Near
 }
 
 __attribute__((target("avx2,avx512f,avx512bw"), flatten)) void ColorMatcher::MapAvx512(
-    std::uint8_t* out, std::size_t count, const std::uint8_t* first, std::size_t stride) const {
-  MapEach(out, count, first, stride, cells_, groups_, [this](const std::uint8_t* pixel) { return NearestAvx512(pixel); });
+    std::uint8_t* out, std::size_t count, const std::uint8_t* first, std::size_t stride, Order order) const {
+  MapEach(out, count, first, stride, cells_, groups_, order, [this](const std::uint8_t* pixel) { return NearestAvx512(pixel); });
 }
 #pragma GCC diagnostic pop
 #endif
@@ -236,13 +240,13 @@ std::uint8_t ColorMatcher::Nearest(const std::uint8_t* rgb) const {
   return NearestPlain(rgb);
 }
 
-void ColorMatcher::Map(std::uint8_t* out, std::size_t count, const std::uint8_t* first,
-                       std::size_t stride) const {
+void ColorMatcher::Map(std::uint8_t* out, std::size_t count, const std::uint8_t* first, std::size_t stride,
+                       Order order) const {
 #if defined(__x86_64__)
-  if (vectors_ == Vectors::kAvx512) return MapAvx512(out, count, first, stride);
-  if (vectors_ == Vectors::kAvx2) return MapAvx2(out, count, first, stride);
+  if (vectors_ == Vectors::kAvx512) return MapAvx512(out, count, first, stride, order);
+  if (vectors_ == Vectors::kAvx2) return MapAvx2(out, count, first, stride, order);
 #endif
-  MapPlain(out, count, first, stride);
+  MapPlain(out, count, first, stride, order);
 }
 
 }  // namespace tarnvick

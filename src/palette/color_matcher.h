@@ -39,8 +39,13 @@ class ColorMatcher {
   // The colour of entry `index` (red, green, blue).
   const std::array<std::int32_t, 3>& Colour(std::uint8_t index) const { return colours_[index]; }
 
+  // How the colours given to Map lie: mostly near the ones before them, as a picture's pixels do,
+  // or scattered over colour space, as dithering makes them; these are fetched from memory early.
+  enum class Order { kCoherent, kScattered };
+
   // Maps `count` pixels, `stride` bytes apart from `first`, to `out`.
-  void Map(std::uint8_t* out, std::size_t count, const std::uint8_t* first, std::size_t stride) const;
+  void Map(std::uint8_t* out, std::size_t count, const std::uint8_t* first, std::size_t stride,
+           Order order = Order::kCoherent) const;
 
  private:
   // Sixteen candidates of a cell, laid out for pairwise multiply-and-add: 16 x red and 16 x green
@@ -67,12 +72,12 @@ class ColorMatcher {
   // The search and the mapping loop, in plain code and, where the processor has them, with
   // 256-bit or 512-bit vector instructions; all give the same indices.
   std::uint8_t NearestPlain(const std::uint8_t* rgb) const;
-  void MapPlain(std::uint8_t* out, std::size_t count, const std::uint8_t* first, std::size_t stride) const;
+  void MapPlain(std::uint8_t* out, std::size_t count, const std::uint8_t* first, std::size_t stride, Order order) const;
 #if defined(__x86_64__)
   std::uint8_t NearestAvx2(const std::uint8_t* rgb) const;
-  void MapAvx2(std::uint8_t* out, std::size_t count, const std::uint8_t* first, std::size_t stride) const;
+  void MapAvx2(std::uint8_t* out, std::size_t count, const std::uint8_t* first, std::size_t stride, Order order) const;
   std::uint8_t NearestAvx512(const std::uint8_t* rgb) const;
-  void MapAvx512(std::uint8_t* out, std::size_t count, const std::uint8_t* first, std::size_t stride) const;
+  void MapAvx512(std::uint8_t* out, std::size_t count, const std::uint8_t* first, std::size_t stride, Order order) const;
 #endif
   Vectors vectors_ = Vectors::kPlain;
 

@@ -135,18 +135,19 @@ TEST(ColorMatcher, MapsPixelRunsLikeMapPixelsWhateverWasSearchedBefore) {
   Palette palette{};
   std::copy(bytes.begin(), bytes.end(), palette.begin());
   Set(palette, 0, 255, 255, 255);
-  // Black first, repeated colours, strides 3 and 4, and a second run that meets the same colours.
+  // Black first, repeated colours, strides 3 and 4, in either order, and later runs that meet the
+  // same colours.
   for (const ColorMatcher::Vectors vectors : ColorMatcher::Available()) {
     const ColorMatcher matcher(palette, vectors);
     for (const int stride : {3, 4}) {
       std::vector<std::uint8_t> pixels(static_cast<std::size_t>(stride) * 3000, 0);
       const std::vector<std::uint8_t> noise = NoiseBytes(pixels.size(), static_cast<std::uint32_t>(stride));
       for (std::size_t i = 2 * pixels.size() / 3; i < pixels.size(); ++i) pixels[i] = noise[i] & 0xE0;
-      for (int run = 0; run < 2; ++run) {
+      for (const auto order : {ColorMatcher::Order::kCoherent, ColorMatcher::Order::kScattered, ColorMatcher::Order::kCoherent}) {
         std::vector<std::uint8_t> fast(3000), plain(3000);
-        matcher.Map(fast.data(), fast.size(), pixels.data(), static_cast<std::size_t>(stride));
+        matcher.Map(fast.data(), fast.size(), pixels.data(), static_cast<std::size_t>(stride), order);
         MapPixels(plain.data(), 3000, pixels.data(), palette, stride);
-        EXPECT_EQ(fast, plain) << static_cast<int>(vectors);
+        EXPECT_EQ(fast, plain) << static_cast<int>(vectors) << " " << static_cast<int>(order);
       }
     }
   }
