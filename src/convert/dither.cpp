@@ -53,7 +53,7 @@ struct Later {
 void PassOn(const std::int32_t* __restrict error, std::int32_t* __restrict left, std::int32_t* __restrict target,
             std::size_t across, std::size_t down, int step_x, int step_y, std::int32_t share) {
   const std::size_t plane = across * down;
-  const auto part = [&](std::size_t j) { return share == 0 ? left[j] : (error[j] * share + 32768) >> 16; };
+  const auto part_of = [&](std::size_t j) { return (error[j] * share + 32768) >> 16; };
   // Taken as one long row, the cells move `offset` on, modulo the plane's size: a run to the end,
   // then one from the start. The cells at the ends of the rows then land a row off, and are moved
   // afterwards.
@@ -67,7 +67,7 @@ void PassOn(const std::int32_t* __restrict error, std::int32_t* __restrict left,
       return;
     }
     for (std::size_t j = from; j < to; ++j) {
-      const std::int32_t piece = (error[j] * share + 32768) >> 16;
+      const std::int32_t piece = part_of(j);
       cells[j - from] += piece;
       left[j] -= piece;
     }
@@ -79,14 +79,14 @@ void PassOn(const std::int32_t* __restrict error, std::int32_t* __restrict left,
   for (std::size_t row = 0; row < down; ++row) {
     // Recomputed from `error` (`left` has changed since), or, for the last neighbour, `left`.
     const std::size_t j = row * across + column, landed = (j + offset) % plane;
-    const std::int32_t piece = part(j);
+    const std::int32_t piece = share == 0 ? left[j] : part_of(j);
     target[landed] -= piece;
     target[(landed + back) % plane] += piece;
   }
 }
 
-void DotDiffusion(std::span<const std::uint8_t> colours, std::size_t stride, std::span<const std::uint8_t> opaque, std::uint32_t width,
-                  std::uint32_t height, const ColorMatcher& matcher, std::uint8_t* out) {
+void DotDiffusion(std::span<const std::uint8_t> colours, std::size_t stride, std::span<const std::uint8_t> opaque,
+                  std::uint32_t width, std::uint32_t height, const ColorMatcher& matcher, std::uint8_t* out) {
   const int bits = std::min({kMostClassBits, std::countr_zero(width), std::countr_zero(height)});
   const std::uint32_t side = 1U << bits, positions = side * side;
   // The positions of the matrix of this side in class order (its classes ranked in the full
@@ -102,8 +102,7 @@ void DotDiffusion(std::span<const std::uint8_t> colours, std::size_t stride, std
   const std::size_t plane = std::size_t{across} * down, spacing = plane + kPlaneGap;
   // What each pixel aims at, in sixteenths of a value: its colour plus the error passed to it so
   // far; one plane a channel and position (the red, green and blue planes of a position follow
-  // each other).
-  // (The gaps between the planes are never read, and are left unset.)
+  // each other). The gaps between the planes are never read, and are left unset.
   const auto aim = std::make_unique_for_overwrite<std::int32_t[]>(3 * positions * spacing);
   for (std::uint32_t y = 0; y < height; ++y) {
     for (std::uint32_t x0 = 0; x0 < side; ++x0) {
@@ -172,8 +171,8 @@ void DotDiffusion(std::span<const std::uint8_t> colours, std::size_t stride, std
 // error passed on 7/16 ahead, 3/16 below behind, 5/16 below and the rest below ahead. Errors are
 // kept in sixteenths of a value; a pixel's colour with its error is clamped to 0-255 before its
 // own error is taken, so that colours the palette cannot reach do not pile up error.
-void DiffusionDither(std::span<const std::uint8_t> colours, std::size_t stride, std::span<const std::uint8_t> opaque, std::uint32_t width,
-                     std::uint32_t height, const ColorMatcher& matcher, std::uint8_t* out) {
+void DiffusionDither(std::span<const std::uint8_t> colours, std::size_t stride, std::span<const std::uint8_t> opaque,
+                     std::uint32_t width, std::uint32_t height, const ColorMatcher& matcher, std::uint8_t* out) {
   // Two rows of errors with a pixel of margin each side.
   std::vector<Colour> row(width + 2), below(width + 2);
   for (std::uint32_t y = 0; y < height; ++y) {
@@ -210,8 +209,9 @@ void DiffusionDither(std::span<const std::uint8_t> colours, std::size_t stride, 
 
 }  // namespace
 
-void DitherLevel(std::span<const std::uint8_t> colours, std::size_t stride, std::span<const std::uint8_t> opaque, std::uint32_t width,
-                 std::uint32_t height, const ColorMatcher& matcher, Dither method, std::uint8_t* out) {
+void DitherLevel(std::span<const std::uint8_t> colours, std::size_t stride, std::span<const std::uint8_t> opaque,
+                 std::uint32_t width, std::uint32_t height, const ColorMatcher& matcher, Dither method,
+                 std::uint8_t* out) {
   if (method == Dither::kDiffusion) {
     DiffusionDither(colours, stride, opaque, width, height, matcher, out);
     return;

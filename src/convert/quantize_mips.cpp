@@ -11,21 +11,25 @@ namespace {
 // palette indices, looked up first.
 void DitherLevels(const Texture& source, std::uint32_t width, std::uint32_t height, int levels, bool transparent,
                   const ColorMatcher& matcher, Dither dither, std::uint8_t* out) {
-  const std::uint8_t* index_colours = source.IndexColours();
-  const std::size_t stride = index_colours != nullptr ? 3 : source.bits_per_pixel / 8;
+  const bool indexed = source.IndexColours() != nullptr;
+  const std::size_t stride = indexed ? 3 : source.bits_per_pixel / 8;
   std::vector<std::uint8_t> looked_up, opaque;
   std::size_t first = 0;
   for (int level = 0; level < levels; ++level) {
     const std::uint32_t level_width = width >> level, level_height = height >> level;
     const std::size_t pixels = static_cast<std::size_t>(level_width) * level_height;
-    std::span<const std::uint8_t> colours(source.pixels.data() + stride * first, stride * pixels);
-    if (index_colours != nullptr) {
+    std::span<const std::uint8_t> colours;
+    if (indexed) {
       looked_up.resize(3 * pixels);
-      for (std::size_t i = 0; i < pixels; ++i) std::copy_n(index_colours + 3 * source.pixels[first + i], 3, &looked_up[3 * i]);
+      for (std::size_t i = 0; i < pixels; ++i) std::copy_n(source.Colour(first + i), 3, &looked_up[3 * i]);
       colours = looked_up;
+    } else {
+      colours = {source.Colour(first), stride * pixels};
     }
     opaque.resize(transparent ? pixels : 0);
-    for (std::size_t i = 0; i < opaque.size(); ++i) opaque[i] = source.pixels[4 * (first + i) + 3] >= kOpaqueAlpha ? 1 : 0;
+    for (std::size_t i = 0; i < opaque.size(); ++i) {
+      opaque[i] = source.pixels[4 * (first + i) + 3] >= kOpaqueAlpha ? 1 : 0;
+    }
     DitherLevel(colours, stride, opaque, level_width, level_height, matcher, dither, out);
     out += pixels;
     first += pixels;
