@@ -1,6 +1,7 @@
 #include "app/conversion_walk.h"
 
 #include <memory>
+#include <mutex>
 #include <unordered_set>
 
 #include "app/source_walk.h"
@@ -8,6 +9,7 @@
 #include "io/atomic_file.h"
 #include "io/make_directories.h"
 #include "io/read_file.h"
+#include "io/same_file.h"
 #include "texture/create_texture.h"
 
 namespace tarnvick {
@@ -27,14 +29,15 @@ struct Converted {
 // other.
 class WalsMade {
  public:
-  // Notes the WAL of the source at `path`; false when an earlier source of this run made it.
+  // Notes the WAL of the source at `path`; false when an earlier source of this run made it (the
+  // same path, or one the file system takes for it).
   bool Note(const std::string& path, const std::string& wal_path) {
     const std::string directory = DirectoryPart(path);
     if (directory != directory_) {
       directory_ = directory;
       made_.clear();
     }
-    return made_.insert(wal_path).second;
+    return made_.insert(PathKey(wal_path)).second;
   }
 
  private:
@@ -58,25 +61,65 @@ struct Conversion {
   bool tiles;    // preview tiles
 };
 
-// Where the WAL of a source goes, and the path messages name it by.
+// The folder below the output folder that the WALs of one source directory go into: entered, and
+// made where missing, by the first of them to be written, from the output folder's handle.
+class OutputFolder {
+ public:
+  OutputFolder(const Result<std::shared_ptr<const ScopedFile>>& root, std::string below)
+      : root_(root), below_(std::move(below)) {}
+
+  const Result<std::shared_ptr<const ScopedFile>>& Entered() {
+    std::call_once(entered_once_, [this] { entered_.emplace(root_ ? EnterFolders(*root_, below_) : root_); });
+    return *entered_;
+  }
+
+ private:
+  const Result<std::shared_ptr<const ScopedFile>>& root_;
+  const std::string below_;
+  std::once_flag entered_once_;
+  std::optional<Result<std::shared_ptr<const ScopedFile>>> entered_;
+};
+
+// Where the WAL of a source goes, and the path messages name it by: beside the source, or, with
+// `folder`, by the name `ref.name` in that folder.
 struct WalTarget {
   FileRef ref;
   std::string path;
-  bool in_output_directory;
+  std::shared_ptr<OutputFolder> folder;
 };
 
-// Beside the source, or at the same place below the output folder as the source below the start.
-WalTarget WalTargetFor(const SourceFile& source, const RunOptions& options) {
-  if (!options.output_directory) return {{source.ref.directory, WalPathFor(source.ref.name)}, WalPathFor(source.path), false};
-  std::string folder = *options.output_directory;
-  while (folder.size() > 1 && IsSeparator(folder.back())) folder.pop_back();
-  // The walk names a source by the start directory, one separator and its path below it.
-  const std::string path = folder + kSeparator + WalPathFor(source.path.substr(options.start_directory.size() + 1));
-  return {{kWorkingDirectory, path}, path, true};
-}
+// The output folders of a run: one a source directory, made in walk order.
+class OutputFolders {
+ public:
+  explicit OutputFolders(const RunOptions& options)
+      : options_(options),
+        root_(options.output_directory ? OpenFolder(*options.output_directory) : Result<std::shared_ptr<const ScopedFile>>(nullptr)) {}
+
+  // Beside the source, or at the same place below the output folder as the source below the start.
+  WalTarget For(const SourceFile& source) {
+    if (!options_.output_directory) return {{source.ref.directory, WalPathFor(source.ref.name)}, WalPathFor(source.path), nullptr};
+    std::string root = *options_.output_directory;
+    while (root.size() > 1 && IsSeparator(root.back())) root.pop_back();
+    // The walk names a source by the start directory, one separator and its path below it.
+    const std::string below = WalPathFor(source.path.substr(options_.start_directory.size() + 1));
+    const std::size_t name_at = below.size() - WalPathFor(source.ref.name).size();
+    const std::string directory = below.substr(0, name_at);
+    if (!folder_ || directory != directory_) {
+      directory_ = directory;
+      folder_ = std::make_shared<OutputFolder>(root_, directory);
+    }
+    return {{kWorkingDirectory, below.substr(name_at)}, root + kSeparator + below, folder_};
+  }
+
+ private:
+  const RunOptions& options_;
+  const Result<std::shared_ptr<const ScopedFile>> root_;
+  std::string directory_;
+  std::shared_ptr<OutputFolder> folder_;
+};
 
 // Loads a source, converts it and writes its WAL.
-Result<Converted> ConvertFile(const SourceFile& source, const WalTarget& target, const Conversion& conversion) {
+Result<Converted> ConvertFile(const SourceFile& source, WalTarget target, const Conversion& conversion) {
   const Result<std::unique_ptr<Texture>> texture = CreateTexture(source.ref);
   if (!texture) return Failure{texture.error()};
   Converted converted;
@@ -84,8 +127,12 @@ Result<Converted> ConvertFile(const SourceFile& source, const WalTarget& target,
   if (!wal) return Failure{wal.error()};
   const auto header = wal->EncodeHeader();
   if (!header) return Failure{header.error()};
-  if (target.in_output_directory) {
-    if (Result<void> made = MakeDirectories(DirectoryPart(target.ref.name)); !made) return Failure{made.error()};
+  std::shared_ptr<const ScopedFile> folder;  // held while the WAL is written into it
+  if (target.folder) {
+    const Result<std::shared_ptr<const ScopedFile>>& entered = target.folder->Entered();
+    if (!entered) return Failure{entered.error()};
+    folder = *entered;
+    target.ref.directory = folder->get();
   }
   // A WAL that already holds exactly these bytes (made by an earlier run) is left as it is.
   if (!HoldsExactly(target.ref, {*header, wal->LevelData()})) {
@@ -117,14 +164,13 @@ ConversionReport ConvertSources(const RunOptions& options, const Palette& palett
   const ColorMatcher matcher(options.transparent ? WithoutTransparentEntry(palette) : palette);
   const Conversion conversion{matcher, palette, options.transparent, options.dither, measure,
                               report.preview.has_value()};
-  // The output folder is made first, so that the walk knows it and never enters it.
-  if (options.output_directory) (void)MakeDirectories(*options.output_directory);
+  OutputFolders output_folders(options);
   WalsMade wals_made;
   WalkSources(
       options, console,
       [&](const SourceFile& source) {
         auto converted = std::make_shared<Result<Converted>>(Converted{});
-        auto target = std::make_shared<const WalTarget>(WalTargetFor(source, options));
+        auto target = std::make_shared<const WalTarget>(output_folders.For(source));
         return FileJob{[&, source, converted, target](int) {
                          // Memory that runs out anywhere in one texture skips that texture alone.
                          *converted = CatchOutOfMemory([&] { return ConvertFile(source, *target, conversion); });
@@ -163,7 +209,7 @@ ConversionReport ConvertSources(const RunOptions& options, const Palette& palett
                        }};
       },
       // Sources that make the same WAL (a.m32 and a.m8) write it in walk order: the later wins.
-      [](const SourceFile& source) { return WalPathFor(source.ref.name); }, "converting");
+      [](const SourceFile& source) { return PathKey(WalPathFor(source.ref.name)); }, "converting");
   if (report.converted + report.skipped == 0) {
     const bool hint = !options.recurse && HasSubdirectory(options.start_directory);
     console.Problem("no M8 or M32 textures found in " + options.start_directory +

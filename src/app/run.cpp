@@ -11,6 +11,7 @@
 #include "app/generate_palette.h"
 #include "app/conversion_walk.h"
 #include "io/atomic_file.h"
+#include "io/make_directories.h"
 #include "io/same_file.h"
 #include "io/system.h"
 #include "palette/palette_file.h"
@@ -142,6 +143,13 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
   if (const std::optional<Output> output = OverlappingOutput(options)) {
     console.Problem("cannot write " + output->what + ": " + output->path + ": it is an input or another output of this run");
     return kExitRunFailed;
+  }
+  if (options.output_directory) {
+    // Made first: the walks know it and never read it, and outputs may go inside it.
+    if (const Result<void> made = MakeDirectories(*options.output_directory); !made) {
+      console.Problem("cannot make output folder: " + *options.output_directory + ": " + made.error().detail);
+      return kExitRunFailed;
+    }
   }
   if (options.generate) {
     // A palette that cannot be written is told before the whole library is read for it.

@@ -17,18 +17,21 @@ constexpr std::uint64_t kSourceBytesInFlight = 64u << 20;
 
 // The threads and the directories the walk keeps open, fitted to the descriptors the process may
 // hold so that none runs out: besides the standard streams and the walk's own (a directory being
-// opened and one being listed), each thread holds at most one file at a time, and each item
-// waiting to be committed (4 a thread, and 16) may hold its directory.
+// opened and one being listed, and the output folder), each thread holds at most one file at a
+// time, and each item waiting to be committed (4 a thread, and 16) may hold its directory, and
+// with an output folder the folder below it that its WAL goes into.
 struct Fit {
   int jobs;
   std::size_t open_directories;
 };
-Fit FitToOpenFiles(int jobs) {
+Fit FitToOpenFiles(int jobs, bool output_folders) {
   const std::uint64_t limit = OpenFileLimit();
-  const std::uint64_t usable = limit > 6 ? limit - 6 : 1;
+  const std::uint64_t reserved = output_folders ? 7 : 6;
+  const std::uint64_t usable = limit > reserved ? limit - reserved : 1;
   const std::uint64_t directories = std::clamp<std::uint64_t>(usable / 4, 1, 64);
   const std::uint64_t rest = usable - std::min(usable, directories);
-  const std::uint64_t threads = rest > 16 + 5 * 2 ? (rest - 16) / 5 : 1;
+  const std::uint64_t per_item = output_folders ? 2 : 1, waiting = 16 * per_item, per_thread = 1 + 4 * per_item;
+  const std::uint64_t threads = rest > waiting + per_thread * 2 ? (rest - waiting) / per_thread : 1;
   return {static_cast<int>(std::min<std::uint64_t>(static_cast<std::uint64_t>(jobs), threads)),
           static_cast<std::size_t>(directories)};
 }
@@ -74,7 +77,7 @@ class LiveCount {
 void WalkSources(const RunOptions& options, Console& console,
                  const std::function<FileJob(const SourceFile& file)>& job_for,
                  const std::function<std::string(const SourceFile& file)>& serial_key, const std::string& phase) {
-  const Fit fit = FitToOpenFiles(options.jobs);
+  const Fit fit = FitToOpenFiles(options.jobs, options.output_directory.has_value());
   LiveCount live(options, fit.open_directories, console, phase);
   ByteBudget budget(kSourceBytesInFlight);
   OrderedRunner runner(fit.jobs);
@@ -118,6 +121,13 @@ void WalkSources(const RunOptions& options, Console& console,
                        const std::optional<std::size_t> after =
                            last == last_of_key.end() ? std::nullopt : std::optional(last->second);
                        last_of_key[key] = runner.Add(std::move(job.work), std::move(job.commit), after);
+                     },
+                 .passed_over =
+                     [&](const std::string&) {
+                       // Told once a run, though both walks pass over it.
+                       runner.Add({}, [&console, line = "the output folder is not read: " + *options.output_directory] {
+                         console.ProblemOnce(line, line);
+                       });
                      }},
                 fit.open_directories, options.output_directory);
   runner.Finish();

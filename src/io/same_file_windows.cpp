@@ -39,4 +39,10 @@ bool SameFile(const std::string& a, const std::string& b) {
   return !error && CompareStringOrdinal(resolved_a.c_str(), -1, resolved_b.c_str(), -1, TRUE) == CSTR_EQUAL;
 }
 
+std::string PathKey(const std::string& path) {
+  std::wstring wide = WideOf(path);
+  if (!wide.empty()) CharUpperBuffW(wide.data(), static_cast<DWORD>(wide.size()));
+  return Utf8Of(wide);
+}
+
 }  // namespace tarnvick

@@ -124,7 +124,11 @@ bool IsDeviceName(const std::string& path) {
   for (char& c : base) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   static constexpr std::array<std::string_view, 6> kNames = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
   if (std::find(kNames.begin(), kNames.end(), base) != kNames.end()) return true;
-  return base.size() == 4 && (base.starts_with("COM") || base.starts_with("LPT")) && base[3] >= '1' && base[3] <= '9';
+  if (!base.starts_with("COM") && !base.starts_with("LPT")) return false;
+  // A digit, or a superscript one, two or three (U+00B9, U+00B2, U+00B3 in UTF-8).
+  const std::string_view number = std::string_view(base).substr(3);
+  return (number.size() == 1 && number[0] >= '0' && number[0] <= '9') || number == "\xC2\xB9" || number == "\xC2\xB2" ||
+         number == "\xC2\xB3";
 }
 
 Failure FailSystem(ErrorKind kind) {

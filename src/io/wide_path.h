@@ -24,8 +24,9 @@ std::wstring WidePath(const FileRef& file);
 // (The system's own answer, GetFinalPathNameByHandleW, fails on long paths on some systems.)
 void NameFolder(int directory, const std::wstring& path);
 
-// Whether the last part of `path` is a reserved device name (CON, PRN, AUX, NUL, COM1 to COM9,
-// LPT1 to LPT9, CONIN$, CONOUT$), with any extension, in any case.
+// Whether the last part of `path` is a reserved device name (CON, PRN, AUX, NUL, COM0 to COM9,
+// LPT0 to LPT9, COM and LPT with a superscript 1, 2 or 3, CONIN$, CONOUT$), with any extension,
+// in any case.
 bool IsDeviceName(const std::string& path);
 
 // The failure of the last Windows call, with the errno that stands for it and its text.

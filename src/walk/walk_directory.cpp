@@ -69,7 +69,10 @@ class Walker {
   bool Enter(const FileRef& folder) {
     const bool start = stack_.empty();
     const Result<Folder> opened = OpenDirectory(folder, start);
-    if (opened && !start && excluded_ == opened->id) return false;
+    if (opened && !start && excluded_ == opened->id) {
+      if (visitor_.passed_over) visitor_.passed_over(path_);
+      return false;
+    }
     visitor_.entered(path_);
     if (!opened) {
       visitor_.unreadable(path_, opened.error());

@@ -30,6 +30,8 @@ struct WalkVisitor {
   // A directory that cannot be listed, or an entry whose type cannot be read.
   std::function<void(const std::string& path, const Error& error)> unreadable;
   std::function<void(const SourceFile& file)> file;
+  // The directory `excluded` (see WalkDirectory), met at `path` and not entered; may be empty.
+  std::function<void(const std::string& path)> passed_over = {};
 };
 
 // Within a directory, entries are taken in ascending byte order of their names: first every

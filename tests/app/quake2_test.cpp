@@ -67,6 +67,67 @@ TEST(OutputFolder, MirrorsTheLibraryWithTheSameWalsAndNeverWalksItself) {
   EXPECT_EQ(ReadText(dir / "mod2/e1"), "in the way");
 }
 
+TEST(OutputFolder, IsMadeBeforeAnythingIsReadAndEnteredOnlyThroughRealFolders) {
+  const std::vector<std::uint8_t> palette = RandomPalette(34);
+  const auto a = M32WithWal(16, 16, 1, palette), b = M8WithWal(2, 16, 8, 2, palette);
+  struct Case {
+    std::vector<std::string> options;
+    std::vector<std::pair<std::string, std::string>> links;  // made before the run: name, target
+    std::string err;
+    int exit_code;
+    std::vector<std::string> wals;  // expected afterwards, each holding its source's WAL
+  };
+  const std::string kWay = ": a link is in the way\n";
+  const Case cases[] = {
+      // A library folder as the output folder: its sources are not read, and a line says so once
+      // though both walks pass over it (the palette is generated: only where the WAL goes is checked).
+      {{"--output-dir=tex/e1", "-oout.lmp"}, {}, "tarnvick: the output folder is not read: tex/e1\n", 0, {"tex/e1/a.wal"}},
+      // A link to a folder as the output folder is followed; a link below it never is.
+      {{"-pp.pal", "--output-dir=modlink"}, {{"modlink", "real"}}, "", 0, {"real/a.wal", "real/e1/b.wal"}},
+      {{"-pp.pal", "--output-dir=mod"}, {{"mod/e1", "../outside"}},
+       "tarnvick: skipped tex/e1/b.m8: cannot write mod/e1/b.wal" + kWay, 5, {"mod/a.wal"}},
+      {{"-pp.pal", "--output-dir=mod"}, {{"mod/e1", "../nowhere"}},
+       "tarnvick: skipped tex/e1/b.m8: cannot write mod/e1/b.wal" + kWay, 5, {"mod/a.wal"}},
+      // The output folder that cannot be made stops the run before anything is read.
+      {{"-pp.pal", "--output-dir=dangling"}, {{"dangling", "nowhere"}},
+       "tarnvick: cannot make output folder: dangling: a link to a missing folder\n", 4, {}},
+      {{"-pp.pal", "--output-dir=p.pal/mod"}, {}, "tarnvick: cannot make output folder: p.pal/mod: Not a directory\n", 4, {}},
+      // Outputs inside an output folder made by this very run.
+      {{"-pp.pal", "--output-dir=new/mod", "--report=new/mod/r.csv", "--preview=new/mod/p.png"}, {}, "", 0,
+       {"new/mod/a.wal", "new/mod/e1/b.wal"}},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    WriteBytes(dir / "p.pal", palette);
+    WriteBytes(dir / "tex/a.m32", a.first);
+    WriteBytes(dir / "tex/e1/b.m8", b.first);
+    fs::create_directories(dir / "real");
+    fs::create_directories(dir / "outside");
+    for (const auto& [name, target] : c.links) {
+      fs::create_directories(fs::path(dir / name).parent_path());
+      fs::create_symlink(target, dir / name);
+    }
+    std::vector<std::string> arguments = {"tex", "-s"};
+    arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+    const ProgramResult result = RunTarnvick(arguments, {.working_directory = dir.path()});
+    EXPECT_EQ(result.err, c.err) << c.options[0];
+    EXPECT_EQ(result.exit_code, c.exit_code) << c.options[0];
+    if (c.exit_code == 4) {
+      EXPECT_EQ(result.out, kBanner) << c.options[0];
+    }
+    const bool generated = c.options[1] == "-oout.lmp";
+    std::map<std::string, std::vector<std::uint8_t>> expected;
+    for (const std::string& wal : c.wals) expected[wal] = generated ? std::vector<std::uint8_t>{} : wal.ends_with("a.wal") ? a.second : b.second;
+    std::map<std::string, std::vector<std::uint8_t>> found;
+    for (const auto& [path, bytes] : WalsBelow(dir.path())) {
+      if (!path.starts_with("modlink")) found[path] = generated ? std::vector<std::uint8_t>{} : bytes;
+    }
+    EXPECT_EQ(found, expected) << c.options[0];
+    EXPECT_TRUE(fs::is_empty(dir / "outside")) << c.options[0];
+    EXPECT_FALSE(fs::exists(dir / "nowhere")) << c.options[0];
+  }
+}
+
 // A w x h M32 with a full chain of noisy colours whose fourth byte is noise too (so that about
 // half the pixels of every level are transparent), and its pixels with their fourth bytes.
 M32Fields TranslucentM32(std::uint32_t w, std::uint32_t h, std::uint32_t seed) {

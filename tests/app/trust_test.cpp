@@ -201,6 +201,17 @@ class DeepTree {
     }
     return fd;
   }
+  // Up to `most` bytes of the file `name` in the bottom folder; empty when it cannot be read.
+  std::vector<std::uint8_t> BottomFile(const char* name, std::size_t most) const {
+    std::vector<std::uint8_t> bytes(most);
+    const int bottom = Bottom();
+    const int file = bottom < 0 ? -1 : ::openat(bottom, name, O_RDONLY);
+    const ssize_t got = file < 0 ? 0 : ::read(file, bytes.data(), bytes.size());
+    bytes.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+    if (file >= 0) ::close(file);
+    if (bottom >= 0) ::close(bottom);
+    return bytes;
+  }
 
  private:
   std::string root_;
@@ -229,20 +240,20 @@ TEST(Trust, TreesDeeperThanThePathLimitAreWalkedWholeInLittleMemoryAndFewDescrip
     EXPECT_LT(result.peak_memory_kib, 100 * 1024) << open_files;
 #endif
     EXPECT_EQ(ReadBytes(dir / "tex/top.wal"), pair.second);
-    const int bottom = tree.Bottom();
-    ASSERT_GE(bottom, 0);
-    std::vector<std::uint8_t> deep(pair.second.size() + 1);
-    const int wal = ::openat(bottom, "deep.wal", O_RDONLY);
-    if (wal >= 0) {
-      deep.resize(static_cast<std::size_t>(::read(wal, deep.data(), deep.size())));
-      ::close(wal);
-    }
-    EXPECT_EQ(deep, pair.second) << open_files;
+    EXPECT_EQ(tree.BottomFile("deep.wal", pair.second.size() + 1), pair.second) << open_files;
     // The next run must make both again.
+    const int bottom = tree.Bottom();
     ::unlinkat(bottom, "deep.wal", 0);
     ::close(bottom);
     fs::remove(dir / "tex/top.wal");
   }
+  // Below an output folder, the same tree is made one folder at a time.
+  const ProgramResult result = RunTarnvick({"tex", "-pp.pal", "-s", "--output-dir=mod"}, {.working_directory = dir.path()});
+  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(result.exit_code, 0);
+  EXPECT_EQ(ReadBytes(dir / "mod/top.wal"), pair.second);
+  const DeepTree made(dir / "mod", depth, {});  // the folders are there: only opened, removed at the end
+  EXPECT_EQ(made.BottomFile("deep.wal", pair.second.size() + 1), pair.second);
 }
 
 TEST(Trust, RunningOutOfMemorySkipsOneTextureAndConvertsTheRest) {
@@ -450,6 +461,9 @@ TEST(Trust, OutputsThatNameAnInputOrAnotherOutputAreRefusedBeforeAnythingIsRead)
   const std::vector<std::uint8_t> palette = RandomPalette(16);
   WriteBytes(dir / "p.pal", palette);
   fs::create_symlink("p.pal", dir / "link.pal");
+  // Links to a file not made yet, one through the other: what they name once written counts.
+  fs::create_symlink("target.lmp", dir / "l2");
+  fs::create_symlink("l2", dir / "l3");
   WriteBytes(dir / "tex/a.m32", SmallPair(1, palette).first);
   const std::string kInUse = ": it is an input or another output of this run\n";
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
@@ -463,6 +477,9 @@ TEST(Trust, OutputsThatNameAnInputOrAnotherOutputAreRefusedBeforeAnythingIsRead)
       {{"--preview=palette.lmp"}, "preview: palette.lmp"},
       {{"-pp.pal", "--preview=out.png", "--report=./out.png"}, "report: ./out.png"},
       {{"-pp.pal", "--report=p.pal"}, "report: p.pal"},
+      {{"-ol2", "--preview=target.lmp"}, "preview: target.lmp"},
+      {{"-pp.pal", "--preview=l3", "--report=./target.lmp"}, "report: ./target.lmp"},
+      {{"-otarget.lmp", "--report=l3"}, "report: l3"},
   };
   for (const auto& [options, named] : cases) {
     std::vector<std::string> arguments = {"tex"};
@@ -471,7 +488,7 @@ TEST(Trust, OutputsThatNameAnInputOrAnotherOutputAreRefusedBeforeAnythingIsRead)
     EXPECT_EQ(result.out, kBanner) << named;
     EXPECT_EQ(result.err, "tarnvick: cannot write " + named + kInUse);
     EXPECT_EQ(result.exit_code, 4) << named;
-    EXPECT_EQ(ListNames(dir.path()), (std::vector<std::string>{"link.pal", "p.pal", "tex"})) << named;
+    EXPECT_EQ(ListNames(dir.path()), (std::vector<std::string>{"l2", "l3", "link.pal", "p.pal", "tex"})) << named;
     EXPECT_EQ(ListNames(dir / "tex"), std::vector<std::string>{"a.m32"}) << named;
     EXPECT_EQ(ReadBytes(dir / "p.pal"), palette);
   }
