@@ -110,6 +110,11 @@ compare_run samples lib -s -o lib/walls/brick.m32
 compare_run samples lib -s -p palette.lmp --preview=./palette.lmp
 compare_run samples lib -s --preview=out.png --report=out.png
 compare_run samples lib -s -o nowhere/palette.lmp
+# The output folder: a library folder as it (passed over, told once though both walks meet it), a
+# preview inside one the run makes, and a tree deeper than the folders the walk holds open below it.
+compare_run samples lib -s --output-dir=lib/walls
+compare_run samples lib -s -p palette.lmp --output-dir=mod/textures --preview=mod/textures/preview.png
+compare_run deep lib -s -p palette.lmp --output-dir=mod
 compare_run samples lib -s -x extra
 compare_run samples lib/walls/brick.m32
 compare_run samples missing
@@ -127,14 +132,21 @@ run_windows() {
 }
 rm -rf "$work/win"
 mkdir -p "$work/win/lib"
-cp "$work/linux-samples/floors/moss.m8" "$work/win/lib/con.m8"
+for device in con com0 'LPT¹'; do cp "$work/linux-samples/floors/moss.m8" "$work/win/lib/$device.m8"; done
+mkdir -p "$work/win/lib/aux"
+cp "$work/linux-samples/floors/moss.m8" "$work/win/lib/aux/below.m8"
 cp "$work/linux-samples/floors/moss.m8" "$work/win/lib/Ärger-ñandú.m8"
 long="$work/win/lib/$(printf 'folder-with-a-long-name-%02d/' $(seq 1 12))"
 mkdir -p "$long"
 cp "$work/linux-samples/floors/moss.m8" "$long/deep.m8"
 cp "$work/palette.lmp" "$work/win/palette.lmp"
 output=$(run_windows lib -s -p palette.lmp || true)
-check "a device-named source is skipped" "tarnvick: skipped lib/con.m8: not a regular file" "$(grep '^tarnvick: skipped.*con\.m8' <<<"$output" || true)"
+check "device-named sources are skipped" "tarnvick: skipped lib/LPT¹.m8: not a regular file
+tarnvick: skipped lib/com0.m8: not a regular file
+tarnvick: skipped lib/con.m8: not a regular file" "$(grep '^tarnvick: skipped.*\(con\|com0\|LPT¹\)\.m8' <<<"$output" || true)"
+output=$(run_windows lib -s -p palette.lmp --output-dir=mod || true)
+check "a device-named folder below the output folder is not made" \
+  "tarnvick: skipped lib/aux/below.m8: cannot write mod/aux/below.wal: a device name" "$(grep '^tarnvick: skipped.*below' <<<"$output" || true)"
 check "a non-ASCII name round trip" "written" "$([ -f "$work/win/lib/Ärger-ñandú.wal" ] && echo written || echo missing)"
 check "a path over 260 characters" "written" "$([ -f "$long/deep.wal" ] && echo written || echo missing)"
 status=0
@@ -142,6 +154,25 @@ output=$(run_windows lib -s -o nul.lmp) || status=$?
 check "a device-named palette is refused (exit 4)" "4 tarnvick: cannot write palette file: nul.lmp: not a regular file" \
   "$status $(grep '^tarnvick: cannot write.*nul\.lmp' <<<"$output" || true)"
 check "no temporary file left" "" "$(find "$work/win" -name '.tarnvick-*')"
+
+# Names that differ only in case make one file on Windows: the later source in walk order wins,
+# for any --jobs, with the line Linux prints for a.m32 and a.m8, and both are counted.
+rm -rf "$work/case"
+mkdir -p "$work/case/lib" "$work/case/only"
+cp "$work/linux-samples/walls/brick_red.m32" "$work/case/lib/Wall.m32"
+cp "$work/linux-samples/floors/moss.m8" "$work/case/lib/A.M8"
+for later in wall.m32 a.m32; do cp "$work/linux-samples/sky/dusk.m32" "$work/case/lib/$later"; done
+cp "$work/case/lib/wall.m32" "$work/case/only/wall.m32"
+(cd "$work/case" && "$linux/tarnvick" only -p ../palette.lmp >/dev/null 2>&1)
+for jobs in 1 8; do
+  rm -f "$work/case/lib/"*.[wW][aA][lL]
+  output=$(cd "$work/case" && wine "$windows/tarnvick.exe" lib -p ../palette.lmp -v --jobs=$jobs 2>&1 >/dev/null | tr '\\' '/')
+  check "names that differ only in case, --jobs=$jobs" "tarnvick: two sources make lib/a.wal; kept the one from lib/a.m32
+tarnvick: two sources make lib/wall.wal; kept the one from lib/wall.m32
+tarnvick: 4 converted, 0 skipped" "$(grep -e 'two sources' -e converted <<<"$output")"
+  check "one WAL each, the later source's, --jobs=$jobs" "2 same" \
+    "$(find "$work/case/lib" -iname '*.wal' | wc -l) $(cmp -s "$(find "$work/case/lib" -iname 'wall.wal')" "$work/case/only/wall.wal" && echo same)"
+done
 check "nothing written through a folder link" "" "$(find "$work/outside" -name '*.wal')"
 
 # Ctrl-C in the middle of a write (wine turns a SIGINT into the console's CTRL_C_EVENT): the
