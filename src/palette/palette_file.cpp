@@ -36,6 +36,17 @@ Result<std::vector<std::uint8_t>> ReadWhole(const FileRef& file) {
 
 std::vector<std::uint8_t> BytesOf(const std::string& text) { return {text.begin(), text.end()}; }
 
+// Whether `bytes` begin with a UTF-16 byte-order mark, in either byte order.
+bool IsUtf16(std::span<const std::uint8_t> bytes) {
+  return bytes.size() >= 2 && ((bytes[0] == 0xFF && bytes[1] == 0xFE) || (bytes[0] == 0xFE && bytes[1] == 0xFF));
+}
+
+// Whether the first 768 bytes (all of a shorter file) are text: tabs, line ends and printable ASCII.
+bool IsText(std::span<const std::uint8_t> bytes) {
+  return std::ranges::all_of(bytes.first(std::min(bytes.size(), kPaletteFileSize)),
+                             [](std::uint8_t c) { return c == '\t' || c == '\n' || c == '\r' || (c >= 32 && c <= 126); });
+}
+
 // The part of a path after its last separator.
 std::string BaseName(const std::string& name) {
   const auto last = std::find_if(name.rbegin(), name.rend(), IsSeparator);
@@ -51,6 +62,7 @@ Result<LoadedPalette> ParsePaletteFile(std::span<const std::uint8_t> bytes) {
     if (!read) return Failure{read.error()};
     return Loaded(*read, PaletteForm::kPng);
   }
+  if (IsUtf16(bytes)) return Fail(ErrorKind::kBadPalette, "UTF-16 text: save the palette as UTF-8");
   if (const TextPaletteKind kind = TextPaletteKindOf(bytes); kind != TextPaletteKind::kNone) {
     const Result<PaletteColours> read = ParseTextPalette(bytes);
     if (!read) return Failure{read.error()};
@@ -62,6 +74,8 @@ Result<LoadedPalette> ParsePaletteFile(std::span<const std::uint8_t> bytes) {
     if (!read) return Failure{read.error()};
     return Loaded(*read, PaletteForm::kPcx);
   }
+  // Notes or a palette of a form not read here: its characters would be taken for colours.
+  if (IsText(bytes)) return Fail(ErrorKind::kBadPalette, "text in no known palette form");
   LoadedPalette loaded;
   loaded.held = std::min(bytes.size(), kPaletteFileSize);
   loaded.form = bytes.size() > kPaletteFileSize ? PaletteForm::kUnknown : PaletteForm::kRaw;

@@ -1,6 +1,7 @@
 // The palette file, in the forms games and editors keep palettes in. Read, it is recognised by
 // its content: a PNG, a JASC-PAL or a GIMP palette by their start, a PCX picture with a 256-colour
-// palette when longer than 768 bytes; any other file is raw, its first 768 bytes the palette.
+// palette when longer than 768 bytes. Text in none of these forms is refused, and so is UTF-16
+// text; any other file is raw, its first 768 bytes the palette.
 // Written, the form follows the extension of its name, in any case: `.pal` JASC-PAL, `.gpl` GIMP
 // palette, `.png` a 16 x 16 swatch, `.pcx` a colormap picture; raw 768 bytes for any other.
 #pragma once
@@ -17,8 +18,8 @@
 namespace tarnvick {
 
 enum class PaletteForm {
-  kRaw,      // a file of at most 768 bytes: entry 0 first, no header of any kind
-  kUnknown,  // a longer file in no known form: its first 768 bytes, read as raw
+  kRaw,      // a file of at most 768 bytes, not all text: entry 0 first, no header of any kind
+  kUnknown,  // a longer file in no known form, not text: its first 768 bytes, read as raw
   kPcx,
   kPng,
   kJasc,
@@ -37,7 +38,9 @@ struct LoadedPalette {
 inline constexpr std::size_t kMostPaletteFileBytes = std::size_t{64} << 20;
 
 // The palette in `bytes`, the whole of a palette file. Fails with kEmptyFile, or kBadPalette and
-// the format's reason for a recognised file that is not a usable palette.
+// the format's reason for a recognised file that is not a usable palette, `UTF-16 text: save the
+// palette as UTF-8` for bytes that begin with a UTF-16 byte-order mark, or `text in no known
+// palette form` for other bytes in no known form whose first 768 are all text.
 Result<LoadedPalette> ParsePaletteFile(std::span<const std::uint8_t> bytes);
 
 // The palette in `file`. Fails also when the file cannot be opened, is not a regular file (it is

@@ -93,6 +93,9 @@ TEST(ParsePaletteFile, RecognisesEachFormByItsContent) {
   Bytes pcx_like_raw = NoiseBytes(700, 2);
   pcx_like_raw[0] = 10, pcx_like_raw[2] = 1;
   const Bytes gimp_head = Text("GIMP Palette\nName: x\nColumns: 4\n\n# comment\n  1 2 3\tfirst name\n");
+  const Bytes bom = {0xEF, 0xBB, 0xBF};
+  const std::string text_768(768, '~');
+  const Bytes text_then_binary = Text(std::string(767, 'a')) + Bytes{0, 1};
   struct Case {
     const char* what;
     Bytes bytes;
@@ -120,14 +123,31 @@ TEST(ParsePaletteFile, RecognisesEachFormByItsContent) {
       {"JASC, CR LF, spaced, text after", Lines(" JASC-PAL \r\n0100\r\n\t2\r\n", 3, " \r\n"), PaletteForm::kJasc, 2, Entries(2), ""},
       {"JASC, no newline at the end", Lines("JASC-PAL\n0100\n1\n", 1, ""), PaletteForm::kJasc, 1, Entries(1), ""},
       {"JASC, a number of 256", Lines("JASC-PAL\n0100\n12\n", 10, "\n") + Text("1 256 3\n"), {}, 0, {}, "line 14: expected three numbers from 0 to 255"},
-      {"JASC, four numbers", Lines("JASC-PAL\n0100\n2\n", 1, " 4\n"), {}, 0, {}, "line 4: expected three numbers from 0 to 255"},
-      {"JASC, too few lines", Lines("JASC-PAL\n0100\n3\n", 2, "\n"), {}, 0, {}, "line 6: expected three numbers from 0 to 255"},
+      {"JASC, an alpha", Lines("JASC-PAL\n0100\n2\n", 2, " 0\n"), PaletteForm::kJasc, 2, Entries(2), ""},
+      {"JASC, an alpha of 256", Lines("JASC-PAL\n0100\n2\n", 1, " 256\n"), {}, 0, {}, "line 4: expected three numbers from 0 to 255"},
+      {"JASC, five numbers", Lines("JASC-PAL\n0100\n2\n", 1, " 4 5\n"), {}, 0, {}, "line 4: expected three numbers from 0 to 255"},
+      {"JASC, too few lines", Lines("JASC-PAL\n0100\n3\n", 2, "\n"), {}, 0, {}, "file ends after 2 of 3 colours"},
+      {"JASC, too few, blank lines", Lines("JASC-PAL\n0100\n3\n", 1, "\n") + Text(" \r\n\t\n"), {}, 0, {}, "file ends after 1 of 3 colours"},
+      {"JASC, byte-order mark", bom + Lines("JASC-PAL\r\n0100\r\n3\r\n", 3, "\r\n"), PaletteForm::kJasc, 3, Entries(3), ""},
+      {"JASC, lower case", Lines("jasc-pal\n0100\n2\n", 2, "\n"), PaletteForm::kJasc, 2, Entries(2), ""},
+      {"JASC, CR lines", Lines("JASC-PAL\r0100\r2\r", 2, "\r"), PaletteForm::kJasc, 2, Entries(2), ""},
+      {"JASC, CR CR LF lines", Lines("JASC-PAL\r\r\n0100\r\r\n2\r\r\n", 2, "\r\r\n"), PaletteForm::kJasc, 2, Entries(2), ""},
+      {"UTF-16 LE", Bytes{0xFF, 0xFE, 'J', 0, 'A', 0, 'S', 0, 'C', 0}, {}, 0, {}, "UTF-16 text: save the palette as UTF-8"},
+      {"UTF-16 BE", Bytes{0xFE, 0xFF, 0, 'G', 0, 'I', 0, 'M', 0, 'P'}, {}, 0, {}, "UTF-16 text: save the palette as UTF-8"},
+      {"plain text", Text("colours\r\n\t1 2 3\n"), {}, 0, {}, "text in no known palette form"},
+      {"768 text bytes", Text(text_768), {}, 0, {}, "text in no known palette form"},
+      {"768 text bytes, then more", Text(text_768) + Bytes{0, 200}, {}, 0, {}, "text in no known palette form"},
+      {"767 text bytes, then binary", text_then_binary, PaletteForm::kUnknown, 768,
+       Bytes(text_then_binary.begin(), text_then_binary.end() - 1), ""},
+      {"raw, 768 bytes", colours, PaletteForm::kRaw, 768, colours, ""},
       {"JASC, no count", Text("JASC-PAL\r\n0100\r\n"), {}, 0, {}, "line 3: expected a count from 1 to 256"},
       {"JASC, count 257", Lines("JASC-PAL\n0100\n257\n", 257, "\n"), {}, 0, {}, "line 3: expected a count from 1 to 256"},
       {"JASC, count 0", Text("JASC-PAL\n0100\n0\n"), {}, 0, {}, "line 3: expected a count from 1 to 256"},
       {"JASC, no version", Text("JASC-PAL\n1 2 3\n"), {}, 0, {}, "line 2: expected 0100"},
       {"GIMP", gimp_head + Lines("", 2, "\r\n"), PaletteForm::kGimp, 3, Bytes{1, 2, 3, 0, 0, 255, 1, 2, 255}, ""},
       {"GIMP, 256 colours", Lines("GIMP Palette\n", 256, " name\n"), PaletteForm::kGimp, 256, Entries(256), ""},
+      {"GIMP, byte-order mark, CR lines", bom + Lines("GIMP Palette\r# x\r", 2, " a\r"), PaletteForm::kGimp, 2, Entries(2), ""},
+      {"GIMP, other case", Lines("gimp PALETTE\n", 2, "\n"), PaletteForm::kGimp, 2, Entries(2), ""},
       {"GIMP, 257 colours", Lines("GIMP Palette\nName: x\nColumns: 0\n", 257, "\n"), {}, 0, {}, "line 260: more than 256 colours"},
       {"GIMP, two numbers", gimp_head + Text("1 2\n"), {}, 0, {}, "line 7: expected three numbers from 0 to 255"},
       {"GIMP, a name glued on", gimp_head + Text("1 2 3x\n"), {}, 0, {}, "line 7: expected three numbers from 0 to 255"},
@@ -296,6 +316,10 @@ TEST(PaletteFiles, GivenPalettesConvertOrAreRefusedWithTheirReason) {
   WriteBytes(dir / "given.pcx", pcx);
   WriteBytes(dir / "cut.pcx", Bytes(pcx.begin(), pcx.end() - 100));
   WriteBytes(dir / "bad.pal", Lines("JASC-PAL\n0100\n12\n", 10, "\n") + Text("1 256 3\n"));
+  WriteBytes(dir / "marked.pal", Bytes{0xEF, 0xBB, 0xBF} + Lines("JASC-PAL\r\n0100\r\n256\r\n", 256, "\r\n"));
+  WriteBytes(dir / "early.pal", Lines("JASC-PAL\n0100\n3\n", 2, "\n"));
+  WriteBytes(dir / "wide.pal", {0xFF, 0xFE, 'J', 0});
+  WriteBytes(dir / "notes.txt", Text("colours\n"));
   WriteBytes(dir / "huge.bin", {});
   std::filesystem::resize_file(dir / "huge.bin", (std::uintmax_t{64} << 20) + 1);
   const std::string refused = "tarnvick: cannot read palette file: ";
@@ -312,6 +336,10 @@ TEST(PaletteFiles, GivenPalettesConvertOrAreRefusedWithTheirReason) {
       {"damaged.png", refused + "damaged.png: damaged PNG file\n", {}},
       {"cut.pcx", refused + "cut.pcx: PCX file without a 256-colour palette\n", {}},
       {"bad.pal", refused + "bad.pal: line 14: expected three numbers from 0 to 255\n", {}},
+      {"marked.pal", "", Entries(256)},
+      {"early.pal", refused + "early.pal: file ends after 2 of 3 colours\n", {}},
+      {"wide.pal", refused + "wide.pal: UTF-16 text: save the palette as UTF-8\n", {}},
+      {"notes.txt", refused + "notes.txt: text in no known palette form\n", {}},
       {"huge.bin", refused + "huge.bin: file too large for a palette (over 64 MiB)\n", {}},
   };
   for (const auto& c : cases) {
