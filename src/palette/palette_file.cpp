@@ -41,9 +41,12 @@ bool IsUtf16(std::span<const std::uint8_t> bytes) {
   return bytes.size() >= 2 && ((bytes[0] == 0xFF && bytes[1] == 0xFE) || (bytes[0] == 0xFE && bytes[1] == 0xFF));
 }
 
-// Whether the first 768 bytes (all of a shorter file) are text: tabs, line ends and printable ASCII.
+// Whether the first 768 bytes (all of a shorter file) are text: tabs, line ends and printable ASCII,
+// after a UTF-8 byte-order mark when there is one.
 bool IsText(std::span<const std::uint8_t> bytes) {
-  return std::ranges::all_of(bytes.first(std::min(bytes.size(), kPaletteFileSize)),
+  bytes = bytes.first(std::min(bytes.size(), kPaletteFileSize));
+  if (bytes.size() >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) bytes = bytes.subspan(3);
+  return std::ranges::all_of(bytes,
                              [](std::uint8_t c) { return c == '\t' || c == '\n' || c == '\r' || (c >= 32 && c <= 126); });
 }
 

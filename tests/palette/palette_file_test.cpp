@@ -135,6 +135,7 @@ TEST(ParsePaletteFile, RecognisesEachFormByItsContent) {
       {"UTF-16 LE", Bytes{0xFF, 0xFE, 'J', 0, 'A', 0, 'S', 0, 'C', 0}, {}, 0, {}, "UTF-16 text: save the palette as UTF-8"},
       {"UTF-16 BE", Bytes{0xFE, 0xFF, 0, 'G', 0, 'I', 0, 'M', 0, 'P'}, {}, 0, {}, "UTF-16 text: save the palette as UTF-8"},
       {"plain text", Text("colours\r\n\t1 2 3\n"), {}, 0, {}, "text in no known palette form"},
+      {"plain text after a byte-order mark", bom + Text("colours\n"), {}, 0, {}, "text in no known palette form"},
       {"768 text bytes", Text(text_768), {}, 0, {}, "text in no known palette form"},
       {"768 text bytes, then more", Text(text_768) + Bytes{0, 200}, {}, 0, {}, "text in no known palette form"},
       {"767 text bytes, then binary", text_then_binary, PaletteForm::kUnknown, 768,
