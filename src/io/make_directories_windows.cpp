@@ -57,6 +57,11 @@ Result<std::shared_ptr<const ScopedFile>> EnterFolders(const std::shared_ptr<con
     if (!CreateDirectoryW(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
       return FailSystem(ErrorKind::kCannotWrite);
     }
+    // The entry itself, not followed; the open below checks again what it reaches.
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+      return Fail(ErrorKind::kCannotWrite, "a link is in the way");
+    }
     Result<std::shared_ptr<const ScopedFile>> entered = OpenFolderAt(path, true);
     if (!entered) return entered;
     folder = std::move(*entered);

@@ -81,6 +81,10 @@ cp "$work/linux-samples/floors/moss.m8" "$work/linux-links/inside/"
 cp "$work/linux-samples/floors/moss.m8" "$work/outside/"
 ln -s inside "$work/linux-links/to-inside"
 ln -s "$work/outside" "$work/linux-links/to-outside"
+# A folder link where the output folder mirrors a library folder: never entered, on either system.
+mkdir -p "$work/linux-outlinks/e1" "$work/linux-outlinks/mod"
+cp "$work/linux-samples/floors/moss.m8" "$work/linux-outlinks/e1/"
+ln -s ../e1 "$work/linux-outlinks/mod/e1"
 # A tree deeper than the 64 folders the walk holds open, so that it opens some again on its way
 # back, then goes on beside them.
 deep="$work/linux-deep/$(printf 'd/%.0s' $(seq 1 70))"
@@ -115,6 +119,7 @@ compare_run samples lib -s -o nowhere/palette.lmp
 compare_run samples lib -s --output-dir=lib/walls
 compare_run samples lib -s -p palette.lmp --output-dir=mod/textures --preview=mod/textures/preview.png
 compare_run deep lib -s -p palette.lmp --output-dir=mod
+compare_run outlinks lib -s -p palette.lmp --output-dir=lib/mod
 compare_run samples lib -s -x extra
 compare_run samples lib/walls/brick.m32
 compare_run samples missing
