@@ -75,6 +75,9 @@ std::string Describe(const Error& error, const std::string& target) {
       return "out of memory";
     case ErrorKind::kCannotCount:
       return "cannot read " + error.detail;
+    case ErrorKind::kBadArchive:
+    case ErrorKind::kBadEntry:
+      return error.detail;
     case ErrorKind::kNoStartDirectory:
       return "no start directory";
     case ErrorKind::kInvalidParameter:

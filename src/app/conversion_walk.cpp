@@ -1,5 +1,6 @@
 #include "app/conversion_walk.h"
 
+#include <algorithm>
 #include <memory>
 #include <mutex>
 #include <unordered_set>
@@ -24,24 +25,15 @@ struct Converted {
   std::optional<Preview::Tile> tile;
 };
 
-// The WALs written so far in the directory being converted: sources that make the same WAL
-// (a.m32, a.m8) always stand in one directory, and the files of a directory come one after the
-// other.
+// The WALs written so far in this run, by the key of their path: sources that make the same WAL
+// (a.m32, a.m8; a loose file and an archive's entry) may stand far apart in walk order.
 class WalsMade {
  public:
-  // Notes the WAL of the source at `path`; false when an earlier source of this run made it (the
-  // same path, or one the file system takes for it).
-  bool Note(const std::string& path, const std::string& wal_path) {
-    const std::string directory = DirectoryPart(path);
-    if (directory != directory_) {
-      directory_ = directory;
-      made_.clear();
-    }
-    return made_.insert(PathKey(wal_path)).second;
-  }
+  // Notes the WAL at `wal_path`; false when an earlier source of this run made it (the same
+  // path, or one the file system takes for it).
+  bool Note(const std::string& wal_path) { return made_.insert(PathKey(wal_path)).second; }
 
  private:
-  std::string directory_;
   std::unordered_set<std::string> made_;
 };
 
@@ -61,12 +53,13 @@ struct Conversion {
   bool tiles;    // preview tiles
 };
 
-// The folder below the output folder that the WALs of one source directory go into: entered, and
-// made where missing, by the first of them to be written, from the output folder's handle.
+// The folder that the WALs of one source folder go into, below the folder they belong in (for an
+// archive's entries, the archive's folder; with an output folder, that one): entered, and made
+// where missing, by the first of them to be written, from the open handle of the folder above.
 class OutputFolder {
  public:
-  OutputFolder(const Result<std::shared_ptr<const ScopedFile>>& root, std::string below)
-      : root_(root), below_(std::move(below)) {}
+  OutputFolder(Result<std::shared_ptr<const ScopedFile>> root, std::string below)
+      : root_(std::move(root)), below_(std::move(below)) {}
 
   const Result<std::shared_ptr<const ScopedFile>>& Entered() {
     std::call_once(entered_once_, [this] { entered_.emplace(root_ ? EnterFolders(*root_, below_) : root_); });
@@ -74,7 +67,7 @@ class OutputFolder {
   }
 
  private:
-  const Result<std::shared_ptr<const ScopedFile>>& root_;
+  const Result<std::shared_ptr<const ScopedFile>> root_;
   const std::string below_;
   std::once_flag entered_once_;
   std::optional<Result<std::shared_ptr<const ScopedFile>>> entered_;
@@ -88,39 +81,62 @@ struct WalTarget {
   std::shared_ptr<OutputFolder> folder;
 };
 
-// The output folders of a run: one a source directory, made in walk order.
+// `path` with the separator of this system for each '/'.
+std::string Shown(std::string path) {
+  if (kSeparator != '/') std::replace(path.begin(), path.end(), '/', kSeparator);
+  return path;
+}
+
+// The output folder as given, without trailing separators.
+std::string OutputRoot(const RunOptions& options) {
+  std::string root = *options.output_directory;
+  while (root.size() > 1 && IsSeparator(root.back())) root.pop_back();
+  return root;
+}
+
+// The path messages name the WAL of `source` by: in the folder it belongs in, or at the same place
+// below the output folder.
+std::string WalPathShown(const SourceFile& source, const RunOptions& options) {
+  const std::string wal = Shown(WalPathFor(source.ref.name));
+  if (!options.output_directory) return source.folder + kSeparator + wal;
+  const std::string& below = source.relative_folder;
+  return OutputRoot(options) + kSeparator + (below.empty() ? wal : below + kSeparator + wal);
+}
+
+// The targets of a run's WALs, with one folder object for each run of sources into one folder.
 class OutputFolders {
  public:
   explicit OutputFolders(const RunOptions& options)
       : options_(options),
         root_(options.output_directory ? OpenFolder(*options.output_directory) : Result<std::shared_ptr<const ScopedFile>>(nullptr)) {}
 
-  // Beside the source, or at the same place below the output folder as the source below the start.
   WalTarget For(const SourceFile& source) {
-    if (!options_.output_directory) return {{source.ref.directory, WalPathFor(source.ref.name)}, WalPathFor(source.path), nullptr};
-    std::string root = *options_.output_directory;
-    while (root.size() > 1 && IsSeparator(root.back())) root.pop_back();
-    // The walk names a source by the start directory, one separator and its path below it.
-    const std::string below = WalPathFor(source.path.substr(options_.start_directory.size() + 1));
-    const std::size_t name_at = below.size() - WalPathFor(source.ref.name).size();
-    const std::string directory = below.substr(0, name_at);
-    if (!folder_ || directory != directory_) {
-      directory_ = directory;
-      folder_ = std::make_shared<OutputFolder>(root_, directory);
+    const std::string wal = WalPathFor(source.ref.name);
+    const std::string path = WalPathShown(source, options_);
+    const std::size_t name_at = wal.rfind('/') + 1;  // 0 when the name has no folder part
+    if (!options_.output_directory && name_at == 0) return {{source.ref.directory, wal}, path, nullptr};
+    std::string below = wal.substr(0, name_at);
+    if (options_.output_directory && !source.relative_folder.empty()) below = source.relative_folder + "/" + below;
+    const ScopedFile* root = options_.output_directory ? nullptr : source.directory.get();
+    if (!folder_ || below != below_ || root != root_of_folder_) {
+      below_ = below;
+      root_of_folder_ = root;
+      folder_ = std::make_shared<OutputFolder>(options_.output_directory ? root_ : source.directory, below);
     }
-    return {{kWorkingDirectory, below.substr(name_at)}, root + kSeparator + below, folder_};
+    return {{kWorkingDirectory, wal.substr(name_at)}, path, folder_};
   }
 
  private:
   const RunOptions& options_;
   const Result<std::shared_ptr<const ScopedFile>> root_;
-  std::string directory_;
+  std::string below_;
+  const ScopedFile* root_of_folder_ = nullptr;
   std::shared_ptr<OutputFolder> folder_;
 };
 
 // Loads a source, converts it and writes its WAL.
 Result<Converted> ConvertFile(const SourceFile& source, WalTarget target, const Conversion& conversion) {
-  const Result<std::unique_ptr<Texture>> texture = CreateTexture(source.ref);
+  const Result<std::unique_ptr<Texture>> texture = LoadSource(source);
   if (!texture) return Failure{texture.error()};
   Converted converted;
   Result<WalTexture> wal = ConvertTexture(**texture, conversion.matcher, conversion.transparent, &converted.cuts, conversion.dither);
@@ -186,7 +202,7 @@ ConversionReport ConvertSources(const RunOptions& options, const Palette& palett
                          }
                          ++report.converted;
                          TellCuts((*converted)->cuts, path, console);
-                         if (!wals_made.Note(path, target->path)) {
+                         if (!wals_made.Note(target->path)) {
                            console.Problem("two sources make " + target->path + "; kept the one from " + path);
                          }
                          const ConversionError& error = (*converted)->error;
@@ -209,7 +225,7 @@ ConversionReport ConvertSources(const RunOptions& options, const Palette& palett
                        }};
       },
       // Sources that make the same WAL (a.m32 and a.m8) write it in walk order: the later wins.
-      [](const SourceFile& source) { return PathKey(WalPathFor(source.ref.name)); }, "converting");
+      [&options](const SourceFile& source) { return PathKey(WalPathShown(source, options)); }, "converting");
   if (report.converted + report.skipped == 0) {
     const bool hint = !options.recurse && HasSubdirectory(options.start_directory);
     console.Problem("no M8 or M32 textures found in " + options.start_directory +

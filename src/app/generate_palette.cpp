@@ -62,7 +62,7 @@ Result<Palette> GeneratePalette(const RunOptions& options, Console& console) {
     return FileJob{
         [&histograms, &options, file, failure](int worker) {
           *failure = CatchOutOfMemory([&] {
-            const Result<std::unique_ptr<Texture>> texture = CreateTexture(file.ref);
+            const Result<std::unique_ptr<Texture>> texture = LoadSource(file);
             return texture ? histograms.Count(**texture, worker, options.transparent)
                            : Result<void>(Failure{texture.error()});
           });

@@ -16,15 +16,17 @@
 #include "io/system.h"
 #include "palette/palette_file.h"
 #include "texture/texture_type.h"
+#include "walk/walk_directory.h"
 
 namespace tarnvick {
 namespace {
 
-// What is wrong with the start directory, as the start of its message; empty when nothing is.
+// What is wrong with the start directory (or archive), as the start of its message; empty when
+// nothing is.
 std::string StartDirectoryProblem(const std::string& path) {
   const PathKind kind = KindOfPath(path);
   if (kind == PathKind::kMissing) return "start directory not found: ";
-  if (kind != PathKind::kDirectory) return "start directory is not a directory: ";
+  if (kind != PathKind::kDirectory && !IsArchiveName(path)) return "start directory is not a directory: ";
   return {};
 }
 

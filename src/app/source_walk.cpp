@@ -6,6 +6,7 @@
 
 #include "app/byte_budget.h"
 #include "io/open_files.h"
+#include "texture/create_texture.h"
 
 namespace tarnvick {
 
@@ -17,20 +18,19 @@ constexpr std::uint64_t kSourceBytesInFlight = 64u << 20;
 
 // The threads and the directories the walk keeps open, fitted to the descriptors the process may
 // hold so that none runs out: besides the standard streams and the walk's own (a directory being
-// opened and one being listed, and the output folder), each thread holds at most one file at a
-// time, and each item waiting to be committed (4 a thread, and 16) may hold its directory, and
-// with an output folder the folder below it that its WAL goes into.
+// opened and one being listed, an archive being listed, and the output folder), each thread holds
+// at most one file at a time, and each item waiting to be committed (4 a thread, and 16) may hold
+// its directory (or its archive) and the folder its WAL goes into.
 struct Fit {
   int jobs;
   std::size_t open_directories;
 };
-Fit FitToOpenFiles(int jobs, bool output_folders) {
+Fit FitToOpenFiles(int jobs) {
   const std::uint64_t limit = OpenFileLimit();
-  const std::uint64_t reserved = output_folders ? 7 : 6;
-  const std::uint64_t usable = limit > reserved ? limit - reserved : 1;
+  const std::uint64_t usable = limit > 8 ? limit - 8 : 1;
   const std::uint64_t directories = std::clamp<std::uint64_t>(usable / 4, 1, 64);
   const std::uint64_t rest = usable - std::min(usable, directories);
-  const std::uint64_t per_item = output_folders ? 2 : 1, waiting = 16 * per_item, per_thread = 1 + 4 * per_item;
+  const std::uint64_t per_item = 2, waiting = 16 * per_item, per_thread = 1 + 4 * per_item;
   const std::uint64_t threads = rest > waiting + per_thread * 2 ? (rest - waiting) / per_thread : 1;
   return {static_cast<int>(std::min<std::uint64_t>(static_cast<std::uint64_t>(jobs), threads)),
           static_cast<std::size_t>(directories)};
@@ -74,15 +74,19 @@ class LiveCount {
 
 }  // namespace
 
+Result<std::unique_ptr<Texture>> LoadSource(const SourceFile& file) {
+  if (file.refusal) return Failure{*file.refusal};
+  return CreateTexture(file.ref, file.part);
+}
+
 void WalkSources(const RunOptions& options, Console& console,
                  const std::function<FileJob(const SourceFile& file)>& job_for,
                  const std::function<std::string(const SourceFile& file)>& serial_key, const std::string& phase) {
-  const Fit fit = FitToOpenFiles(options.jobs, options.output_directory.has_value());
+  const Fit fit = FitToOpenFiles(options.jobs);
   LiveCount live(options, fit.open_directories, console, phase);
   ByteBudget budget(kSourceBytesInFlight);
   OrderedRunner runner(fit.jobs);
-  // The last item of each serial key in the directory whose files are being handed over.
-  const ScopedFile* directory = nullptr;
+  // The last item of each serial key.
   std::unordered_map<std::string, std::size_t> last_of_key;
   WalkDirectory(options.start_directory, options.recurse,
                 {.entered =
@@ -101,7 +105,8 @@ void WalkSources(const RunOptions& options, Console& console,
                      [&](const SourceFile& file) {
                        FileJob job = job_for(file);
                        job.work = [&budget, file, work = std::move(job.work)](int worker) {
-                         const ByteBudget::Lease lease(budget, FileSizeOf(file.ref));
+                         const std::uint64_t bytes = file.refusal ? 0 : file.part ? file.part->size : FileSizeOf(file.ref);
+                         const ByteBudget::Lease lease(budget, bytes);
                          work(worker);
                        };
                        job.commit = [&live, commit = std::move(job.commit)] {
@@ -112,15 +117,21 @@ void WalkSources(const RunOptions& options, Console& console,
                          runner.Add(std::move(job.work), std::move(job.commit));
                          return;
                        }
-                       if (file.directory.get() != directory) {
-                         directory = file.directory.get();
-                         last_of_key.clear();
-                       }
                        const std::string key = serial_key(file);
                        const auto last = last_of_key.find(key);
                        const std::optional<std::size_t> after =
                            last == last_of_key.end() ? std::nullopt : std::optional(last->second);
                        last_of_key[key] = runner.Add(std::move(job.work), std::move(job.commit), after);
+                     },
+                 .bad_archive =
+                     [&](const std::string& path, const Error& error) {
+                       // Told once a run: the palette step and the conversion walk meet it both.
+                       const std::string reason = error.detail.empty() || error.kind == ErrorKind::kNotRegularFile
+                                                      ? Describe(error)
+                                                      : error.detail;
+                       runner.Add({}, [&console, line = "cannot read archive " + path + ": " + reason] {
+                         console.ProblemOnce(line, line);
+                       });
                      },
                  .passed_over =
                      [&](const std::string&) {

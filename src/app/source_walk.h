@@ -4,11 +4,13 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "app/command_line.h"
 #include "app/console.h"
 #include "app/ordered_runner.h"
+#include "texture/texture.h"
 #include "walk/walk_directory.h"
 
 namespace tarnvick {
@@ -20,12 +22,16 @@ struct FileJob {
   OrderedRunner::Commit commit;
 };
 
+// The texture of a source file, loose or an archive's entry; the refusal of an entry that is not
+// to be read.
+Result<std::unique_ptr<Texture>> LoadSource(const SourceFile& file);
+
 // Walks the start directory as `options` say, on up to `options.jobs` threads (fewer when the
 // process may not open enough files for more, or the system grants no more: then it says so),
 // with the job that `job_for` makes for each source file (called in walk order, on the run's
 // thread). Works start only while the sources in flight stay within a fixed number of bytes.
-// Files of one directory with the same `serial_key` (when given) are worked on one after the
-// other, in walk order. On a terminal, a live line tells `phase` and how many files are done of
+// Files with the same `serial_key` (when given) are worked on one after the other, in walk order.
+// An archive that cannot be read is told once per run. On a terminal, a live line tells `phase` and how many files are done of
 // how many. Returns when every job is committed.
 void WalkSources(const RunOptions& options, Console& console,
                  const std::function<FileJob(const SourceFile& file)>& job_for,

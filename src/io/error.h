@@ -41,6 +41,8 @@ enum class ErrorKind {
   kCannotList,          // detail: the system's reason
   kOutOfMemory,
   kCannotCount,         // detail: "PATH while counting colours: REASON"
+  kBadArchive,          // detail: why the archive as a whole cannot be read
+  kBadEntry,            // detail: why an archive's entry is not read (its name, its place)
   // The command line.
   kNoStartDirectory,
   kInvalidParameter,    // detail: the argument

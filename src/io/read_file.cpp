@@ -26,17 +26,15 @@ bool HoldsExactly(const FileRef& file, std::initializer_list<std::span<const std
   return true;
 }
 
-Result<FileContents> ReadSizedFile(const FileRef& file, std::size_t header_bytes,
-                                   const FileLayoutOf& layout_of) {
-  Result<ScopedFile> fd = OpenRegularFile(file);
-  if (!fd) return Failure{fd.error()};
-  const Result<std::uint64_t> size = SizeOfOpenFile(fd->get());
-  if (!size) return Failure{size.error()};
-  const std::uint64_t file_size = *size;
+namespace {
 
+// The file of `file_size` bytes that starts at `start` in the open file `fd`, read as
+// ReadSizedFile reads one.
+Result<FileContents> ReadSized(int fd, std::uint64_t start, std::uint64_t file_size, std::size_t header_bytes,
+                               const FileLayoutOf& layout_of) {
   FileContents contents;
   contents.head.resize(std::min<std::uint64_t>(file_size, header_bytes));
-  const Result<std::size_t> head = ReadAt(fd->get(), contents.head.data(), contents.head.size(), 0);
+  const Result<std::size_t> head = ReadAt(fd, contents.head.data(), contents.head.size(), start);
   if (!head) return Failure{head.error()};
   if (*head != contents.head.size()) return Fail(ErrorKind::kReadError, "the file shrank");
 
@@ -53,12 +51,23 @@ Result<FileContents> ReadSizedFile(const FileRef& file, std::size_t header_bytes
     at = in_head;
   }
   const std::size_t rest = static_cast<std::size_t>(layout->size - at);
-  const Result<std::size_t> got =
-      ReadAt(fd->get(), contents.body.data() + (at - body), rest, at);
+  const Result<std::size_t> got = ReadAt(fd, contents.body.data() + (at - body), rest, start + at);
   if (!got) return Failure{got.error()};
   if (*got != rest) return Fail(ErrorKind::kReadError, "the file shrank");
   contents.head.resize(static_cast<std::size_t>(in_head));
   return contents;
+}
+
+}  // namespace
+
+Result<FileContents> ReadSizedFile(const FileRef& file, std::size_t header_bytes, const FileLayoutOf& layout_of,
+                                   const std::optional<FilePart>& part) {
+  if (part) return ReadSized(part->file->get(), part->offset, part->size, header_bytes, layout_of);
+  Result<ScopedFile> fd = OpenRegularFile(file);
+  if (!fd) return Failure{fd.error()};
+  const Result<std::uint64_t> size = SizeOfOpenFile(fd->get());
+  if (!size) return Failure{size.error()};
+  return ReadSized(fd->get(), 0, *size, header_bytes, layout_of);
 }
 
 }  // namespace tarnvick

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <memory>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -37,11 +39,18 @@ struct FileContents {
   std::vector<std::uint8_t> body;  // bytes `body` to `size` of the layout
 };
 
-// Reads the first `header_bytes` of the regular file at `file` (fewer when it is shorter), asks
-// `layout_of` how long it must be, and reads its body. Fails when the file cannot be opened or
-// read, or is shorter than it must be (kTruncated).
-Result<FileContents> ReadSizedFile(const FileRef& file, std::size_t header_bytes,
-                                   const FileLayoutOf& layout_of);
+// A stretch of an open file that holds a file of its own: an archive's entry.
+struct FilePart {
+  std::shared_ptr<const ScopedFile> file;  // the archive, open while a copy is kept
+  std::uint64_t offset = 0;
+  std::uint64_t size = 0;
+};
+
+// Reads the first `header_bytes` of the regular file at `file`, or of `part` when given (fewer
+// when it is shorter), asks `layout_of` how long it must be, and reads its body. Fails when the
+// file cannot be opened or read, or is shorter than it must be (kTruncated).
+Result<FileContents> ReadSizedFile(const FileRef& file, std::size_t header_bytes, const FileLayoutOf& layout_of,
+                                   const std::optional<FilePart>& part = std::nullopt);
 
 // The regular file at `file`, itself not a link, open for reading, when it holds `size` bytes;
 // anything else at that path is never opened. Fails with kCannotOpen or kNotRegularFile.

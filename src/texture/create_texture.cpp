@@ -8,8 +8,8 @@ namespace tarnvick {
 namespace {
 
 template <typename Format>
-Result<std::unique_ptr<Texture>> Load(const FileRef& file, std::size_t header_bytes) {
-  Result<FileContents> contents = ReadSizedFile(file, header_bytes, &Format::LayoutOf);
+Result<std::unique_ptr<Texture>> Load(const FileRef& file, const std::optional<FilePart>& part, std::size_t header_bytes) {
+  Result<FileContents> contents = ReadSizedFile(file, header_bytes, &Format::LayoutOf, part);
   if (!contents) return Failure{contents.error()};
   auto texture = std::make_unique<Format>();
   if (Result<void> parsed = texture->Adopt(contents->head, std::move(contents->body)); !parsed) {
@@ -20,12 +20,12 @@ Result<std::unique_ptr<Texture>> Load(const FileRef& file, std::size_t header_by
 
 }  // namespace
 
-Result<std::unique_ptr<Texture>> CreateTexture(const FileRef& file) {
+Result<std::unique_ptr<Texture>> CreateTexture(const FileRef& file, const std::optional<FilePart>& part) {
   switch (LookupTextureType(file.name)) {
     case TextureType::kM8:
-      return Load<M8Texture>(file, M8Texture::kLongestHeader);
+      return Load<M8Texture>(file, part, M8Texture::kLongestHeader);
     case TextureType::kM32:
-      return Load<M32Texture>(file, M32Texture::kHeaderSize);
+      return Load<M32Texture>(file, part, M32Texture::kHeaderSize);
     default:
       return Fail(ErrorKind::kNotATexture);
   }

@@ -2,15 +2,18 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 
 #include "io/error.h"
 #include "io/file_ref.h"
+#include "io/read_file.h"
 #include "texture/texture.h"
 
 namespace tarnvick {
 
-// A loaded M8 or M32 texture. Fails with kNotATexture when the path's extension has no reader,
-// or with the reason the file could not be read or was refused.
-Result<std::unique_ptr<Texture>> CreateTexture(const FileRef& file);
+// A loaded M8 or M32 texture, read from `file` or, when given, from `part` (an archive's entry
+// named `file.name`). Fails with kNotATexture when the name's extension has no reader, or with
+// the reason the file could not be read or was refused.
+Result<std::unique_ptr<Texture>> CreateTexture(const FileRef& file, const std::optional<FilePart>& part = std::nullopt);
 
 }  // namespace tarnvick

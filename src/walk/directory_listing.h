@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <utility>
@@ -24,6 +25,9 @@ struct Folder {
   std::shared_ptr<const ScopedFile> handle;  // open while a copy is kept
   FolderId id;
 };
+
+// What makes the file (or folder) `file` that one, links followed; none when it cannot be told.
+std::optional<FolderId> IdOf(const FileRef& file);
 
 // The folder `folder` opened. `follow`: a link (or junction) at that very path may be followed;
 // otherwise, as for anything that is not a folder, it fails (kCannotList).

@@ -21,6 +21,12 @@ bool IsFolder(const ScopedFile& directory, FolderId id) {
 
 }  // namespace
 
+std::optional<FolderId> IdOf(const FileRef& file) {
+  struct stat info {};
+  if (::fstatat(file.directory, file.name.c_str(), &info, 0) != 0) return std::nullopt;
+  return FolderId{info.st_dev, info.st_ino};
+}
+
 Result<Folder> OpenDirectory(const FileRef& folder, bool follow) {
   auto handle = std::make_shared<const ScopedFile>(
       ::openat(folder.directory, folder.name.c_str(), kFolderFlags | (follow ? 0 : O_NOFOLLOW)));

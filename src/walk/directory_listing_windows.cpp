@@ -11,6 +11,20 @@
 
 namespace tarnvick {
 
+std::optional<FolderId> IdOf(const FileRef& file) {
+  if (IsDeviceName(file.name)) return std::nullopt;
+  const std::wstring path = WidePath(file);
+  const HANDLE handle = path.empty() ? INVALID_HANDLE_VALUE
+                                     : CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                                   nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool read = GetFileInformationByHandle(handle, &info) != 0;
+  CloseHandle(handle);
+  if (!read) return std::nullopt;
+  return FolderId{info.dwVolumeSerialNumber, std::uint64_t{info.nFileIndexHigh} << 32 | info.nFileIndexLow};
+}
+
 // A folder is held open by a C runtime descriptor over its handle, named (NameFolder) by the
 // path it was opened by, so that its files are reached by that path and their names.
 Result<Folder> OpenDirectory(const FileRef& folder, bool follow) {

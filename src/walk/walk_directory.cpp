@@ -6,6 +6,10 @@
 #include <utility>
 #include <vector>
 
+#include <unordered_set>
+
+#include "io/system.h"
+#include "texture/pak_archive.h"
 #include "texture/texture_type.h"
 #include "walk/directory_listing.h"
 
@@ -25,6 +29,44 @@ bool IsSourceTexture(const std::string& name) {
   return type == TextureType::kM8 || type == TextureType::kM32;
 }
 
+// The folder an archive lies in, where its entries' WALs belong.
+struct ArchiveHome {
+  std::shared_ptr<const ScopedFile> directory;
+  std::string folder;    // its path
+  std::string relative;  // below the start directory
+};
+
+// The entries of the archive `archive` (named `path`) that are sources, handed to `visitor` in
+// directory order, each with its refusal when it is not to be read.
+void VisitArchive(const FileRef& archive, const std::string& path, const ArchiveHome& home, const WalkVisitor& visitor) {
+  const Result<PakArchive> opened = PakArchive::Open(archive);
+  if (!opened) {
+    if (visitor.bad_archive) visitor.bad_archive(path, opened.error());
+    return;
+  }
+  std::unordered_set<std::string> names;  // of the entries met so far, in lower case
+  const Result<void> listed = opened->ForEachEntry([&](const PakEntry& entry) {
+    if (!IsSourceTexture(entry.name)) return;
+    std::string shown = entry.name;
+    if (kSeparator != '/') std::replace(shown.begin(), shown.end(), '/', kSeparator);
+    SourceFile source{{home.directory->get(), entry.name}, path + kSeparator + shown, home.directory, home.folder,
+                      home.relative, std::nullopt, std::nullopt};
+    std::string lower = entry.name;
+    for (char& c : lower) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    if (!IsSafeEntryName(entry)) {
+      source.refusal = Error{ErrorKind::kBadEntry, "unsafe name in the archive"};
+    } else if (!names.insert(std::move(lower)).second) {
+      source.refusal = Error{ErrorKind::kBadEntry, "duplicate name in the archive"};
+    } else if (!LiesWithin(entry, opened->size())) {
+      source.refusal = Error{ErrorKind::kBadEntry, "outside the archive"};
+    } else {
+      source.part = opened->PartOf(entry);
+    }
+    visitor.file(source);
+  });
+  if (!listed && visitor.bad_archive) visitor.bad_archive(path, listed.error());
+}
+
 // One directory being walked: its handle (released while it is far above the one being walked,
 // to save descriptors), its identity, and the subdirectories still to enter.
 struct Frame {
@@ -32,23 +74,31 @@ struct Frame {
   FolderId id;
   std::vector<std::string> subdirectories;
   std::size_t next = 0;
+  std::vector<std::string> archives;  // visited after the subdirectories
 };
 
 class Walker {
  public:
   Walker(const std::string& start, bool recurse, const WalkVisitor& visitor, std::size_t open_directories,
-         const std::optional<std::string>& excluded)
-      : path_(start), recurse_(recurse), visitor_(visitor), open_directories_(std::max<std::size_t>(1, open_directories)) {
+         const std::optional<std::string>& excluded, const std::optional<std::string>& excluded_file)
+      : start_size_(start.size()), path_(start), recurse_(recurse), visitor_(visitor),
+        open_directories_(std::max<std::size_t>(1, open_directories)) {
     if (excluded) {
       if (const Result<Folder> folder = OpenDirectory({kWorkingDirectory, *excluded}, true)) excluded_ = folder->id;
     }
+    if (excluded_file) excluded_file_ = IdOf({kWorkingDirectory, *excluded_file});
   }
 
   void Run() {
+    if (IsArchiveName(path_) && KindOfPath(path_) == PathKind::kOther) {
+      VisitStartArchive();
+      return;
+    }
     if (!Enter({kWorkingDirectory, path_})) return;
     while (!stack_.empty()) {
       Frame& top = stack_.back();
       if (top.next == top.subdirectories.size()) {
+        VisitArchives(top);
         Leave();
         continue;
       }
@@ -82,17 +132,20 @@ class Walker {
     Listing listing = SortedListing(directory);
     if (!listing.complete) visitor_.unreadable(path_, listing.complete.error());
 
-    Frame frame{opened->handle, opened->id, {}, 0};
+    Frame frame{opened->handle, opened->id, {}, 0, {}};
     const std::string prefix = path_ + kSeparator;
     for (DirectoryEntry& entry : listing.entries) {
-      const bool source = IsSourceTexture(entry.name);
+      const bool source = IsSourceTexture(entry.name), archive = IsArchiveName(entry.name);
       const bool may_be_directory = entry.kind == EntryKind::kDirectory || entry.kind == EntryKind::kUnknown;
-      if (!source && !(recurse_ && may_be_directory)) continue;
+      if (!source && !archive && !(recurse_ && may_be_directory)) continue;
       const Result<EntryKind> kind = KindOf(directory, entry);
       if (!kind) {
         visitor_.unreadable(prefix + entry.name, kind.error());
       } else if (*kind == EntryKind::kFile && source) {
-        visitor_.file({{directory.get(), entry.name}, prefix + entry.name, opened->handle});
+        visitor_.file({{directory.get(), entry.name}, prefix + entry.name, opened->handle, path_, Relative(),
+                       std::nullopt, std::nullopt});
+      } else if (*kind == EntryKind::kFile && archive) {
+        frame.archives.push_back(std::move(entry.name));
       } else if (*kind == EntryKind::kDirectory && recurse_) {
         frame.subdirectories.push_back(std::move(entry.name));
       }
@@ -100,6 +153,33 @@ class Walker {
     stack_.push_back(std::move(frame));
     ends_.push_back(path_.size());
     return true;
+  }
+
+  // The path of the directory being walked below the start directory.
+  std::string Relative() const { return path_.size() > start_size_ ? path_.substr(start_size_ + 1) : std::string(); }
+
+  // The archives of the top directory (its path in path_), in order; the one excluded never.
+  void VisitArchives(const Frame& top) {
+    if (!top.directory) return;
+    const ArchiveHome home{top.directory, path_, Relative()};
+    for (const std::string& name : top.archives) {
+      const FileRef archive{top.directory->get(), name};
+      if (excluded_file_ && IdOf(archive) == excluded_file_) continue;
+      VisitArchive(archive, path_ + kSeparator + name, home, visitor_);
+    }
+  }
+
+  // A start that is an archive: its entries' WALs belong in its folder.
+  void VisitStartArchive() {
+    const std::string folder = DirectoryPart(path_);
+    const Result<Folder> opened = OpenDirectory({kWorkingDirectory, folder}, true);
+    if (!opened) {
+      visitor_.unreadable(folder, opened.error());
+      return;
+    }
+    const auto last = std::find_if(path_.rbegin(), path_.rend(), IsSeparator);
+    const std::string name(last.base(), path_.end());
+    VisitArchive({opened->handle->get(), name}, path_, {opened->handle, folder, ""}, visitor_);
   }
 
   // Back from the top directory to its parent, which is opened again if it was released; a
@@ -121,11 +201,13 @@ class Walker {
     }
   }
 
+  const std::size_t start_size_;
   std::string path_;  // the path of the directory being entered or left
   const bool recurse_;
   const WalkVisitor& visitor_;
   const std::size_t open_directories_;
   std::optional<FolderId> excluded_;
+  std::optional<FolderId> excluded_file_;
   std::vector<Frame> stack_;
   std::vector<std::size_t> ends_;  // where the path of each directory of the stack ends in path_
 };
@@ -133,8 +215,14 @@ class Walker {
 }  // namespace
 
 void WalkDirectory(const std::string& directory, bool recurse, const WalkVisitor& visitor,
-                   std::size_t open_directories, const std::optional<std::string>& excluded) {
-  Walker(directory, recurse, visitor, open_directories, excluded).Run();
+                   std::size_t open_directories, const std::optional<std::string>& excluded,
+                   const std::optional<std::string>& excluded_file) {
+  Walker(directory, recurse, visitor, open_directories, excluded, excluded_file).Run();
+}
+
+bool IsArchiveName(const std::string& name) {
+  const std::size_t dot = name.rfind('.');
+  return dot != std::string::npos && name.size() - dot == 4 && SameEntryName(std::string_view(name).substr(dot), ".pak");
 }
 
 bool HasSubdirectory(const std::string& directory) {

@@ -12,16 +12,23 @@
 
 #include "io/error.h"
 #include "io/file_ref.h"
+#include "io/read_file.h"
 #include "io/scoped_file.h"
 
 namespace tarnvick {
 
-// A source file the walk accepted: how to reach it (relative to its open directory, which stays
-// open as long as a copy of this is kept) and the path that names it in messages.
+// A source file the walk accepted, loose or an archive's entry: how to reach it, the path that
+// names it in messages, and the folder its WAL belongs in.
 struct SourceFile {
+  // Loose: the file in its open directory. An archive's entry: its name (parts separated by '/')
+  // below the archive's directory, where its WAL belongs.
   FileRef ref;
   std::string path;
-  std::shared_ptr<const ScopedFile> directory;  // owns ref.directory
+  std::shared_ptr<const ScopedFile> directory;  // owns ref.directory, open as long as a copy is kept
+  std::string folder;           // the path of ref.directory in messages
+  std::string relative_folder;  // ref.directory below the start directory ("" for the start itself)
+  std::optional<FilePart> part;   // an archive's entry: where its bytes lie in the open archive
+  std::optional<Error> refusal;   // an archive's entry that is not to be read: why (kBadEntry)
 };
 
 // What the walk tells its caller, in walk order.
@@ -30,14 +37,21 @@ struct WalkVisitor {
   // A directory that cannot be listed, or an entry whose type cannot be read.
   std::function<void(const std::string& path, const Error& error)> unreadable;
   std::function<void(const SourceFile& file)> file;
+  // An archive that cannot be read as a whole (kBadArchive, or the system's reason).
+  std::function<void(const std::string& path, const Error& error)> bad_archive = {};
   // The directory `excluded` (see WalkDirectory), met at `path` and not entered; may be empty.
   std::function<void(const std::string& path)> passed_over = {};
 };
 
 // Within a directory, entries are taken in ascending byte order of their names: first every
 // file (anything that is not a directory, links followed) whose extension is M8 or M32 in any
-// case, then, when `recurse`, every real subdirectory (never a link, "." or ".."), depth first.
-// Paths are the directory, one '/' and the entry's name. Directories are opened relative to
+// case, then, when `recurse`, every real subdirectory (never a link, "." or ".."), depth first,
+// then every archive (a file whose extension is PAK in any case; never `excluded_file`): its
+// entries whose extension is M8 or M32, in directory order (an entry with an unsafe name, one
+// whose name, case aside, an earlier entry has, and one whose data lies outside the archive are
+// handed on with their refusal). A `start` that is an archive is walked as its entries alone.
+// Paths are the directory, one separator and the entry's name (for an archive's entry, the
+// archive's path, one separator and the entry's name with the separator for '/'). Directories are opened relative to
 // their parent, without recursion, so a tree of any depth is walked whole with memory linear in
 // its depth; at most `open_directories` of the directories being walked stay open (an ancestor
 // closed for that is opened again through "..", and must be the same directory). What cannot be
@@ -45,7 +59,11 @@ struct WalkVisitor {
 // still visited. The directory `excluded` (when given and existing as the walk starts) is never
 // entered below the start, under whatever path it is met.
 void WalkDirectory(const std::string& directory, bool recurse, const WalkVisitor& visitor,
-                   std::size_t open_directories = 64, const std::optional<std::string>& excluded = std::nullopt);
+                   std::size_t open_directories = 64, const std::optional<std::string>& excluded = std::nullopt,
+                   const std::optional<std::string>& excluded_file = std::nullopt);
+
+// Whether `name` is an archive's: its extension is PAK, in any case.
+bool IsArchiveName(const std::string& name);
 
 // Whether `directory` holds a real subdirectory, one a recursive walk would enter; false also
 // when it cannot be read.

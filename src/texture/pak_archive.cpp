@@ -1,0 +1,48 @@
+#include "texture/pak_archive.h"
+
+#include <algorithm>
+#include <array>
+#include <vector>
+
+namespace tarnvick {
+namespace {
+
+// Entries read at once: 64 KiB of directory.
+constexpr std::uint64_t kEntriesAtOnce = 1024;
+
+}  // namespace
+
+Result<PakArchive> PakArchive::Open(const FileRef& file) {
+  Result<ScopedFile> opened = OpenRegularFile(file);
+  if (!opened) return Failure{opened.error()};
+  const Result<std::uint64_t> size = SizeOfOpenFile(opened->get());
+  if (!size) return Failure{size.error()};
+  std::array<std::uint8_t, kPakHeaderSize> head{};
+  const Result<std::size_t> got = ReadAt(opened->get(), head.data(), head.size(), 0);
+  if (!got) return Failure{got.error()};
+  const Result<PakDirectory> directory = ParsePakHeader(std::span(head).first(*got), *size);
+  if (!directory) return Failure{directory.error()};
+  return PakArchive(std::make_shared<const ScopedFile>(std::move(*opened)), *size, *directory);
+}
+
+Result<void> PakArchive::ForEachEntry(const std::function<void(const PakEntry&)>& visit) const {
+  std::vector<std::uint8_t> piece;
+  for (std::uint64_t first = 0; first < directory_.count; first += kEntriesAtOnce) {
+    const std::uint64_t count = std::min(kEntriesAtOnce, directory_.count - first);
+    piece.resize(static_cast<std::size_t>(count * kPakEntrySize));
+    const Result<std::size_t> got =
+        ReadAt(file_->get(), piece.data(), piece.size(), directory_.offset + first * kPakEntrySize);
+    if (!got) return Failure{got.error()};
+    if (*got != piece.size()) return Fail(ErrorKind::kReadError, "the file shrank");
+    for (std::uint64_t i = 0; i < count; ++i) {
+      visit(ParsePakEntry(std::span<const std::uint8_t, kPakEntrySize>(piece.data() + i * kPakEntrySize, kPakEntrySize)));
+    }
+  }
+  return {};
+}
+
+FilePart PakArchive::PartOf(const PakEntry& entry) const {
+  return {file_, static_cast<std::uint64_t>(entry.offset), static_cast<std::uint64_t>(entry.size)};
+}
+
+}  // namespace tarnvick
