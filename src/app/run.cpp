@@ -16,7 +16,7 @@
 #include "io/system.h"
 #include "palette/palette_file.h"
 #include "texture/texture_type.h"
-#include "walk/walk_directory.h"
+#include "texture/pak_format.h"
 
 namespace tarnvick {
 namespace {
@@ -26,7 +26,7 @@ namespace {
 std::string StartDirectoryProblem(const std::string& path) {
   const PathKind kind = KindOfPath(path);
   if (kind == PathKind::kMissing) return "start directory not found: ";
-  if (kind != PathKind::kDirectory && !IsArchiveName(path)) return "start directory is not a directory: ";
+  if (kind != PathKind::kDirectory && !IsPakName(path)) return "start directory is not a directory: ";
   return {};
 }
 

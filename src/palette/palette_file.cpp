@@ -7,10 +7,12 @@
 #include "io/atomic_file.h"
 #include "io/file_ref.h"
 #include "io/read_file.h"
+#include "io/system.h"
 #include "palette/colormap_tables.h"
 #include "palette/pcx_palette.h"
 #include "palette/png_palette.h"
 #include "palette/text_palette.h"
+#include "texture/pak_archive.h"
 
 namespace tarnvick {
 namespace {
@@ -32,6 +34,34 @@ Result<std::vector<std::uint8_t>> ReadWhole(const FileRef& file) {
   }
   bytes.resize(used);
   return bytes;
+}
+
+// The whole content of the entry `part` of an archive.
+Result<std::vector<std::uint8_t>> ReadPart(const FilePart& part) {
+  if (part.size > kMostPaletteFileBytes) return Fail(ErrorKind::kBadPalette, "file too large for a palette (over 64 MiB)");
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(part.size));
+  const Result<std::size_t> got = ReadAt(part.file->get(), bytes.data(), bytes.size(), part.offset);
+  if (!got) return Failure{got.error()};
+  if (*got != bytes.size()) return Fail(ErrorKind::kReadError, "the file shrank");
+  return bytes;
+}
+
+// The content of `file`, or, when a leading part of its path (cut at a separator) names a regular
+// file that is an archive, of the entry the rest of the path names in it.
+Result<std::vector<std::uint8_t>> ArchivedOrWhole(const FileRef& file) {
+  const std::string& path = file.name;
+  for (std::size_t cut = 0; (cut = std::find_if(path.begin() + static_cast<std::ptrdiff_t>(cut), path.end(), IsSeparator) -
+                                   path.begin()) < path.size();
+       ++cut) {
+    const std::string archive = path.substr(0, cut);
+    if (!IsPakName(archive) || KindOfPath(archive) != PathKind::kOther) continue;
+    const Result<PakArchive> opened = PakArchive::Open({file.directory, archive});
+    if (!opened) return Failure{opened.error()};
+    const Result<FilePart> part = opened->Find(path.substr(cut + 1));
+    if (!part) return Failure{part.error()};
+    return ReadPart(*part);
+  }
+  return ReadWhole(file);
 }
 
 std::vector<std::uint8_t> BytesOf(const std::string& text) { return {text.begin(), text.end()}; }
@@ -87,7 +117,7 @@ Result<LoadedPalette> ParsePaletteFile(std::span<const std::uint8_t> bytes) {
 }
 
 Result<LoadedPalette> LoadPalette(const FileRef& file) {
-  const Result<std::vector<std::uint8_t>> bytes = ReadWhole(file);
+  const Result<std::vector<std::uint8_t>> bytes = ArchivedOrWhole(file);
   if (!bytes) return Failure{bytes.error()};
   return ParsePaletteFile(*bytes);
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 #include <vector>
 
 namespace tarnvick {
@@ -43,6 +44,18 @@ Result<void> PakArchive::ForEachEntry(const std::function<void(const PakEntry&)>
 
 FilePart PakArchive::PartOf(const PakEntry& entry) const {
   return {file_, static_cast<std::uint64_t>(entry.offset), static_cast<std::uint64_t>(entry.size)};
+}
+
+Result<FilePart> PakArchive::Find(std::string name) const {
+  std::replace(name.begin(), name.end(), '\\', '/');
+  std::optional<PakEntry> found;
+  const Result<void> listed = ForEachEntry([&](const PakEntry& entry) {
+    if (!found && SameEntryName(entry.name, name)) found = entry;
+  });
+  if (!listed) return Failure{listed.error()};
+  if (!found) return Fail(ErrorKind::kBadEntry, "no such entry in the archive");
+  if (!LiesWithin(*found, size_)) return Fail(ErrorKind::kBadEntry, "outside the archive");
+  return PartOf(*found);
 }
 
 }  // namespace tarnvick

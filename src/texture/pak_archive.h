@@ -27,6 +27,10 @@ class PakArchive {
   // Where the data of `entry`, one that lies within the archive, is.
   FilePart PartOf(const PakEntry& entry) const;
 
+  // Where the data of the first entry named `name` (ASCII case aside, each '\' read as '/') is.
+  // Fails with kBadEntry (`no such entry in the archive`, `outside the archive`) or kReadError.
+  Result<FilePart> Find(std::string name) const;
+
   std::uint64_t size() const { return size_; }
 
  private:

@@ -64,6 +64,11 @@ bool SameEntryName(std::string_view a, std::string_view b) {
          std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return LowerAscii(x) == LowerAscii(y); });
 }
 
+bool IsPakName(std::string_view name) {
+  const std::size_t dot = name.rfind('.');
+  return dot != std::string_view::npos && SameEntryName(name.substr(dot), ".pak");
+}
+
 std::array<std::uint8_t, kPakHeaderSize> EncodePakHeader(std::uint32_t directory_offset, std::size_t count) {
   std::array<std::uint8_t, kPakHeaderSize> header{'P', 'A', 'C', 'K'};
   WriteU32(header.data() + 4, directory_offset);

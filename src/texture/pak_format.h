@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "io/error.h"
@@ -47,6 +48,9 @@ bool IsSafeEntryName(const PakEntry& entry);
 
 // Whether the data of `entry` lies within an archive of `file_size` bytes.
 bool LiesWithin(const PakEntry& entry, std::uint64_t file_size);
+
+// Whether `name` is an archive's: its extension is PAK, in any case.
+bool IsPakName(std::string_view name);
 
 // Whether two entry names are one for the original engine: equal but for ASCII case.
 bool SameEntryName(std::string_view a, std::string_view b);

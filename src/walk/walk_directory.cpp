@@ -90,7 +90,7 @@ class Walker {
   }
 
   void Run() {
-    if (IsArchiveName(path_) && KindOfPath(path_) == PathKind::kOther) {
+    if (IsPakName(path_) && KindOfPath(path_) == PathKind::kOther) {
       VisitStartArchive();
       return;
     }
@@ -135,7 +135,7 @@ class Walker {
     Frame frame{opened->handle, opened->id, {}, 0, {}};
     const std::string prefix = path_ + kSeparator;
     for (DirectoryEntry& entry : listing.entries) {
-      const bool source = IsSourceTexture(entry.name), archive = IsArchiveName(entry.name);
+      const bool source = IsSourceTexture(entry.name), archive = IsPakName(entry.name);
       const bool may_be_directory = entry.kind == EntryKind::kDirectory || entry.kind == EntryKind::kUnknown;
       if (!source && !archive && !(recurse_ && may_be_directory)) continue;
       const Result<EntryKind> kind = KindOf(directory, entry);
@@ -218,11 +218,6 @@ void WalkDirectory(const std::string& directory, bool recurse, const WalkVisitor
                    std::size_t open_directories, const std::optional<std::string>& excluded,
                    const std::optional<std::string>& excluded_file) {
   Walker(directory, recurse, visitor, open_directories, excluded, excluded_file).Run();
-}
-
-bool IsArchiveName(const std::string& name) {
-  const std::size_t dot = name.rfind('.');
-  return dot != std::string::npos && name.size() - dot == 4 && SameEntryName(std::string_view(name).substr(dot), ".pak");
 }
 
 bool HasSubdirectory(const std::string& directory) {

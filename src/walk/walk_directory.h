@@ -62,9 +62,6 @@ void WalkDirectory(const std::string& directory, bool recurse, const WalkVisitor
                    std::size_t open_directories = 64, const std::optional<std::string>& excluded = std::nullopt,
                    const std::optional<std::string>& excluded_file = std::nullopt);
 
-// Whether `name` is an archive's: its extension is PAK, in any case.
-bool IsArchiveName(const std::string& name);
-
 // Whether `directory` holds a real subdirectory, one a recursive walk would enter; false also
 // when it cannot be read.
 bool HasSubdirectory(const std::string& directory);
