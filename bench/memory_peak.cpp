@@ -1,7 +1,8 @@
 // The peak memory of the program on two large legal sources of 89.5 MB each (a 4096 x 4096 M32
-// and an 8192 x 8192 M8, both with full mip chains), in a run that reads its palette and in runs
-// that generate it (by popularity and by median cut), and of four copies of the M32 on four
-// threads, against the bound of twice the largest file plus 200 MiB.
+// and an 8192 x 8192 M8, both with full mip chains), in a run that reads its palette, in runs
+// that generate it (by popularity and by median cut) and in runs that dither by either method,
+// and of four copies of the M32 on four threads; and of dithering a 16384 x 16384 M8 and four
+// 4096 x 4096 M8 on four threads; each against the bound of twice the largest file plus 200 MiB.
 // Usage: tarnvick_memory [PROGRAM]   (default: the tarnvick built beside it)
 #include <sys/wait.h>
 #include <unistd.h>
@@ -20,32 +21,48 @@ namespace {
 
 namespace samples = tarnvick::samples;
 
-// Writes the two sources and a palette below `root`, and their sizes to `channel`.
-bool WriteSources(const std::filesystem::path& root, int channel) {
-  samples::M32File m32;
-  const std::uint64_t m32_pixels = samples::FullMipChain(4096, 4096, m32.width.data(), m32.height.data(), 16);
-  m32.pixels = samples::NoiseBytes(4 * m32_pixels, 1);
+// The sources' sizes, in the order WriteSources gives them.
+enum Source { kM32, kM8, kHugeM8, kSmallM8, kSources };
+
+// An M8 of `side` x `side` pixels with a full mip chain, of noise from `seed`.
+std::vector<std::uint8_t> NoiseM8(std::uint32_t side, std::uint32_t seed) {
   samples::M8File m8;
   m8.version = 2;
   m8.width.resize(16);
   m8.height.resize(16);
   m8.offset.resize(16);
-  const std::uint64_t m8_pixels = samples::FullMipChain(8192, 8192, m8.width.data(), m8.height.data(), 16);
-  m8.indices = samples::NoiseBytes(m8_pixels, 2);
+  const std::uint64_t pixels = samples::FullMipChain(side, side, m8.width.data(), m8.height.data(), 16);
+  m8.indices = samples::NoiseBytes(pixels, seed);
   const std::vector<std::uint8_t> noise = samples::NoiseBytes(768, 3);
   std::copy(noise.begin(), noise.end(), m8.palette.begin());
-  const std::size_t m32_size = samples::EncodeM32(m32).size();
-  const std::size_t m8_size = samples::EncodeM8(m8).size();
-  const std::size_t sizes[2] = {m32_size, m8_size};
+  return samples::EncodeM8(m8);
+}
+
+// Writes the sources and a palette below `root`, and their sizes to `channel`.
+bool WriteSources(const std::filesystem::path& root, int channel) {
+  samples::M32File m32;
+  const std::uint64_t m32_pixels = samples::FullMipChain(4096, 4096, m32.width.data(), m32.height.data(), 16);
+  m32.pixels = samples::NoiseBytes(4 * m32_pixels, 1);
   const std::vector<std::uint8_t> m32_bytes = samples::EncodeM32(m32);
+  std::size_t sizes[kSources] = {m32_bytes.size()};
   for (int copy = 0; copy < 4; ++copy) {
     if (!samples::WriteFile(root / ("many/big" + std::to_string(copy) + ".m32"), m32_bytes)) return false;
   }
-  return samples::WriteFile(root / "m32/big.m32", m32_bytes) &&
-         samples::WriteFile(root / "m8/big.m8", samples::EncodeM8(m8)) &&
+  if (!samples::WriteFile(root / "m32/big.m32", m32_bytes)) return false;
+  const std::vector<std::uint8_t> m8 = NoiseM8(8192, 2);
+  sizes[kM8] = m8.size();
+  if (!samples::WriteFile(root / "m8/big.m8", m8)) return false;
+  const std::vector<std::uint8_t> small = NoiseM8(4096, 2);
+  sizes[kSmallM8] = small.size();
+  for (int copy = 0; copy < 4; ++copy) {
+    if (!samples::WriteFile(root / ("many-m8/big" + std::to_string(copy) + ".m8"), small)) return false;
+  }
+  const std::vector<std::uint8_t> huge = NoiseM8(16384, 2);
+  sizes[kHugeM8] = huge.size();
+  const std::vector<std::uint8_t> noise = samples::NoiseBytes(768, 3);
+  return samples::WriteFile(root / "huge-m8/big.m8", huge) &&
          samples::WriteFile(root / "palette.lmp", std::vector<std::uint8_t>(noise.begin(), noise.end())) &&
          ::write(channel, sizes, sizeof sizes) == static_cast<ssize_t>(sizeof sizes);
-
 }
 
 }  // namespace
@@ -55,11 +72,11 @@ int main(int argc, char** argv) {
   const std::filesystem::path root = std::filesystem::temp_directory_path() / ("tarnvick-memory-" + std::to_string(::getpid()));
   std::filesystem::create_directories(root / "m32");
   std::filesystem::create_directories(root / "m8");
-  std::filesystem::create_directories(root / "many");
+  for (const char* folder : {"many", "many-m8", "huge-m8"}) std::filesystem::create_directories(root / folder);
 
   // The sources are made in a child process: a peak of this process would count towards the
   // peak of every program it starts.
-  std::size_t sizes[2] = {0, 0};
+  std::size_t sizes[kSources] = {};
   int channel[2];
   if (::pipe(channel) != 0) return 1;
   const pid_t maker = ::fork();
@@ -72,25 +89,38 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "cannot write the sources below %s\n", root.c_str());
     return 1;
   }
-  const std::size_t m32_size = sizes[0];
-  const std::size_t m8_size = sizes[1];
 
-  std::printf("%-28s %8s %10s %9s %10s\n", "source", "file MB", "mode", "peak MiB", "bound MiB");
+  // The folder, its largest source and its line's name, and the runs over it.
+  struct Case {
+    const char* folder;
+    Source largest;
+    const char* source;
+    std::vector<std::string> modes;
+  };
+  const Case cases[] = {
+      {"m32", kM32, "M32 4096 x 4096, full chain", {"-p", "generate", "median-cut", "dither", "diffusion"}},
+      {"m8", kM8, "M8 8192 x 8192, full chain", {"-p", "generate", "median-cut", "dither", "diffusion"}},
+      {"many", kM32, "4 x that M32, --jobs=4", {"-p", "generate", "median-cut"}},
+      {"huge-m8", kHugeM8, "M8 16384 x 16384, full chain", {"dither"}},
+      {"many-m8", kSmallM8, "4 x M8 4096 x 4096, --jobs=4", {"dither"}},
+  };
+  std::printf("%-29s %8s %10s %9s %10s\n", "source", "file MB", "mode", "peak MiB", "bound MiB");
   bool within = true;
-  for (const auto& [folder, size] :
-       {std::pair{std::string("m32"), m32_size}, {std::string("m8"), m8_size}, {std::string("many"), m32_size}}) {
-    for (const std::string mode : {"-p", "generate", "median-cut"}) {
-      const std::string palette = (root / (mode == "-p" ? "palette.lmp" : "generated.lmp")).string();
-      std::vector<std::string> arguments = {program, (root / folder).string(), (mode == "-p" ? "-p" : "-o") + palette};
+  for (const Case& run_case : cases) {
+    const std::size_t size = sizes[run_case.largest];
+    for (const std::string& mode : run_case.modes) {
+      const bool reads = mode == "-p" || mode == "dither" || mode == "diffusion";
+      const std::string palette = (root / (reads ? "palette.lmp" : "generated.lmp")).string();
+      std::vector<std::string> arguments = {program, (root / run_case.folder).string(), (reads ? "-p" : "-o") + palette};
       if (mode == "median-cut") arguments.push_back("--palette-method=median-cut");
-      if (folder == "many") arguments.push_back("--jobs=4");
+      if (mode == "dither") arguments.push_back("--dither");
+      if (mode == "diffusion") arguments.push_back("--dither=diffusion");
+      if (std::string(run_case.folder).starts_with("many")) arguments.push_back("--jobs=4");
       const tarnvick::bench::Measure run = tarnvick::bench::Spawn(arguments);
       const double peak = run.ok ? run.peak_mib : -1;
       const double bound = 2.0 * static_cast<double>(size) / (1 << 20) + 200;
-      const char* source = folder == "m32" ? "M32 4096 x 4096, full chain"
-                           : folder == "m8" ? "M8 8192 x 8192, full chain"
-                                            : "4 x that M32, --jobs=4";
-      std::printf("%-28s %8.1f %10s %9.1f %10.1f\n", source, static_cast<double>(size) / 1e6, mode.c_str(), peak, bound);
+      std::printf("%-29s %8.1f %10s %9.1f %10.1f\n", run_case.source, static_cast<double>(size) / 1e6, mode.c_str(), peak,
+                  bound);
       std::fflush(stdout);
       within = within && peak > 0 && peak <= bound;
     }

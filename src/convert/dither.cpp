@@ -38,12 +38,63 @@ constexpr std::int32_t kCornerWeight = 1;
 // cache sets (their sizes are often powers of two).
 constexpr std::size_t kPlaneGap = 24;
 
-// A later neighbour of a class: the plane of its position, the step to its cell (-1, 0 or 1 each
-// way, across the planes' cells), its weight and its share of the error in 1/65536.
+// The most a pixel aims at, in sixteenths.
+constexpr std::int32_t kMostAim = 16 * 255;
+
+// The entry value a pixel aiming at `aim` (in sixteenths) looks for.
+std::uint8_t GoalOf(std::int32_t aim) { return static_cast<std::uint8_t>(std::clamp((aim + 8) >> 4, 0, 255)); }
+
+// A later neighbour of a class: the position of its class in the matrix, its offset (-1, 0 or 1
+// each way) and its share of the error in 1/65536 (0 for the last, which takes what the others
+// leave).
 struct Later {
-  std::size_t plane;
-  int step_x, step_y;
-  std::int32_t weight, share;
+  std::uint32_t at;
+  int dx, dy;
+  std::int32_t share;
+};
+struct Neighbours {
+  std::array<Later, 8> later{};
+  int count = 0;
+};
+
+// The class matrix a level of `width` x `height` takes: the largest side up to 8 that divides both.
+struct ClassOrder {
+  ClassOrder(std::uint32_t width, std::uint32_t height)
+      : side(1U << std::min({kMostClassBits, std::countr_zero(width), std::countr_zero(height)})),
+        positions(side * side),
+        position(positions),
+        rank(positions) {
+    // The classes of this side ranked in the full matrix's order.
+    for (std::uint32_t p = 0; p < positions; ++p) position[p] = p;
+    const auto full_class = [&](std::uint32_t p) { return kTiledClasses[(p / side) * 8 + p % side]; };
+    std::sort(position.begin(), position.end(),
+              [&](std::uint32_t a, std::uint32_t b) { return full_class(a) < full_class(b); });
+    for (std::uint32_t k = 0; k < positions; ++k) rank[position[k]] = k;
+  }
+
+  // The neighbours of the pixels of class `k` whose classes come later.
+  Neighbours LaterOf(std::uint32_t k) const {
+    const int x0 = static_cast<int>(position[k] % side), y0 = static_cast<int>(position[k] / side);
+    const int n = static_cast<int>(side);
+    Neighbours neighbours;
+    std::array<std::int32_t, 8> weight{};
+    std::int32_t total = 0;
+    for (int dy = -1; dy <= 1; ++dy) {
+      for (int dx = -1; dx <= 1; ++dx) {
+        const auto at = static_cast<std::uint32_t>((y0 + dy + n) % n * n + (x0 + dx + n) % n);
+        if ((dx == 0 && dy == 0) || rank[at] <= k) continue;
+        weight[neighbours.count] = dx == 0 || dy == 0 ? kBesideWeight : kCornerWeight;
+        total += weight[neighbours.count];
+        neighbours.later[neighbours.count++] = {at, dx, dy, 0};
+      }
+    }
+    for (int i = 0; i + 1 < neighbours.count; ++i) neighbours.later[i].share = (weight[i] * 65536 + total / 2) / total;
+    return neighbours;
+  }
+
+  std::uint32_t side, positions;
+  std::vector<std::uint32_t> position;  // the positions (y * side + x) in class order
+  std::vector<std::uint32_t> rank;      // the class of each position
 };
 
 // Passes each cell's part of its error on to the cell `step_x`, `step_y` away in `target`, a
@@ -85,19 +136,15 @@ void PassOn(const std::int32_t* __restrict error, std::int32_t* __restrict left,
   }
 }
 
-void DotDiffusion(std::span<const std::uint8_t> colours, std::size_t stride, std::span<const std::uint8_t> opaque,
-                  std::uint32_t width, std::uint32_t height, const ColorMatcher& matcher, std::uint8_t* out) {
-  const int bits = std::min({kMostClassBits, std::countr_zero(width), std::countr_zero(height)});
-  const std::uint32_t side = 1U << bits, positions = side * side;
-  // The positions of the matrix of this side in class order (its classes ranked in the full
-  // matrix's order), and the rank of each.
-  std::vector<std::uint32_t> position(positions), rank(positions);
-  for (std::uint32_t p = 0; p < positions; ++p) position[p] = p;
-  const auto full_class = [&](std::uint32_t p) { return kTiledClasses[(p / side) * 8 + p % side]; };
-  std::sort(position.begin(), position.end(),
-            [&](std::uint32_t a, std::uint32_t b) { return full_class(a) < full_class(b); });
-  for (std::uint32_t k = 0; k < positions; ++k) rank[position[k]] = k;
+// The step across cells to a neighbour at `at` (a column or row of the matrix, one beyond it at
+// most): -1 or 1 where it lies in the cell before or after, else 0.
+int CellStep(int at, std::uint32_t side) { return at < 0 ? -1 : at >= static_cast<int>(side) ? 1 : 0; }
 
+// The tiled method on the whole level, one plane at a time.
+void DotDiffusion(const LevelPixels& level, std::uint32_t width, std::uint32_t height, const ColorMatcher& matcher,
+                  std::uint8_t* out) {
+  const ClassOrder order(width, height);
+  const std::uint32_t side = order.side, positions = order.positions;
   const std::uint32_t across = width / side, down = height / side;
   const std::size_t plane = std::size_t{across} * down, spacing = plane + kPlaneGap;
   // What each pixel aims at, in sixteenths of a value: its colour plus the error passed to it so
@@ -107,36 +154,20 @@ void DotDiffusion(std::span<const std::uint8_t> colours, std::size_t stride, std
   for (std::uint32_t y = 0; y < height; ++y) {
     for (std::uint32_t x0 = 0; x0 < side; ++x0) {
       std::int32_t* cells = &aim[3 * (y % side * side + x0) * spacing + std::size_t{y / side} * across];
-      const std::uint8_t* pixel = &colours[stride * (std::size_t{y} * width + x0)];
-      for (std::uint32_t cx = 0; cx < across; ++cx, pixel += stride * side) {
-        for (std::size_t c = 0; c < 3; ++c) cells[c * spacing + cx] = 16 * pixel[c];
+      for (std::uint32_t cx = 0; cx < across; ++cx) {
+        const std::uint8_t* colour = level.Colour(std::size_t{y} * width + x0 + std::size_t{cx} * side);
+        for (std::size_t c = 0; c < 3; ++c) cells[c * spacing + cx] = 16 * colour[c];
       }
     }
   }
   std::vector<std::uint8_t> goals(4 * plane), chosen(plane);
   std::vector<std::int32_t> error(3 * plane), left(plane), passes(plane, -1);
   for (std::uint32_t k = 0; k < positions; ++k) {
-    const std::uint32_t x0 = position[k] % side, y0 = position[k] / side;
-    std::array<Later, 8> later{};
-    int count = 0;
-    std::int32_t total = 0;
-    for (int dy = -1; dy <= 1; ++dy) {
-      for (int dx = -1; dx <= 1; ++dx) {
-        const int x = static_cast<int>(x0) + dx, y = static_cast<int>(y0) + dy, n = static_cast<int>(side);
-        const std::uint32_t at = static_cast<std::uint32_t>((y + n) % n * n + (x + n) % n);
-        if ((dx == 0 && dy == 0) || rank[at] <= k) continue;
-        const std::int32_t weight = dx == 0 || dy == 0 ? kBesideWeight : kCornerWeight;
-        total += weight;
-        later[count++] = {3 * at * spacing, x < 0 ? -1 : x >= n ? 1 : 0, y < 0 ? -1 : y >= n ? 1 : 0, weight, 0};
-      }
-    }
-    // The last one takes what the others leave (share 0).
-    for (int n = 0; n + 1 < count; ++n) later[n].share = (later[n].weight * 65536 + total / 2) / total;
-    const std::int32_t* own = &aim[3 * position[k] * spacing];
+    const std::uint32_t x0 = order.position[k] % side, y0 = order.position[k] / side;
+    const Neighbours later = order.LaterOf(k);
+    const std::int32_t* own = &aim[3 * order.position[k] * spacing];
     for (std::size_t j = 0; j < plane; ++j) {
-      for (std::size_t c = 0; c < 3; ++c) {
-        goals[4 * j + c] = static_cast<std::uint8_t>(std::clamp((own[c * spacing + j] + 8) >> 4, 0, 255));
-      }
+      for (std::size_t c = 0; c < 3; ++c) goals[4 * j + c] = GoalOf(own[c * spacing + j]);
     }
     matcher.Map(chosen.data(), plane, goals.data(), 4, ColorMatcher::Order::kScattered);
     // The entries out, and the colours taken (times 16) where errors are passed on.
@@ -144,24 +175,121 @@ void DotDiffusion(std::span<const std::uint8_t> colours, std::size_t stride, std
       const std::size_t line = (std::size_t{cy} * side + y0) * width + x0;
       for (std::uint32_t cx = 0; cx < across; ++cx) {
         const std::size_t i = line + std::size_t{cx} * side, j = std::size_t{cy} * across + cx;
-        const bool transparent = !opaque.empty() && opaque[i] == 0;
+        const bool transparent = level.Transparent(i);
         out[i] = transparent ? kTransparentIndex : chosen[j];
-        if (!opaque.empty()) passes[j] = transparent ? 0 : -1;
+        if (level.alpha) passes[j] = transparent ? 0 : -1;
         const Colour& colour = matcher.Colour(chosen[j]);
         for (std::size_t c = 0; c < 3; ++c) error[c * plane + j] = 16 * colour[c];
       }
     }
-    if (count == 0) continue;
+    if (later.count == 0) continue;
     for (std::size_t c = 0; c < 3; ++c) {
       const std::int32_t* aims = own + c * spacing;
       std::int32_t* errors = &error[c * plane];
       for (std::size_t j = 0; j < plane; ++j) {
-        errors[j] = (std::clamp(aims[j], 0, 16 * 255) - errors[j]) & passes[j];
+        errors[j] = (std::clamp(aims[j], 0, kMostAim) - errors[j]) & passes[j];
         left[j] = errors[j];
       }
-      for (int n = 0; n < count; ++n) {
-        PassOn(errors, left.data(), &aim[later[n].plane + c * spacing], across, down, later[n].step_x,
-               later[n].step_y, later[n].share);
+      for (int n = 0; n < later.count; ++n) {
+        const Later& next = later.later[n];
+        PassOn(errors, left.data(), &aim[3 * next.at * spacing + c * spacing], across, down,
+               CellStep(static_cast<int>(x0) + next.dx, side), CellStep(static_cast<int>(y0) + next.dy, side),
+               next.share);
+      }
+    }
+  }
+}
+
+// The tiled method a few rows at a time, with the result of DotDiffusion. A pixel's entry depends
+// only on its colour and the error its neighbours of earlier classes pass it, added up in any
+// order; so any order in which each pixel comes after those neighbours gives the same entries.
+// Row y lies `d` = min(y, height - y) rows from row 0 round the wrapped rows, so neighbouring rows
+// lie one apart in `d`; its pixels of class k are taken at step 2k + d, after those of earlier
+// classes in its own row and in the rows beside it (steps up to 2k - 2 + d + 1), and before its
+// later neighbours. Rows taken at one step are never neighbours: their `d` have the parity of the
+// step, and those of neighbouring rows differ by one (but for an odd height, where the matrix is
+// one pixel and no error is passed). A row's aims are needed from step d - 1, when a row beside it
+// can first pass it error, to step d + 2 x (the last class), when its own last pixels are taken:
+// rows 2 x positions apart in `d` share their space.
+void BandedDotDiffusion(const LevelPixels& level, std::uint32_t width, std::uint32_t height,
+                        const ColorMatcher& matcher, std::uint8_t* out) {
+  const ClassOrder order(width, height);
+  const std::uint32_t side = order.side, last = order.positions - 1, half = height / 2;
+  std::vector<Neighbours> later(order.positions);
+  for (std::uint32_t k = 0; k <= last; ++k) later[k] = order.LaterOf(k);
+  const auto distance = [&](std::uint32_t y) { return std::min(y, height - y); };
+  // Rows whose distances differ by `cycle` are never needed at once; each distance has a row
+  // at most half way down and one below it.
+  const std::uint32_t cycle = 2 * last + 2;
+  const std::size_t rows = std::min<std::size_t>(2 * std::size_t{cycle}, std::size_t{height} + 1);
+  const auto aims = std::make_unique_for_overwrite<std::int32_t[]>(3 * std::size_t{width} * rows);
+  const auto aims_of = [&](std::uint32_t y) {
+    return &aims[3 * std::size_t{width} * (distance(y) % cycle * 2 + (y > half ? 1 : 0))];
+  };
+  // Calls `each` with the rows at distance `d`.
+  const auto rows_at = [&](std::uint32_t d, const auto& each) {
+    each(d);
+    if (d > 0 && height - d != d) each(height - d);
+  };
+  const auto start_row = [&](std::uint32_t y) {
+    std::int32_t* row = aims_of(y);
+    for (std::uint32_t x = 0; x < width; ++x) {
+      const std::uint8_t* colour = level.Colour(std::size_t{y} * width + x);
+      for (std::size_t c = 0; c < 3; ++c) row[3 * x + c] = 16 * colour[c];
+    }
+  };
+  // The rows of one class taken at a step, their goals one after the other.
+  struct Run {
+    std::uint32_t y, k;
+  };
+  std::vector<Run> runs;
+  std::vector<std::uint8_t> goals, chosen;
+  std::uint32_t started = 0;  // rows at smaller distances have their aims
+  for (std::uint32_t step = 0; step <= half + 2 * last; ++step) {
+    for (; started <= std::min(step + 1, half); ++started) rows_at(started, start_row);
+    runs.clear();
+    goals.clear();
+    for (std::uint32_t k = 0; k <= last && 2 * k <= step; ++k) {
+      const std::uint32_t d = step - 2 * k, x0 = order.position[k] % side, y0 = order.position[k] / side;
+      if (d > half) continue;
+      rows_at(d, [&](std::uint32_t y) {
+        if (y % side != y0) return;
+        runs.push_back({y, k});
+        const std::int32_t* row = aims_of(y);
+        std::size_t j = goals.size();
+        goals.resize(j + 4 * ((width - x0 + side - 1) / side));
+        for (std::uint32_t x = x0; x < width; x += side, j += 4) {
+          for (std::size_t c = 0; c < 3; ++c) goals[j + c] = GoalOf(row[3 * x + c]);
+        }
+      });
+    }
+    chosen.resize(goals.size() / 4);
+    matcher.Map(chosen.data(), chosen.size(), goals.data(), 4, ColorMatcher::Order::kScattered);
+    const std::uint8_t* entry = chosen.data();
+    for (const Run& run : runs) {
+      const Neighbours& next = later[run.k];
+      std::int32_t* own = aims_of(run.y);
+      // The rows above, at and below the run, wrapped.
+      const std::array<std::int32_t*, 3> beside = {aims_of(run.y == 0 ? height - 1 : run.y - 1), own,
+                                                   aims_of(run.y + 1 == height ? 0 : run.y + 1)};
+      for (std::uint32_t x = order.position[run.k] % side; x < width; x += side, ++entry) {
+        const std::size_t i = std::size_t{run.y} * width + x;
+        const bool transparent = level.Transparent(i);
+        out[i] = transparent ? kTransparentIndex : *entry;
+        if (transparent) continue;
+        const Colour& colour = matcher.Colour(*entry);
+        Colour error, left;
+        for (std::size_t c = 0; c < 3; ++c) left[c] = error[c] = std::clamp(own[3 * x + c], 0, kMostAim) - 16 * colour[c];
+        for (int n = 0; n < next.count; ++n) {
+          const Later& to = next.later[n];
+          const std::uint32_t tx = to.dx < 0 && x == 0 ? width - 1 : to.dx > 0 && x + 1 == width ? 0 : x + to.dx;
+          std::int32_t* target = &beside[to.dy + 1][3 * tx];
+          for (std::size_t c = 0; c < 3; ++c) {
+            const std::int32_t piece = n + 1 < next.count ? (error[c] * to.share + 32768) >> 16 : left[c];
+            target[c] += piece;
+            left[c] -= piece;
+          }
+        }
       }
     }
   }
@@ -171,8 +299,8 @@ void DotDiffusion(std::span<const std::uint8_t> colours, std::size_t stride, std
 // error passed on 7/16 ahead, 3/16 below behind, 5/16 below and the rest below ahead. Errors are
 // kept in sixteenths of a value; a pixel's colour with its error is clamped to 0-255 before its
 // own error is taken, so that colours the palette cannot reach do not pile up error.
-void DiffusionDither(std::span<const std::uint8_t> colours, std::size_t stride, std::span<const std::uint8_t> opaque,
-                     std::uint32_t width, std::uint32_t height, const ColorMatcher& matcher, std::uint8_t* out) {
+void DiffusionDither(const LevelPixels& level, std::uint32_t width, std::uint32_t height, const ColorMatcher& matcher,
+                     std::uint8_t* out) {
   // Two rows of errors with a pixel of margin each side.
   std::vector<Colour> row(width + 2), below(width + 2);
   for (std::uint32_t y = 0; y < height; ++y) {
@@ -181,14 +309,15 @@ void DiffusionDither(std::span<const std::uint8_t> colours, std::size_t stride, 
     for (std::uint32_t n = 0; n < width; ++n) {
       const std::uint32_t x = forward ? n : width - 1 - n;
       const std::size_t i = static_cast<std::size_t>(y) * width + x;
-      if (!opaque.empty() && opaque[i] == 0) {
+      if (level.Transparent(i)) {
         out[i] = kTransparentIndex;
         continue;
       }
       const std::size_t at = x + 1;
+      const std::uint8_t* colour = level.Colour(i);
       Colour target, rounded;
       for (int c = 0; c < 3; ++c) {
-        target[c] = std::clamp(16 * colours[stride * i + c] + row[at][c], 0, 16 * 255);
+        target[c] = std::clamp(16 * colour[c] + row[at][c], 0, kMostAim);
         rounded[c] = (target[c] + 8) >> 4;
       }
       const std::uint8_t chosen = NearestTo(rounded, matcher);
@@ -209,14 +338,15 @@ void DiffusionDither(std::span<const std::uint8_t> colours, std::size_t stride, 
 
 }  // namespace
 
-void DitherLevel(std::span<const std::uint8_t> colours, std::size_t stride, std::span<const std::uint8_t> opaque,
-                 std::uint32_t width, std::uint32_t height, const ColorMatcher& matcher, Dither method,
-                 std::uint8_t* out) {
+void DitherLevel(const LevelPixels& level, std::uint32_t width, std::uint32_t height, const ColorMatcher& matcher,
+                 Dither method, std::uint8_t* out, std::size_t most_whole) {
   if (method == Dither::kDiffusion) {
-    DiffusionDither(colours, stride, opaque, width, height, matcher, out);
-    return;
+    DiffusionDither(level, width, height, matcher, out);
+  } else if (std::size_t{width} * height > most_whole) {
+    BandedDotDiffusion(level, width, height, matcher, out);
+  } else {
+    DotDiffusion(level, width, height, matcher, out);
   }
-  DotDiffusion(colours, stride, opaque, width, height, matcher, out);
 }
 
 }  // namespace tarnvick

@@ -4,10 +4,12 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
 #include "palette/color_matcher.h"
+#include "palette/palette.h"
 
 namespace tarnvick {
 
@@ -31,13 +33,32 @@ inline constexpr std::array<std::uint8_t, 64> kTiledClasses = {
     61, 47, 56, 39, 13,  6,  5, 37,
     51, 14, 55, 22, 18, 20, 40, 11};
 
-// One level of `width` x `height` pixels: `colours` holds each pixel's red, green and blue values
-// (0-255), `stride` bytes from one pixel to the next, row after row; `opaque`, when not empty, one
-// byte a pixel: pixels whose byte is 0 take kTransparentIndex and neither take nor pass on error.
-// Writes one index a pixel to `out`, each an entry `matcher` can choose, by `method` (kTiled or
-// kDiffusion). The same input always gives the same output (integer arithmetic only).
-void DitherLevel(std::span<const std::uint8_t> colours, std::size_t stride, std::span<const std::uint8_t> opaque,
-                 std::uint32_t width, std::uint32_t height, const ColorMatcher& matcher, Dither method,
-                 std::uint8_t* out);
+// The pixels of one level, row after row, `stride` bytes from one to the next: each holding its
+// red, green and blue values (0-255), or, with a `palette` (the red, green and blue of each of
+// the 256 indices), an index. With `alpha` (pixels of 4 bytes), a pixel whose fourth byte is below
+// kOpaqueAlpha is transparent: it takes kTransparentIndex and neither takes nor passes on error.
+struct LevelPixels {
+  std::span<const std::uint8_t> pixels;
+  std::size_t stride = 3;
+  const std::uint8_t* palette = nullptr;
+  bool alpha = false;
+
+  // The red, green and blue values of pixel `i`.
+  const std::uint8_t* Colour(std::size_t i) const {
+    return palette != nullptr ? palette + 3 * std::size_t{pixels[i * stride]} : &pixels[i * stride];
+  }
+  bool Transparent(std::size_t i) const { return alpha && pixels[i * stride + 3] < kOpaqueAlpha; }
+};
+
+// The most pixels of a level the tiled method works on whole, a plane of the level at a time
+// (fast, with 12 bytes a pixel of work space); a larger level is worked a few rows at a time, with
+// the same result and work space for those rows alone.
+inline constexpr std::size_t kMostWholeLevel = std::size_t{1} << 20;
+
+// Writes one index a pixel of the `width` x `height` `level` to `out`, each an entry `matcher` can
+// choose, by `method` (kTiled or kDiffusion); with kTiled, a level of more than `most_whole` pixels
+// is worked in rows. The same input always gives the same output (integer arithmetic only).
+void DitherLevel(const LevelPixels& level, std::uint32_t width, std::uint32_t height, const ColorMatcher& matcher,
+                 Dither method, std::uint8_t* out, std::size_t most_whole = kMostWholeLevel);
 
 }  // namespace tarnvick

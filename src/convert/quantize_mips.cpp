@@ -1,36 +1,26 @@
 #include "convert/quantize_mips.h"
 
-#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <span>
 
 namespace tarnvick {
 namespace {
 
-// Dithers each level from its own pixels' colours: read where they lie, or, for a texture of
-// palette indices, looked up first.
+// Dithers each level from its own pixels, their colours read where they lie (through the
+// texture's palette for indices).
 void DitherLevels(const Texture& source, std::uint32_t width, std::uint32_t height, int levels, bool transparent,
                   const ColorMatcher& matcher, Dither dither, std::uint8_t* out) {
-  const bool indexed = source.IndexColours() != nullptr;
-  const std::size_t stride = indexed ? 3 : source.bits_per_pixel / 8;
-  std::vector<std::uint8_t> looked_up, opaque;
+  const std::size_t stride = source.bits_per_pixel / 8;
   std::size_t first = 0;
   for (int level = 0; level < levels; ++level) {
     const std::uint32_t level_width = width >> level, level_height = height >> level;
     const std::size_t pixels = static_cast<std::size_t>(level_width) * level_height;
-    std::span<const std::uint8_t> colours;
-    if (indexed) {
-      looked_up.resize(3 * pixels);
-      for (std::size_t i = 0; i < pixels; ++i) std::copy_n(source.Colour(first + i), 3, &looked_up[3 * i]);
-      colours = looked_up;
-    } else {
-      colours = {source.Colour(first), stride * pixels};
-    }
-    opaque.resize(transparent ? pixels : 0);
-    for (std::size_t i = 0; i < opaque.size(); ++i) {
-      opaque[i] = source.pixels[4 * (first + i) + 3] >= kOpaqueAlpha ? 1 : 0;
-    }
-    DitherLevel(colours, stride, opaque, level_width, level_height, matcher, dither, out);
+    const LevelPixels colours = {.pixels = std::span(source.pixels).subspan(stride * first, stride * pixels),
+                                 .stride = stride,
+                                 .palette = source.IndexColours(),
+                                 .alpha = transparent};
+    DitherLevel(colours, level_width, level_height, matcher, dither, out);
     out += pixels;
     first += pixels;
   }

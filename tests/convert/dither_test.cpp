@@ -1,7 +1,8 @@
 // Dithering: the blur and seam measures against values worked out by hand, the tiled method
-// against its plain form, colours the palette holds left as they are, the tiled method's seamless
-// repeat, flat colours mixed from their neighbouring entries, the same WALs on any number of
-// threads, and the blurred summary line and report column against a blur computed here directly.
+// against its plain form (whole and in rows, and an M8's levels through the program), colours the
+// palette holds left as they are, the tiled method's seamless repeat, flat colours mixed from
+// their neighbouring entries, the same WALs on any number of threads, and the blurred summary
+// line and report column against a blur computed here directly.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -226,21 +227,75 @@ TEST(Dither, TiledDitheringEqualsItsPlainForm) {
   const Palette palette = RampPalette();
   const ColorMatcher matcher(palette);
   // Sizes whose matrix side is 8, 4, 2 and 1; planes of one cell, one column, and one row (whose
-  // cells pass error across a corner into their own row); noise over a gradient; with and without
-  // transparent pixels.
-  for (const auto& [width, height] : {std::pair{64, 48}, {24, 40}, {12, 20}, {6, 10}, {5, 7}, {8, 8}, {8, 64}, {64, 8}, {4, 12}, {64, 2}, {4, 2}}) {
+  // cells pass error across a corner into their own row); levels of one row or one column; levels
+  // worked in rows with more rows than are kept at once (8 x 280, 12 x 68, 6 x 18, 3 x 41). Noise
+  // over a gradient, with and without transparent pixels; and indices of a palette of noise.
+  for (const auto& [width, height] : {std::pair{64, 48}, {24, 40}, {12, 20}, {6, 10}, {5, 7}, {8, 8}, {8, 64}, {64, 8}, {4, 12}, {64, 2},
+                                      {4, 2}, {2, 2}, {1, 9}, {9, 1}, {16, 1}, {7, 3}, {2, 16}, {8, 280}, {12, 68}, {6, 18}, {3, 41}}) {
     const std::size_t pixels = static_cast<std::size_t>(width) * height;
-    const std::vector<std::uint8_t> noise = NoiseBytes(4 * pixels, static_cast<std::uint32_t>(width));
-    std::vector<std::uint8_t> rgb(3 * pixels), opaque(pixels);
+    const std::vector<std::uint8_t> noise = NoiseBytes(4 * pixels, static_cast<std::uint32_t>(width)),
+                                    index_colours = NoiseBytes(768, static_cast<std::uint32_t>(height));
+    std::vector<std::uint8_t> rgb(3 * pixels), rgba(4 * pixels), opaque(pixels), indices(pixels), looked_up(3 * pixels);
     for (std::size_t i = 0; i < pixels; ++i) {
-      for (int c = 0; c < 3; ++c) rgb[3 * i + c] = static_cast<std::uint8_t>((i % width) * 200 / width + noise[4 * i + c] % 56);
+      for (int c = 0; c < 3; ++c) rgb[3 * i + c] = rgba[4 * i + c] = static_cast<std::uint8_t>((i % width) * 200 / width + noise[4 * i + c] % 56);
       opaque[i] = noise[4 * i + 3] % 7 != 0;
+      rgba[4 * i + 3] = opaque[i] ? kOpaqueAlpha : kOpaqueAlpha - 1;
+      indices[i] = noise[4 * i + 3];
+      std::copy_n(&index_colours[3 * indices[i]], 3, &looked_up[3 * i]);
     }
-    for (const bool transparent : {false, true}) {
-      const std::vector<std::uint8_t> mask = transparent ? opaque : std::vector<std::uint8_t>{};
-      std::vector<std::uint8_t> out(pixels);
-      DitherLevel(rgb, 3, mask, width, height, matcher, Dither::kTiled, out.data());
-      EXPECT_EQ(out, PlainTiledDither(rgb, mask, width, height, palette)) << width << "x" << height << " " << transparent;
+    const struct {
+      LevelPixels level;
+      const std::vector<std::uint8_t>& colours;
+      std::vector<std::uint8_t> mask;
+    } kinds[] = {{{rgb, 3}, rgb, {}}, {{rgba, 4, nullptr, true}, rgb, opaque}, {{indices, 1, index_colours.data()}, looked_up, {}}};
+    for (const auto& [level, colours, mask] : kinds) {
+      const std::vector<std::uint8_t> expected = PlainTiledDither(colours, mask, width, height, palette);
+      // Whole and in rows.
+      for (const std::size_t most_whole : {kMostWholeLevel, std::size_t{0}}) {
+        std::vector<std::uint8_t> out(pixels);
+        DitherLevel(level, width, height, matcher, Dither::kTiled, out.data(), most_whole);
+        EXPECT_EQ(out, expected) << width << "x" << height << " " << level.stride << " " << most_whole;
+      }
+    }
+    // Diffusion reads indices through their palette.
+    std::vector<std::uint8_t> through_palette(pixels), of_colours(pixels);
+    DitherLevel(kinds[2].level, width, height, matcher, Dither::kDiffusion, through_palette.data());
+    DitherLevel({looked_up, 3}, width, height, matcher, Dither::kDiffusion, of_colours.data());
+    EXPECT_EQ(through_palette, of_colours) << width << "x" << height;
+  }
+}
+
+TEST(Dither, AnM8IsDitheredFromTheColoursOfItsIndices) {
+  TempDir dir;
+  const Palette ramps = RampPalette();
+  WriteBytes(dir / "p.pal", {ramps.begin(), ramps.end()});
+  // Each level's matrix side: 8, 4, 2, 1 (24 x 40) and 8, 8, 4, 2 (32 x 16).
+  for (const auto& [width, height] : {std::pair{24u, 40u}, {32u, 16u}}) {
+    M8Fields fields;
+    fields.version = 2;
+    std::size_t pixels = 0;
+    for (std::uint32_t level = 0; level < 4; ++level) {
+      fields.width.push_back(width >> level);
+      fields.height.push_back(height >> level);
+      pixels += std::size_t{width >> level} * (height >> level);
+    }
+    fields.palette = NoiseBytes(768, width);
+    fields.indices = NoiseBytes(pixels, height);
+    WriteBytes(dir / "tex/t.m8", BuildM8(fields));
+    ASSERT_EQ(RunTarnvick({"tex", "-pp.pal", "--dither"}, {.working_directory = dir.path()}).exit_code, 0);
+    const std::vector<std::uint8_t> wal = ReadBytes(dir / "tex/t.wal");
+    std::size_t first = 0;
+    for (std::uint32_t level = 0; level < 4; ++level) {
+      const std::uint32_t w = width >> level, h = height >> level;
+      std::vector<std::uint8_t> colours;
+      for (std::size_t i = first; i < first + std::size_t{w} * h; ++i) {
+        colours.insert(colours.end(), &fields.palette[3 * fields.indices[i]], &fields.palette[3 * fields.indices[i]] + 3);
+      }
+      const auto level_start = wal.begin() + Get32(wal, 40 + 4 * level);
+      EXPECT_EQ(std::vector<std::uint8_t>(level_start, level_start + std::ptrdiff_t{w} * h),
+                PlainTiledDither(colours, {}, static_cast<int>(w), static_cast<int>(h), ramps))
+          << width << "x" << height << " level " << level;
+      first += std::size_t{w} * h;
     }
   }
 }
