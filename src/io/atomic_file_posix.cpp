@@ -7,6 +7,7 @@
 #include <climits>
 #include <vector>
 
+#include "io/read_file.h"
 #include "io/temporary_files.h"
 
 namespace tarnvick {
@@ -52,18 +53,6 @@ mode_t CreateMode(const FileRef& target) {
   return static_cast<mode_t>(0666 & ~mask);
 }
 
-Result<void> WriteAll(int fd, std::span<const std::uint8_t> bytes) {
-  while (!bytes.empty()) {
-    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return FailErrno(ErrorKind::kCannotWrite);
-    }
-    bytes = bytes.subspan(static_cast<std::size_t>(written));
-  }
-  return {};
-}
-
 }  // namespace
 
 Result<FileRef> CheckWritable(const FileRef& target, LinkPolicy links) {
@@ -96,28 +85,50 @@ Result<FileRef> CheckWritable(const FileRef& target, LinkPolicy links) {
   return file;
 }
 
-Result<void> WriteFileAtomically(const FileRef& target,
-                                 std::initializer_list<std::span<const std::uint8_t>> chunks,
-                                 LinkPolicy links) {
+Result<std::unique_ptr<AtomicFileWriter>> AtomicFileWriter::Begin(const FileRef& target, LinkPolicy links) {
   const Result<FileRef> file = CheckWritable(target, links);
   if (!file) return Failure{file.error()};
   const mode_t mode = CreateMode(*file);
   Result<TemporaryFile> temporary = CreateTemporaryFile(*file);
   if (!temporary) return Failure{temporary.error()};
+  std::unique_ptr<AtomicFileWriter> writer(new AtomicFileWriter(*file, std::move(*temporary)));
+  if (::fchmod(writer->temporary_.fd.get(), mode) != 0) return FailErrno(ErrorKind::kCannotWrite);
+  return writer;
+}
 
-  Result<void> written;
-  if (::fchmod(temporary->fd.get(), mode) != 0) written = FailErrno(ErrorKind::kCannotWrite);
-  for (const auto& chunk : chunks) {
-    if (written) written = WriteAll(temporary->fd.get(), chunk);
+AtomicFileWriter::~AtomicFileWriter() {
+  if (!committed_) {
+    temporary_.fd.Close();
+    ::unlinkat(target_.directory, temporary_.ref.name.c_str(), 0);
   }
-  if (!temporary->fd.Close() && written) written = FailErrno(ErrorKind::kCannotWrite);
-  if (written && ::renameat(file->directory, temporary->ref.name.c_str(), file->directory,
-                            file->name.c_str()) != 0) {
-    written = FailErrno(ErrorKind::kCannotWrite);
+  ForgetTemporaryFile(temporary_);
+}
+
+Result<void> AtomicFileWriter::WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+  while (!bytes.empty()) {
+    const ssize_t written = ::pwrite(temporary_.fd.get(), bytes.data(), bytes.size(), static_cast<off_t>(offset));
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return FailErrno(ErrorKind::kCannotWrite);
+    }
+    bytes = bytes.subspan(static_cast<std::size_t>(written));
+    offset += static_cast<std::uint64_t>(written);
   }
-  if (!written) ::unlinkat(file->directory, temporary->ref.name.c_str(), 0);
-  ForgetTemporaryFile(*temporary);
-  return written;
+  return {};
+}
+
+Result<std::size_t> AtomicFileWriter::ReadAt(std::uint64_t offset, std::uint8_t* data, std::size_t size) {
+  return tarnvick::ReadAt(temporary_.fd.get(), data, size, offset);
+}
+
+Result<void> AtomicFileWriter::Commit(std::uint64_t size) {
+  if (::ftruncate(temporary_.fd.get(), static_cast<off_t>(size)) != 0) return FailErrno(ErrorKind::kCannotWrite);
+  if (!temporary_.fd.Close()) return FailErrno(ErrorKind::kCannotWrite);
+  if (::renameat(target_.directory, temporary_.ref.name.c_str(), target_.directory, target_.name.c_str()) != 0) {
+    return FailErrno(ErrorKind::kCannotWrite);
+  }
+  committed_ = true;
+  return {};
 }
 
 }  // namespace tarnvick

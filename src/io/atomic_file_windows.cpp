@@ -4,24 +4,17 @@
 
 #include <io.h>
 
+#include <algorithm>
 #include <cerrno>
 
+#include "io/read_file.h"
 #include "io/temporary_files.h"
 #include "io/wide_path.h"
 
 namespace tarnvick {
 namespace {
 
-Result<void> WriteAll(int fd, std::span<const std::uint8_t> bytes) {
-  const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
-  while (!bytes.empty()) {
-    DWORD written = 0;
-    const DWORD ask = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 30));
-    if (!WriteFile(handle, bytes.data(), ask, &written, nullptr)) return FailSystem(ErrorKind::kCannotWrite);
-    bytes = bytes.subspan(written);
-  }
-  return {};
-}
+HANDLE HandleOf(int fd) { return reinterpret_cast<HANDLE>(_get_osfhandle(fd)); }
 
 }  // namespace
 
@@ -46,26 +39,51 @@ Result<FileRef> CheckWritable(const FileRef& target, LinkPolicy) {
   return target;
 }
 
-Result<void> WriteFileAtomically(const FileRef& target,
-                                 std::initializer_list<std::span<const std::uint8_t>> chunks,
-                                 LinkPolicy links) {
+Result<std::unique_ptr<AtomicFileWriter>> AtomicFileWriter::Begin(const FileRef& target, LinkPolicy links) {
   const Result<FileRef> file = CheckWritable(target, links);
   if (!file) return Failure{file.error()};
   Result<TemporaryFile> temporary = CreateTemporaryFile(*file);
   if (!temporary) return Failure{temporary.error()};
+  return std::unique_ptr<AtomicFileWriter>(new AtomicFileWriter(*file, std::move(*temporary)));
+}
 
-  Result<void> written;
-  for (const auto& chunk : chunks) {
-    if (written) written = WriteAll(temporary->fd.get(), chunk);
+AtomicFileWriter::~AtomicFileWriter() {
+  if (!committed_) {
+    temporary_.fd.Close();
+    DeleteFileW(WidePath(temporary_.ref).c_str());
   }
-  if (!temporary->fd.Close() && written) written = FailErrno(ErrorKind::kCannotWrite, EIO);
-  const std::wstring temporary_path = WidePath(temporary->ref);
-  if (written && !MoveFileExW(temporary_path.c_str(), WidePath(*file).c_str(), MOVEFILE_REPLACE_EXISTING)) {
-    written = FailSystem(ErrorKind::kCannotWrite);
+  ForgetTemporaryFile(temporary_);
+}
+
+Result<void> AtomicFileWriter::WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+  while (!bytes.empty()) {
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD written = 0;
+    const DWORD ask = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 30));
+    if (!WriteFile(HandleOf(temporary_.fd.get()), bytes.data(), ask, &written, &at)) return FailSystem(ErrorKind::kCannotWrite);
+    bytes = bytes.subspan(written);
+    offset += written;
   }
-  if (!written) DeleteFileW(temporary_path.c_str());
-  ForgetTemporaryFile(*temporary);
-  return written;
+  return {};
+}
+
+Result<std::size_t> AtomicFileWriter::ReadAt(std::uint64_t offset, std::uint8_t* data, std::size_t size) {
+  return tarnvick::ReadAt(temporary_.fd.get(), data, size, offset);
+}
+
+Result<void> AtomicFileWriter::Commit(std::uint64_t size) {
+  LARGE_INTEGER end{};
+  end.QuadPart = static_cast<LONGLONG>(size);
+  const HANDLE handle = HandleOf(temporary_.fd.get());
+  if (!SetFilePointerEx(handle, end, nullptr, FILE_BEGIN) || !SetEndOfFile(handle)) return FailSystem(ErrorKind::kCannotWrite);
+  if (!temporary_.fd.Close()) return FailErrno(ErrorKind::kCannotWrite, EIO);
+  if (!MoveFileExW(WidePath(temporary_.ref).c_str(), WidePath(target_).c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    return FailSystem(ErrorKind::kCannotWrite);
+  }
+  committed_ = true;
+  return {};
 }
 
 }  // namespace tarnvick

@@ -12,8 +12,9 @@
 namespace tarnvick {
 
 // A new, empty temporary file beside `target` (in the same directory, so that it can replace the
-// target by a rename), named ".tarnvick-" and six random characters, with permissions 0600. It
-// is registered for RemoveTemporaryFiles until Forget is called with the same name.
+// target by a rename), named ".tarnvick-" and six random characters, with permissions 0600, open
+// for reading and writing. It is registered for RemoveTemporaryFiles until Forget is called with
+// the same name.
 struct Slot;
 struct TemporaryFile {
   ScopedFile fd;

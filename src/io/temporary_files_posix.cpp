@@ -79,7 +79,7 @@ Result<TemporaryFile> CreateTemporaryFile(const FileRef& target) {
     ++creating;
     if (!ending) {
       file.fd = ScopedFile(::openat(target.directory, file.ref.name.c_str(),
-                                    O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+                                    O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
     }
     const int error = ending ? EINTR : errno;
     if (file.fd) file.slot = Register(file.ref);

@@ -38,14 +38,14 @@ Result<TemporaryFile> CreateTemporaryFile(const FileRef& target) {
     const std::lock_guard lock(register_lock);
     if (ending) return FailErrno(ErrorKind::kCannotWrite, EINTR);
     // Shared for deletion, so that the console's handler can remove it while it is open.
-    const HANDLE handle = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+    const HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                                       FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
       const Failure failure = FailSystem(ErrorKind::kCannotWrite);
       if (failure.error.system_error != EEXIST) return failure;
       continue;
     }
-    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY);
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDWR);
     if (fd < 0) {
       CloseHandle(handle);
       DeleteFileW(path.c_str());
