@@ -115,10 +115,12 @@ class Parser {
       (name == "--recursive" ? options_.recurse : name == "--verbose" ? options_.verbose : options_.transparent) = true;
       return {};
     }
-    if (name == "--output-dir") {
+    if (name == "--output-dir" || name == "--output-pak") {
       if (!has_value) value = SeparateValue().value_or("");
-      if (value.empty()) return Invalid(argument);
-      options_.output_directory = std::move(value);
+      const bool pak = name == "--output-pak";
+      // WALs go to one place: files below a folder, or entries of an archive.
+      if (value.empty() || (pak ? options_.output_directory : options_.output_pak)) return Invalid(argument);
+      (pak ? options_.output_pak : options_.output_directory) = std::move(value);
       return {};
     }
     if (name == "--jobs") {

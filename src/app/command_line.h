@@ -37,6 +37,7 @@ struct RunOptions {
   int jobs = 1;                 // --jobs=N, else the processors available to the process
   std::optional<std::string> preview_path;  // --preview=FILE
   std::optional<std::string> output_directory;  // --output-dir=DIR: WALs go below it, not beside their sources
+  std::optional<std::string> output_pak;  // --output-pak=FILE: WALs go into this archive, not into files
   bool transparent = false;     // --transparent: index 255 is transparent
   std::optional<std::string> report_path;   // --report=FILE, --report FILE
   std::vector<IgnoredArgument> ignored;     // in the order given

@@ -5,6 +5,7 @@
 #include <mutex>
 #include <unordered_set>
 
+#include "app/pak_output.h"
 #include "app/source_walk.h"
 #include "convert/convert_texture.h"
 #include "io/atomic_file.h"
@@ -23,15 +24,17 @@ struct Converted {
   std::uint32_t width = 0, height = 0;
   NameCuts cuts;
   std::optional<Preview::Tile> tile;
+  // For an archive the run writes: the WAL, to be stored when its turn comes.
+  std::array<std::uint8_t, WalTexture::kHeaderSize> header{};
+  std::optional<WalTexture> wal;
 };
 
 // The WALs written so far in this run, by the key of their path: sources that make the same WAL
 // (a.m32, a.m8; a loose file and an archive's entry) may stand far apart in walk order.
 class WalsMade {
  public:
-  // Notes the WAL at `wal_path`; false when an earlier source of this run made it (the same
-  // path, or one the file system takes for it).
-  bool Note(const std::string& wal_path) { return made_.insert(PathKey(wal_path)).second; }
+  // Notes the WAL of key `key` (WalKey); false when an earlier source of this run made it.
+  bool Note(const std::string& key) { return made_.insert(key).second; }
 
  private:
   std::unordered_set<std::string> made_;
@@ -74,11 +77,13 @@ class OutputFolder {
 };
 
 // Where the WAL of a source goes, and the path messages name it by: beside the source, or, with
-// `folder`, by the name `ref.name` in that folder.
+// `folder`, by the name `ref.name` in that folder, or, with `entry`, as that entry of the archive
+// the run writes.
 struct WalTarget {
   FileRef ref;
   std::string path;
   std::shared_ptr<OutputFolder> folder;
+  std::string entry;
 };
 
 // `path` with the separator of this system for each '/'.
@@ -94,13 +99,32 @@ std::string OutputRoot(const RunOptions& options) {
   return root;
 }
 
-// The path messages name the WAL of `source` by: in the folder it belongs in, or at the same place
-// below the output folder.
+// The name of the WAL of `source` in the archive the run writes: its path below the start
+// directory as an output folder would place it, '/' between folders.
+std::string EntryName(const SourceFile& source) {
+  std::string below = source.relative_folder;
+  if (kSeparator != '/') std::replace(below.begin(), below.end(), kSeparator, '/');
+  return (below.empty() ? "" : below + "/") + WalPathFor(source.ref.name);
+}
+
+// The path messages name the WAL of `source` by: in the folder it belongs in, at the same place
+// below the output folder, or as the entry of the archive the run writes.
 std::string WalPathShown(const SourceFile& source, const RunOptions& options) {
+  if (options.output_pak) return *options.output_pak + kSeparator + Shown(EntryName(source));
   const std::string wal = Shown(WalPathFor(source.ref.name));
   if (!options.output_directory) return source.folder + kSeparator + wal;
   const std::string& below = source.relative_folder;
   return OutputRoot(options) + kSeparator + (below.empty() ? wal : below + kSeparator + wal);
+}
+
+// What tells the WALs of a run apart: their paths as the file system takes them, or the names of
+// the archive's entries as Quake 2 takes them, without regard to ASCII case (so that the archive
+// is the same on every system).
+std::string WalKey(const SourceFile& source, const RunOptions& options) {
+  if (!options.output_pak) return PathKey(WalPathShown(source, options));
+  std::string name = EntryName(source);
+  for (char& c : name) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  return name;
 }
 
 // The targets of a run's WALs, with one folder object for each run of sources into one folder.
@@ -108,13 +132,15 @@ class OutputFolders {
  public:
   explicit OutputFolders(const RunOptions& options)
       : options_(options),
-        root_(options.output_directory ? OpenFolder(*options.output_directory) : Result<std::shared_ptr<const ScopedFile>>(nullptr)) {}
+        root_(options.output_directory ? OpenFolder(*options.output_directory)
+                                       : Result<std::shared_ptr<const ScopedFile>>(nullptr)) {}
 
   WalTarget For(const SourceFile& source) {
     const std::string wal = WalPathFor(source.ref.name);
     const std::string path = WalPathShown(source, options_);
+    if (options_.output_pak) return {{}, path, nullptr, EntryName(source)};
     const std::size_t name_at = wal.rfind('/') + 1;  // 0 when the name has no folder part
-    if (!options_.output_directory && name_at == 0) return {{source.ref.directory, wal}, path, nullptr};
+    if (!options_.output_directory && name_at == 0) return {{source.ref.directory, wal}, path, nullptr, {}};
     std::string below = wal.substr(0, name_at);
     if (options_.output_directory && !source.relative_folder.empty()) below = source.relative_folder + "/" + below;
     const ScopedFile* root = options_.output_directory ? nullptr : source.directory.get();
@@ -123,7 +149,7 @@ class OutputFolders {
       root_of_folder_ = root;
       folder_ = std::make_shared<OutputFolder>(options_.output_directory ? root_ : source.directory, below);
     }
-    return {{kWorkingDirectory, wal.substr(name_at)}, path, folder_};
+    return {{kWorkingDirectory, wal.substr(name_at)}, path, folder_, {}};
   }
 
  private:
@@ -134,8 +160,12 @@ class OutputFolders {
   std::shared_ptr<OutputFolder> folder_;
 };
 
-// Loads a source, converts it and writes its WAL.
+// Whether the name of an entry of the archive the run writes is longer than the field holds.
+bool TooLongForAnEntry(const WalTarget& target) { return target.entry.size() >= kPakNameField; }
+
+// Loads a source, converts it and writes its WAL (or keeps it for the archive the run writes).
 Result<Converted> ConvertFile(const SourceFile& source, WalTarget target, const Conversion& conversion) {
+  if (TooLongForAnEntry(target)) return Fail(ErrorKind::kBadEntry, "its name is too long for an archive entry (over 55 bytes)");
   const Result<std::unique_ptr<Texture>> texture = LoadSource(source);
   if (!texture) return Failure{texture.error()};
   Converted converted;
@@ -144,14 +174,16 @@ Result<Converted> ConvertFile(const SourceFile& source, WalTarget target, const 
   const auto header = wal->EncodeHeader();
   if (!header) return Failure{header.error()};
   std::shared_ptr<const ScopedFile> folder;  // held while the WAL is written into it
-  if (target.folder) {
+  if (!target.entry.empty()) {
+    converted.header = *header;
+  } else if (target.folder) {
     const Result<std::shared_ptr<const ScopedFile>>& entered = target.folder->Entered();
     if (!entered) return Failure{entered.error()};
     folder = *entered;
     target.ref.directory = folder->get();
   }
   // A WAL that already holds exactly these bytes (made by an earlier run) is left as it is.
-  if (!HoldsExactly(target.ref, {*header, wal->LevelData()})) {
+  if (target.entry.empty() && !HoldsExactly(target.ref, {*header, wal->LevelData()})) {
     const Result<void> written = WriteFileAtomically(target.ref, {*header, wal->LevelData()}, LinkPolicy::kReplaceLink);
     if (!written) return Failure{written.error()};
   }
@@ -166,6 +198,7 @@ Result<Converted> ConvertFile(const SourceFile& source, WalTarget target, const 
   if ((conversion.tiles || conversion.measure) && conversion.dither != Dither::kNone) {
     converted.error.blurred = MeasureBlurredError(**texture, *wal, conversion.palette, conversion.transparent);
   }
+  if (!target.entry.empty()) converted.wal = std::move(*wal);
   return converted;
 }
 
@@ -182,6 +215,16 @@ ConversionReport ConvertSources(const RunOptions& options, const Palette& palett
                               report.preview.has_value()};
   OutputFolders output_folders(options);
   WalsMade wals_made;
+  std::unique_ptr<PakOutput> pak;
+  if (options.output_pak) {
+    Result<std::unique_ptr<PakOutput>> begun = PakOutput::Begin(*options.output_pak);
+    if (!begun) {
+      console.Problem("cannot write archive: " + *options.output_pak + ": " + begun.error().detail);
+      report.incomplete = true;
+    } else {
+      pak = std::move(*begun);
+    }
+  }
   WalkSources(
       options, console,
       [&](const SourceFile& source) {
@@ -191,18 +234,22 @@ ConversionReport ConvertSources(const RunOptions& options, const Palette& palett
                          // Memory that runs out anywhere in one texture skips that texture alone.
                          *converted = CatchOutOfMemory([&] { return ConvertFile(source, *target, conversion); });
                        },
-                       [&, converted, target, path = source.path] {
+                       [&, converted, target, path = source.path, key = WalKey(source, options)] {
                          if (!*converted) {
                            ++report.skipped;
                            const Error& error = converted->error();
                            report.incomplete = report.incomplete || error.kind == ErrorKind::kCannotWrite ||
-                                               IsResourceFailure(error);
+                                               IsResourceFailure(error) || TooLongForAnEntry(*target);
                            console.Problem("skipped " + path + ": " + Describe(error, target->path));
                            return;
                          }
                          ++report.converted;
                          TellCuts((*converted)->cuts, path, console);
-                         if (!wals_made.Note(target->path)) {
+                         if ((*converted)->wal && pak) {
+                           pak->Add(target->entry, key, {(*converted)->header, (*converted)->wal->LevelData()});
+                           (*converted)->wal.reset();
+                         }
+                         if (!wals_made.Note(key)) {
                            console.Problem("two sources make " + target->path + "; kept the one from " + path);
                          }
                          const ConversionError& error = (*converted)->error;
@@ -225,7 +272,16 @@ ConversionReport ConvertSources(const RunOptions& options, const Palette& palett
                        }};
       },
       // Sources that make the same WAL (a.m32 and a.m8) write it in walk order: the later wins.
-      [&options](const SourceFile& source) { return PathKey(WalPathShown(source, options)); }, "converting");
+      [&options](const SourceFile& source) { return WalKey(source, options); }, "converting");
+  if (pak) {
+    if (const Result<void> finished = pak->Finish(); !finished) {
+      console.Problem("cannot write archive: " + *options.output_pak + ": " + finished.error().detail);
+      report.incomplete = true;
+    } else if (pak->Entries() > kQuake2MostEntries) {
+      console.Problem(*options.output_pak + " holds " + std::to_string(pak->Entries()) + " entries, more than the " +
+                      std::to_string(kQuake2MostEntries) + " Quake 2 reads from one archive");
+    }
+  }
   if (report.converted + report.skipped == 0) {
     const bool hint = !options.recurse && HasSubdirectory(options.start_directory);
     console.Problem("no M8 or M32 textures found in " + options.start_directory +

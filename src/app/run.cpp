@@ -16,7 +16,7 @@
 #include "io/system.h"
 #include "palette/palette_file.h"
 #include "texture/texture_type.h"
-#include "texture/pak_format.h"
+#include "texture/pak_archive.h"
 
 namespace tarnvick {
 namespace {
@@ -77,18 +77,36 @@ struct Output {
   std::string path;
 };
 
-// The first output that names an input of the run (the palette read, a source, a WAL) or an
-// output before it, so that no output can replace what the run reads or makes.
+// The files the run reads that are named on its command line: the palette read (and the archive
+// it is read from), and a start that is an archive.
+std::vector<std::string> NamedInputs(const RunOptions& options) {
+  std::vector<std::string> inputs;
+  if (!options.generate) {
+    inputs.push_back(options.palette_path);
+    if (const std::optional<std::size_t> archive = ArchivePrefix(options.palette_path)) {
+      inputs.push_back(options.palette_path.substr(0, *archive));
+    }
+  }
+  if (KindOfPath(options.start_directory) != PathKind::kDirectory) inputs.push_back(options.start_directory);
+  return inputs;
+}
+
+// The first output that names an input of the run (the palette read, a source, an archive, a
+// WAL) or an output before it, so that no output can replace what the run reads or makes. The
+// archive the run writes may have an archive's name: one in the library is left out of the walks.
 std::optional<Output> OverlappingOutput(const RunOptions& options) {
   std::vector<Output> outputs;
   if (options.generate) outputs.push_back({"palette file", options.palette_path});
   if (options.preview_path) outputs.push_back({"preview", *options.preview_path});
   if (options.report_path) outputs.push_back({"report", *options.report_path});
+  if (options.output_pak) outputs.push_back({"archive", *options.output_pak});
+  const std::vector<std::string> inputs = NamedInputs(options);
   for (std::size_t i = 0; i < outputs.size(); ++i) {
     const std::string& path = outputs[i].path;
     const TextureType type = LookupTextureType(path);
     bool overlaps = type == TextureType::kM8 || type == TextureType::kM32 || type == TextureType::kWal ||
-                    (!options.generate && SameFile(path, options.palette_path));
+                    (IsPakName(path) && path != options.output_pak);
+    for (const std::string& input : inputs) overlaps = overlaps || SameFile(path, input);
     for (std::size_t before = 0; before < i; ++before) overlaps = overlaps || SameFile(path, outputs[before].path);
     if (overlaps) return outputs[i];
   }
@@ -162,6 +180,20 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
     }
   }
   if (!OutputsWritable(options, console)) return kExitRunFailed;
+  if (options.output_pak) {
+    // Its folders are made and its place checked before the library is read for it.
+    const std::string& path = *options.output_pak;
+    Result<void> writable = MakeDirectories(DirectoryPart(path));
+    if (writable) {
+      if (const Result<FileRef> checked = CheckWritable({kWorkingDirectory, path}, LinkPolicy::kWriteThrough); !checked) {
+        writable = Failure{checked.error()};
+      }
+    }
+    if (!writable) {
+      console.Problem("cannot write archive: " + path + ": " + writable.error().detail);
+      return kExitRunFailed;
+    }
+  }
 
   const Result<Palette> palette = options.generate ? MakePalette(options, console)
                                                    : ReadPalette(options, console);

@@ -43,7 +43,7 @@ std::size_t CountSources(const RunOptions& options, std::size_t open_directories
                 {.entered = [](const std::string&) {},
                  .unreadable = [](const std::string&, const Error&) {},
                  .file = [&count](const SourceFile&) { ++count; }},
-                open_directories, options.output_directory);
+                open_directories, options.output_directory, options.output_pak);
   return count;
 }
 
@@ -140,7 +140,7 @@ void WalkSources(const RunOptions& options, Console& console,
                          console.ProblemOnce(line, line);
                        });
                      }},
-                fit.open_directories, options.output_directory);
+                fit.open_directories, options.output_directory, options.output_pak);
   runner.Finish();
   if (runner.StartFailed()) {
     console.ProblemOnce("threads", "started " + std::to_string(runner.Threads()) + " of " +

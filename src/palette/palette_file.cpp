@@ -7,7 +7,6 @@
 #include "io/atomic_file.h"
 #include "io/file_ref.h"
 #include "io/read_file.h"
-#include "io/system.h"
 #include "palette/colormap_tables.h"
 #include "palette/pcx_palette.h"
 #include "palette/png_palette.h"
@@ -49,19 +48,13 @@ Result<std::vector<std::uint8_t>> ReadPart(const FilePart& part) {
 // The content of `file`, or, when a leading part of its path (cut at a separator) names a regular
 // file that is an archive, of the entry the rest of the path names in it.
 Result<std::vector<std::uint8_t>> ArchivedOrWhole(const FileRef& file) {
-  const std::string& path = file.name;
-  for (std::size_t cut = 0; (cut = std::find_if(path.begin() + static_cast<std::ptrdiff_t>(cut), path.end(), IsSeparator) -
-                                   path.begin()) < path.size();
-       ++cut) {
-    const std::string archive = path.substr(0, cut);
-    if (!IsPakName(archive) || KindOfPath(archive) != PathKind::kOther) continue;
-    const Result<PakArchive> opened = PakArchive::Open({file.directory, archive});
-    if (!opened) return Failure{opened.error()};
-    const Result<FilePart> part = opened->Find(path.substr(cut + 1));
-    if (!part) return Failure{part.error()};
-    return ReadPart(*part);
-  }
-  return ReadWhole(file);
+  const std::optional<std::size_t> archive = ArchivePrefix(file.name);
+  if (!archive) return ReadWhole(file);
+  const Result<PakArchive> opened = PakArchive::Open({file.directory, file.name.substr(0, *archive)});
+  if (!opened) return Failure{opened.error()};
+  const Result<FilePart> part = opened->Find(file.name.substr(*archive + 1));
+  if (!part) return Failure{part.error()};
+  return ReadPart(*part);
 }
 
 std::vector<std::uint8_t> BytesOf(const std::string& text) { return {text.begin(), text.end()}; }

@@ -5,6 +5,8 @@
 #include <optional>
 #include <vector>
 
+#include "io/system.h"
+
 namespace tarnvick {
 namespace {
 
@@ -12,6 +14,15 @@ namespace {
 constexpr std::uint64_t kEntriesAtOnce = 1024;
 
 }  // namespace
+
+std::optional<std::size_t> ArchivePrefix(const std::string& path) {
+  for (auto cut = std::find_if(path.begin(), path.end(), IsSeparator); cut != path.end();
+       cut = std::find_if(cut + 1, path.end(), IsSeparator)) {
+    const std::string part(path.begin(), cut);
+    if (IsPakName(part) && KindOfPath(part) == PathKind::kOther) return part.size();
+  }
+  return std::nullopt;
+}
 
 Result<PakArchive> PakArchive::Open(const FileRef& file) {
   Result<ScopedFile> opened = OpenRegularFile(file);

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "io/error.h"
 #include "io/file_ref.h"
@@ -13,6 +15,11 @@
 #include "texture/pak_format.h"
 
 namespace tarnvick {
+
+// The length of the first leading part of `path`, cut at a separator, that names a regular file
+// that is an archive (`base/pak0.pak` of `base/pak0.pak/pics/colormap.pcx`); none when no part
+// does.
+std::optional<std::size_t> ArchivePrefix(const std::string& path);
 
 class PakArchive {
  public:
