@@ -46,7 +46,7 @@ TEST(Archive, EntriesMakeTheWalsTheSameFilesMakeLooseIntoTheArchivesFolder) {
       WriteBytes(dir / "lib/e1/b.m8", b.first);
       WriteBytes(dir / "lib/e1/deep/c.m32", c.first);
       // The same files in an archive, one named with '\' between its folders.
-      WriteBytes(dir / "pk/pak0.pak", BuildPak({{"a.m32", a.first}, {"e1/b.m8", b.first}, {"e1\\deep\\c.m32", c.first}}));
+      WriteBytes(dir / "pk/pak0.pak", EncodePak({{"a.m32", a.first}, {"e1/b.m8", b.first}, {"e1\\deep\\c.m32", c.first}}));
       const std::string what = std::string(generated ? "generated" : "-p") + (output_folder ? ", output folder" : "");
       const auto run = [&](const std::string& library) {
         std::vector<std::string> arguments = {library, "-s", generated ? "-o" + library + ".lmp" : "-pp.pal"};
@@ -77,8 +77,8 @@ TEST(Archive, TheLaterSourceWinsAsTheGameSearchesItsFolder) {
   WriteBytes(dir / "p.pal", palette);
   WriteBytes(dir / "lib/a.m32", loose_a.first);
   WriteBytes(dir / "lib/sub/b.m32", loose_b.first);
-  WriteBytes(dir / "lib/pak0.pak", BuildPak({{"a.m32", early_a.first}}));
-  WriteBytes(dir / "lib/pak1.pak", BuildPak({{"A.M32", late_a.first}, {"sub/b.m32", late_b.first}}));
+  WriteBytes(dir / "lib/pak0.pak", EncodePak({{"a.m32", early_a.first}}));
+  WriteBytes(dir / "lib/pak1.pak", EncodePak({{"A.M32", late_a.first}, {"sub/b.m32", late_b.first}}));
   for (const std::string jobs : {"--jobs=1", "--jobs=8"}) {
     ProgramResult result = RunTarnvick({"lib", "-s", "-pp.pal", jobs}, {.working_directory = dir.path()});
     EXPECT_EQ(result.err,
@@ -107,7 +107,7 @@ TEST(Archive, DamagedArchivesAndHostileEntriesAreToldAndNothingIsWrittenOutsideT
   TempDir dir;
   WriteBytes(dir / "lib/bad1.pak", {'P', 'A', 'C', 'X', 12, 0, 0, 0, 0, 0, 0, 0});
   WriteBytes(dir / "lib/bad2.pak", {'P', 'A', 'C', 'K', 12, 0, 0, 0});
-  Bytes beyond = BuildPak({{"a.m32", source}}), negative = beyond, uneven = beyond;
+  Bytes beyond = EncodePak({{"a.m32", source}}), negative = beyond, uneven = beyond;
   PutI32(beyond, 4, static_cast<std::int32_t>(beyond.size()));
   PutI32(negative, 8, -64);
   PutI32(uneven, 8, 63);
@@ -116,11 +116,11 @@ TEST(Archive, DamagedArchivesAndHostileEntriesAreToldAndNothingIsWrittenOutsideT
   WriteBytes(dir / "lib/bad5.pak", negative);
   const std::string full(52, 'n');  // with ".m32", a name field without its zero
   WriteBytes(dir / "lib/names.pak",
-             BuildPak({{"../evil.m32", source}, {"/abs.m32", source}, {"a//b.m32", source}, {"./c.m32", source},
+             EncodePak({{"../evil.m32", source}, {"/abs.m32", source}, {"a//b.m32", source}, {"./c.m32", source},
                        {"d/../e.m32", source}, {"c:x.m32", source}, {"ctl\x01.m32", source}, {"del\x7f.m32", source},
                        {full + ".m32", source}, {"sub\\ok.m32", source}, {"readme.txt", {1, 2}}, {"inner.pak", {3}},
                        {"Dup.m32", source}, {"dup.M32", source}}));
-  Bytes outside = BuildPak({{"in.m32", source}, {"neg.m32", source}, {"past.m32", source}});
+  Bytes outside = EncodePak({{"in.m32", source}, {"neg.m32", source}, {"past.m32", source}});
   PutI32(outside, PakEntryField(outside, 1), -1);
   PutI32(outside, PakEntryField(outside, 2) + 4, static_cast<std::int32_t>(outside.size()));
   WriteBytes(dir / "lib/outside.pak", outside);
@@ -155,8 +155,8 @@ TEST(Archive, TheStartAndThePaletteMayBeInArchives) {
   const auto a_other = M32WithWal(16, 8, 49, other);
   TempDir dir;
   WriteBytes(dir / "p.pal", palette);
-  WriteBytes(dir / "base/pak0.pak", BuildPak({{"textures/a.m32", a.first}}));
-  WriteBytes(dir / "base/pak1.pak", BuildPak({{"readme.txt", {1}}, {"pics/Palette.LMP", other}}));
+  WriteBytes(dir / "base/pak0.pak", EncodePak({{"textures/a.m32", a.first}}));
+  WriteBytes(dir / "base/pak1.pak", EncodePak({{"readme.txt", {1}}, {"pics/Palette.LMP", other}}));
   WriteBytes(dir / "other/bad.pak", {'n', 'o'});
   const struct {
     std::vector<std::string> arguments;
@@ -192,12 +192,12 @@ TEST(Archive, OutputPakHoldsWhatAnOutputFolderWouldInWalkOrder) {
   WriteBytes(dir / "p.pal", palette);
   WriteBytes(dir / "lib/a.m32", a.first);
   WriteBytes(dir / "lib/e1/b.m8", b.first);
-  WriteBytes(dir / "lib/pak0.pak", BuildPak({{"textures/c.m32", c.first}}));
+  WriteBytes(dir / "lib/pak0.pak", EncodePak({{"textures/c.m32", c.first}}));
   ProgramResult result = RunTarnvick({"lib", "-s", "-pp.pal", "--output-dir=out"}, {.working_directory = dir.path()});
   ASSERT_EQ(result.exit_code, 0) << result.err;
   const Files folder = WalsBelow(dir / "out");
   // An archive at the output's path inside the library is never read.
-  WriteBytes(dir / "lib/mod.pak", BuildPak({{"z.m32", c.first}}));
+  WriteBytes(dir / "lib/mod.pak", EncodePak({{"z.m32", c.first}}));
   Bytes first;
   for (const std::string jobs : {"--jobs=1", "--jobs=8"}) {
     result = RunTarnvick({"lib", "-s", "-pp.pal", jobs, "--output-pak", "lib/mod.pak"}, {.working_directory = dir.path()});
@@ -249,7 +249,7 @@ TEST(Archive, AnOutputPakOfMoreEntriesThanQuake2ReadsSaysSo) {
   const Bytes source = M32WithWal(8, 8, 65, palette).first;
   std::vector<PakFileEntry> entries;
   for (int i = 0; i < 4097; ++i) entries.push_back({"t" + std::to_string(i) + ".m32", source});
-  WriteBytes(dir / "lib/pak0.pak", BuildPak(entries));
+  WriteBytes(dir / "lib/pak0.pak", EncodePak(entries));
   const ProgramResult result = RunTarnvick({"lib", "-pp.pal", "--output-pak=mod.pak"}, {.working_directory = dir.path()});
   EXPECT_EQ(result.err, "tarnvick: mod.pak holds 4097 entries, more than the 4096 Quake 2 reads from one archive\n");
   EXPECT_EQ(result.exit_code, 0);

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "pak_encoder.h"
 #include "texture_patterns.h"
 #include "texture_encoder.h"
 
@@ -69,6 +70,14 @@ bool WriteFuzzSeeds(const std::string& directory) {
     if (error || !WriteFile((folder / name).string(), sample.bytes)) return false;
   }
   return true;
+}
+
+bool WriteSampleArchive(const std::string& directory) {
+  std::vector<PakFileEntry> entries;
+  for (const Sample& sample : Samples()) entries.push_back({"textures/" + sample.path, sample.bytes});
+  std::error_code error;
+  std::filesystem::create_directories(directory, error);
+  return !error && WriteFile((std::filesystem::path(directory) / "pak0.pak").string(), EncodePak(entries));
 }
 
 bool WriteSampleLibrary(const std::string& root) {

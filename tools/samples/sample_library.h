@@ -11,6 +11,11 @@ namespace tarnvick::samples {
 // Writes the library below `root` (created if missing); false when a file cannot be written.
 bool WriteSampleLibrary(const std::string& root);
 
+// Writes the library as one archive, `directory`/pak0.pak (created if missing): the same files,
+// each named `textures/` and its path, in the order of SampleLibraryFiles. False when it cannot be
+// written.
+bool WriteSampleArchive(const std::string& directory);
+
 // Writes every M8 sample into `directory`/m8 and every M32 sample into `directory`/m32, flat:
 // the seed corpora of the fuzz targets. False when a file cannot be written.
 bool WriteFuzzSeeds(const std::string& directory);
