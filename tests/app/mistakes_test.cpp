@@ -227,8 +227,8 @@ TEST(Mistakes, TheSampleGeneratorKnowsItsOptionsAndMakesNoFolderNamedLikeOne) {
   TempDir dir;
   const std::string program = TARNVICK_SAMPLES_BINARY;
   const std::string usage =
-      "usage: tarnvick-samples DIRECTORY\n       tarnvick-samples --seeds DIRECTORY\n"
-      "       tarnvick-samples --bench MEGABYTES DIRECTORY\n";
+      "usage: tarnvick-samples DIRECTORY\n       tarnvick-samples --pak DIRECTORY\n"
+      "       tarnvick-samples --seeds DIRECTORY\n       tarnvick-samples --bench MEGABYTES DIRECTORY\n";
   const struct {
     std::vector<std::string> arguments;
     std::string out, err;
@@ -239,6 +239,7 @@ TEST(Mistakes, TheSampleGeneratorKnowsItsOptionsAndMakesNoFolderNamedLikeOne) {
       {{"--recursive"}, "", "tarnvick-samples: unknown option: --recursive\n" + usage, 2},
       {{"--seeds", "-x"}, "", "tarnvick-samples: unknown option: -x\n" + usage, 2},
       {{"--seeds"}, "", usage, 1},
+      {{"--pak", "--seeds"}, "", "tarnvick-samples: unknown option: --seeds\n" + usage, 2},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.arguments.back());
