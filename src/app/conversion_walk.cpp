@@ -5,7 +5,7 @@
 #include <unordered_set>
 
 #include "app/source_walk.h"
-#include "convert/convert_texture.h"
+#include "convert/texture_files.h"
 #include "io/atomic_file.h"
 #include "io/make_directories.h"
 #include "io/read_file.h"
@@ -15,13 +15,14 @@
 namespace tarnvick {
 namespace {
 
-// What converting one source gave: its error, size and cut names, and its preview tile when
-// one is made.
+// What converting one source gave: its error, size and cut names, its preview tile when one is
+// made, and whether its picture was written.
 struct Converted {
   ConversionError error;
   std::uint32_t width = 0, height = 0;
   NameCuts cuts;
   std::optional<Preview::Tile> tile;
+  Result<void> picture;
 };
 
 // The WALs written so far in the directory being converted: sources that make the same WAL
@@ -53,12 +54,11 @@ void TellCuts(const NameCuts& cuts, const std::string& path, Console& console) {
 
 // How every source of the run is converted.
 struct Conversion {
-  const ColorMatcher& matcher;
+  FileRecipe recipe;
   const Palette& palette;
-  bool transparent;
-  Dither dither;
   bool measure;  // the quality figures
   bool tiles;    // preview tiles
+  std::vector<std::string> run_files;  // the palette, preview and report, which no picture may replace
 };
 
 // The folder below the output folder that the WALs of one source directory go into: entered, and
@@ -118,15 +118,33 @@ class OutputFolders {
   std::shared_ptr<OutputFolder> folder_;
 };
 
-// Loads a source, converts it and writes its WAL.
+// Writes `chunks` as the whole content of `target`, unless it already holds exactly them (made by
+// an earlier run): then it is left as it is.
+Result<void> WriteUnlessHeld(const FileRef& target, std::initializer_list<std::span<const std::uint8_t>> chunks) {
+  if (HoldsExactly(target, chunks)) return {};
+  return WriteFileAtomically(target, chunks, LinkPolicy::kReplaceLink);
+}
+
+// Writes the picture of a source at `ref`, `path` as messages name it, unless that is a file the
+// run reads or writes besides.
+Result<void> WritePicture(const Result<std::vector<std::uint8_t>>& picture, const FileRef& ref, const std::string& path,
+                          const Conversion& conversion) {
+  if (!picture) return Failure{picture.error()};
+  for (const std::string& file : conversion.run_files) {
+    if (SameFile(path, file)) return Fail(ErrorKind::kCannotWrite, "it is an input or another output of this run");
+  }
+  return WriteUnlessHeld(ref, {*picture});
+}
+
+// Loads a source, converts it and writes its WAL, and its picture when one is asked for.
 Result<Converted> ConvertFile(const SourceFile& source, WalTarget target, const Conversion& conversion) {
   const Result<std::unique_ptr<Texture>> texture = CreateTexture(source.ref);
   if (!texture) return Failure{texture.error()};
   Converted converted;
-  Result<WalTexture> wal = ConvertTexture(**texture, conversion.matcher, conversion.transparent, &converted.cuts, conversion.dither);
-  if (!wal) return Failure{wal.error()};
-  const auto header = wal->EncodeHeader();
-  if (!header) return Failure{header.error()};
+  const Result<TextureFiles> files = MakeTextureFiles(**texture, conversion.recipe);
+  if (!files) return Failure{files.error()};
+  const WalTexture& wal = files->wal;
+  converted.cuts = files->cuts;
   std::shared_ptr<const ScopedFile> folder;  // held while the WAL is written into it
   if (target.folder) {
     const Result<std::shared_ptr<const ScopedFile>>& entered = target.folder->Entered();
@@ -134,21 +152,22 @@ Result<Converted> ConvertFile(const SourceFile& source, WalTarget target, const 
     folder = *entered;
     target.ref.directory = folder->get();
   }
-  // A WAL that already holds exactly these bytes (made by an earlier run) is left as it is.
-  if (!HoldsExactly(target.ref, {*header, wal->LevelData()})) {
-    const Result<void> written = WriteFileAtomically(target.ref, {*header, wal->LevelData()}, LinkPolicy::kReplaceLink);
-    if (!written) return Failure{written.error()};
+  const Result<void> written = WriteUnlessHeld(target.ref, {files->wal_header, wal.LevelData()});
+  if (!written) return Failure{written.error()};
+  if (const PictureForm form = conversion.recipe.picture; form != PictureForm::kNone) {
+    converted.picture = WritePicture(files->picture, {target.ref.directory, PicturePathFor(target.ref.name, form)},
+                                     PicturePathFor(target.path, form), conversion);
   }
-  converted.width = wal->width;
-  converted.height = wal->height;
+  converted.width = wal.width;
+  converted.height = wal.height;
   if (conversion.tiles) {
-    converted.tile = Preview::MakeTile(**texture, *wal, conversion.palette, conversion.transparent);
+    converted.tile = Preview::MakeTile(**texture, wal, conversion.palette, conversion.recipe.transparent);
     converted.error = converted.tile->error;
   } else if (conversion.measure) {
-    converted.error = MeasureError(**texture, *wal, conversion.palette, conversion.transparent);
+    converted.error = MeasureError(**texture, wal, conversion.palette, conversion.recipe.transparent);
   }
-  if ((conversion.tiles || conversion.measure) && conversion.dither != Dither::kNone) {
-    converted.error.blurred = MeasureBlurredError(**texture, *wal, conversion.palette, conversion.transparent);
+  if ((conversion.tiles || conversion.measure) && conversion.recipe.dither != Dither::kNone) {
+    converted.error.blurred = MeasureBlurredError(**texture, wal, conversion.palette, conversion.recipe.transparent);
   }
   return converted;
 }
@@ -162,8 +181,11 @@ ConversionReport ConvertSources(const RunOptions& options, const Palette& palett
   measure = measure || report.table.has_value();
   // With transparency, no opaque pixel may take the transparent entry.
   const ColorMatcher matcher(options.transparent ? WithoutTransparentEntry(palette) : palette);
-  const Conversion conversion{matcher, palette, options.transparent, options.dither, measure,
-                              report.preview.has_value()};
+  Conversion conversion{{matcher, options.transparent, options.dither, options.quake2_flags, options.true_colour},
+                        palette, measure, report.preview.has_value(), {options.palette_path}};
+  for (const auto& path : {options.preview_path, options.report_path}) {
+    if (path) conversion.run_files.push_back(*path);
+  }
   OutputFolders output_folders(options);
   WalsMade wals_made;
   WalkSources(
@@ -188,6 +210,11 @@ ConversionReport ConvertSources(const RunOptions& options, const Palette& palett
                          TellCuts((*converted)->cuts, path, console);
                          if (!wals_made.Note(path, target->path)) {
                            console.Problem("two sources make " + target->path + "; kept the one from " + path);
+                         }
+                         if (const Result<void>& picture = (*converted)->picture; !picture) {
+                           report.incomplete = true;
+                           console.Problem("cannot write " + PicturePathFor(target->path, options.true_colour) + ": " +
+                                           Reason(picture.error()));
                          }
                          const ConversionError& error = (*converted)->error;
                          if (report.table) report.table->Add(path, (*converted)->width, (*converted)->height, error);
