@@ -3,8 +3,9 @@
 // and with every thread, each for a generating run (-o) and a run with a given palette (-p), on
 // the library with its WAL files already present from an earlier run; the generating run also
 // with the median-cut palette, both with index 255 transparent, and the run with a given palette
-// also with --dither. Prints each time with its ratio to the reference design and to the
-// plain read, and its peak memory.
+// also with --dither and with each form of --true-colour (best of three runs, so with the
+// pictures of an earlier run present too). Prints each time with its ratio to the reference design
+// and to the plain read, and its peak memory.
 // Usage: tarnvick_speed [MEGABYTES] [PROGRAM]   (default 200 MB, the tarnvick built beside it)
 #include <unistd.h>
 
@@ -110,6 +111,10 @@ int main(int argc, char** argv) {
                     BestSpawn(3, {program, library, "-s", mode, "--transparent"}), at});
     if (!generate) {
       rows.push_back({"-p, --dither, every thread", BestSpawn(3, {program, library, "-s", mode, "--dither"}), at});
+      for (const std::string form : {"tga", "png"}) {
+        rows.push_back({"-p, --true-colour=" + form + ", every thread",
+                        BestSpawn(3, {program, library, "-s", mode, "--true-colour=" + form}), at});
+      }
       continue;
     }
     const std::string method = "--palette-method=median-cut";

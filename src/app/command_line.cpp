@@ -133,6 +133,14 @@ class Parser {
       options_.dither = value == "diffusion" ? Dither::kDiffusion : Dither::kTiled;
       return {};
     }
+    if (name == "--true-colour" && (value == "png" || value == "tga")) {
+      options_.true_colour = value == "png" ? PictureForm::kPng : PictureForm::kTga;
+      return {};
+    }
+    if (name == "--flags" && (value == "quake2" || value == "keep")) {
+      options_.quake2_flags = value == "quake2";
+      return {};
+    }
     if (name == "--preview" && !value.empty()) {
       options_.preview_path = value;
       return {};

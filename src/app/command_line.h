@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "convert/dither.h"
+#include "convert/true_colour_picture.h"
 #include "io/error.h"
 #include "io/system.h"
 
@@ -43,6 +44,8 @@ struct RunOptions {
   std::vector<IgnoredArgument> ignored;     // in the order given
   PaletteMethod palette_method = PaletteMethod::kPopularity;  // --palette-method=NAME
   Dither dither = Dither::kNone;  // --dither, --dither=tiled, --dither=diffusion
+  PictureForm true_colour = PictureForm::kNone;  // --true-colour=png or tga: a picture beside each WAL
+  bool quake2_flags = false;    // --flags=quake2 (--flags=keep, the default, copies them)
 };
 
 // Parses argv (the program name first). -h, --help and --version, looked for first, make a help

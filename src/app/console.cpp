@@ -90,6 +90,11 @@ std::string Describe(const Error& error, const std::string& target) {
   return error.detail;
 }
 
+std::string Reason(const Error& error) {
+  if (error.kind == ErrorKind::kCannotOpen || error.kind == ErrorKind::kCannotWrite) return error.detail;
+  return Describe(error);
+}
+
 Console::Console(std::FILE* out, std::FILE* err) : out_(out), err_(err), error_is_terminal_(IsTerminal(err)) {}
 
 void Console::Banner() { Progress("tarnvick - M8/M32 to WAL texture converter\n\n"); }
@@ -144,6 +149,14 @@ void Console::Help() {
       "                          DIRECTORY (made when missing), instead of beside its source\n"
       "  --transparent           palette index 255 is transparent: M32 pixels whose fourth byte\n"
       "                          is below 128 become 255, no other pixel does\n"
+      "  --true-colour=png, --true-colour=tga\n"
+      "                          also write beside each WAL a PNG or TGA picture of the\n"
+      "                          source's level 0 in full colour (with --transparent, with\n"
+      "                          its alpha), which today's Quake 2 engines draw instead\n"
+      "  --flags=quake2, --flags=keep\n"
+      "                          quake2: keep only the flag and contents bits Quake 2 defines\n"
+      "                          (with --transparent, a WAL with index 255 also gets the alpha\n"
+      "                          test bit 0x2000000); keep (the default): copy them all\n"
       "  --dither, --dither=tiled\n"
       "                          dither each level with a pattern that repeats with the\n"
       "                          texture: smooth gradients, and no seams where it is tiled\n"
@@ -158,6 +171,7 @@ void Console::Help() {
       "  tarnvick ./textures -p ./game.pal --preview=preview.png\n"
       "  tarnvick ./textures -p ./game.pal --dither\n"
       "  tarnvick ./textures -s -p pics/colormap.pcx --transparent --output-dir=mod/textures\n"
+      "  tarnvick ./textures -s -p colormap.pcx --transparent --true-colour=tga --flags=quake2\n"
       "\n"
       "exit codes:\n"
       "  0  done (also when some textures were skipped)\n"
@@ -166,7 +180,8 @@ void Console::Help() {
       "  3  more than one palette option (-p, -o, --palette, --write-palette)\n"
       "  4  the start directory, the palette, the preview or the report path could not be\n"
       "     used, or memory ran out counting\n"
-      "  5  done, but a WAL, the preview, the report or a message could not be written\n"
+      "  5  done, but a WAL, a picture, the preview, the report or a message could not be\n"
+      "     written\n"
       "\n"
       "A short option with an unknown letter and an extra argument are ignored, each with a\n"
       "line on standard error. A run that counts no colour leaves the palette file alone.\n");

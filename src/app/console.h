@@ -18,6 +18,10 @@ namespace tarnvick {
 // kCannotWrite failed to write.
 std::string Describe(const Error& error, const std::string& target = {});
 
+// The reason as the lines about a file that cannot be written print it: the system's text alone
+// for a file that cannot be opened or written, else as Describe says.
+std::string Reason(const Error& error);
+
 // `text` as the messages print it: control characters (bytes 0x01 to 0x1f and 0x7f) as \xHH.
 std::string Printable(const std::string& text);
 

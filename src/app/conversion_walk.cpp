@@ -7,7 +7,7 @@
 
 #include "app/pak_output.h"
 #include "app/source_walk.h"
-#include "convert/convert_texture.h"
+#include "convert/texture_files.h"
 #include "io/atomic_file.h"
 #include "io/make_directories.h"
 #include "io/read_file.h"
@@ -17,16 +17,16 @@
 namespace tarnvick {
 namespace {
 
-// What converting one source gave: its error, size and cut names, and its preview tile when
-// one is made.
+// What converting one source gave: its error, size and cut names, its preview tile when one is
+// made, and whether its picture was written.
 struct Converted {
   ConversionError error;
   std::uint32_t width = 0, height = 0;
   NameCuts cuts;
   std::optional<Preview::Tile> tile;
-  // For an archive the run writes: the WAL, to be stored when its turn comes.
-  std::array<std::uint8_t, WalTexture::kHeaderSize> header{};
-  std::optional<WalTexture> wal;
+  Result<void> picture;
+  // For the archive the run writes: the WAL and its picture, to be stored when their turn comes.
+  std::optional<TextureFiles> files;
 };
 
 // The WALs written so far in this run, by the key of their path: sources that make the same WAL
@@ -48,12 +48,11 @@ void TellCuts(const NameCuts& cuts, const std::string& path, Console& console) {
 
 // How every source of the run is converted.
 struct Conversion {
-  const ColorMatcher& matcher;
+  FileRecipe recipe;
   const Palette& palette;
-  bool transparent;
-  Dither dither;
   bool measure;  // the quality figures
   bool tiles;    // preview tiles
+  std::vector<std::string> run_files;  // the palette, preview and report, which no picture may replace
 };
 
 // The folder that the WALs of one source folder go into, below the folder they belong in (for an
@@ -163,42 +162,62 @@ class OutputFolders {
 // Whether the name of an entry of the archive the run writes is longer than the field holds.
 bool TooLongForAnEntry(const WalTarget& target) { return target.entry.size() >= kPakNameField; }
 
-// Loads a source, converts it and writes its WAL (or keeps it for the archive the run writes).
+// Writes `chunks` as the whole content of `target`, unless it already holds exactly them (made by
+// an earlier run): then it is left as it is.
+Result<void> WriteUnlessHeld(const FileRef& target, std::initializer_list<std::span<const std::uint8_t>> chunks) {
+  if (HoldsExactly(target, chunks)) return {};
+  return WriteFileAtomically(target, chunks, LinkPolicy::kReplaceLink);
+}
+
+// Writes the picture of a source at `ref`, `path` as messages name it, unless that is a file the
+// run reads or writes besides.
+Result<void> WritePicture(const Result<std::vector<std::uint8_t>>& picture, const FileRef& ref, const std::string& path,
+                          const Conversion& conversion) {
+  if (!picture) return Failure{picture.error()};
+  for (const std::string& file : conversion.run_files) {
+    if (SameFile(path, file)) return Fail(ErrorKind::kCannotWrite, "it is an input or another output of this run");
+  }
+  return WriteUnlessHeld(ref, {*picture});
+}
+
+// Loads a source, converts it and writes its WAL, and its picture when one is asked for (or keeps
+// them for the archive the run writes).
 Result<Converted> ConvertFile(const SourceFile& source, WalTarget target, const Conversion& conversion) {
   if (TooLongForAnEntry(target)) return Fail(ErrorKind::kBadEntry, "its name is too long for an archive entry (over 55 bytes)");
   const Result<std::unique_ptr<Texture>> texture = LoadSource(source);
   if (!texture) return Failure{texture.error()};
   Converted converted;
-  Result<WalTexture> wal = ConvertTexture(**texture, conversion.matcher, conversion.transparent, &converted.cuts, conversion.dither);
-  if (!wal) return Failure{wal.error()};
-  const auto header = wal->EncodeHeader();
-  if (!header) return Failure{header.error()};
+  const Result<TextureFiles> files = MakeTextureFiles(**texture, conversion.recipe);
+  if (!files) return Failure{files.error()};
+  const WalTexture& wal = files->wal;
+  converted.cuts = files->cuts;
   std::shared_ptr<const ScopedFile> folder;  // held while the WAL is written into it
-  if (!target.entry.empty()) {
-    converted.header = *header;
-  } else if (target.folder) {
+  if (target.entry.empty() && target.folder) {
     const Result<std::shared_ptr<const ScopedFile>>& entered = target.folder->Entered();
     if (!entered) return Failure{entered.error()};
     folder = *entered;
     target.ref.directory = folder->get();
   }
-  // A WAL that already holds exactly these bytes (made by an earlier run) is left as it is.
-  if (target.entry.empty() && !HoldsExactly(target.ref, {*header, wal->LevelData()})) {
-    const Result<void> written = WriteFileAtomically(target.ref, {*header, wal->LevelData()}, LinkPolicy::kReplaceLink);
+  if (target.entry.empty()) {
+    const Result<void> written = WriteUnlessHeld(target.ref, {files->wal_header, wal.LevelData()});
     if (!written) return Failure{written.error()};
+    if (const PictureForm form = conversion.recipe.picture; form != PictureForm::kNone) {
+      converted.picture = WritePicture(files->picture, {target.ref.directory, PicturePathFor(target.ref.name, form)},
+                                       PicturePathFor(target.path, form), conversion);
+    }
   }
-  converted.width = wal->width;
-  converted.height = wal->height;
+  converted.width = wal.width;
+  converted.height = wal.height;
   if (conversion.tiles) {
-    converted.tile = Preview::MakeTile(**texture, *wal, conversion.palette, conversion.transparent);
+    converted.tile = Preview::MakeTile(**texture, wal, conversion.palette, conversion.recipe.transparent);
     converted.error = converted.tile->error;
   } else if (conversion.measure) {
-    converted.error = MeasureError(**texture, *wal, conversion.palette, conversion.transparent);
+    converted.error = MeasureError(**texture, wal, conversion.palette, conversion.recipe.transparent);
   }
-  if ((conversion.tiles || conversion.measure) && conversion.dither != Dither::kNone) {
-    converted.error.blurred = MeasureBlurredError(**texture, *wal, conversion.palette, conversion.transparent);
+  if ((conversion.tiles || conversion.measure) && conversion.recipe.dither != Dither::kNone) {
+    converted.error.blurred = MeasureBlurredError(**texture, wal, conversion.palette, conversion.recipe.transparent);
   }
-  if (!target.entry.empty()) converted.wal = std::move(*wal);
+  if (!target.entry.empty()) converted.files = std::move(*files);
   return converted;
 }
 
@@ -211,8 +230,11 @@ ConversionReport ConvertSources(const RunOptions& options, const Palette& palett
   measure = measure || report.table.has_value();
   // With transparency, no opaque pixel may take the transparent entry.
   const ColorMatcher matcher(options.transparent ? WithoutTransparentEntry(palette) : palette);
-  const Conversion conversion{matcher, palette, options.transparent, options.dither, measure,
-                              report.preview.has_value()};
+  Conversion conversion{{matcher, options.transparent, options.dither, options.quake2_flags, options.true_colour},
+                        palette, measure, report.preview.has_value(), {options.palette_path}};
+  for (const auto& path : {options.preview_path, options.report_path}) {
+    if (path) conversion.run_files.push_back(*path);
+  }
   OutputFolders output_folders(options);
   WalsMade wals_made;
   std::unique_ptr<PakOutput> pak;
@@ -245,12 +267,25 @@ ConversionReport ConvertSources(const RunOptions& options, const Palette& palett
                          }
                          ++report.converted;
                          TellCuts((*converted)->cuts, path, console);
-                         if ((*converted)->wal && pak) {
-                           pak->Add(target->entry, key, {(*converted)->header, (*converted)->wal->LevelData()});
-                           (*converted)->wal.reset();
+                         if (std::optional<TextureFiles>& files = (*converted)->files; files && pak) {
+                           pak->Add(target->entry, key, {files->wal_header, files->wal.LevelData()});
+                           // The picture, an entry beside the WAL's.
+                           if (const PictureForm form = options.true_colour; form != PictureForm::kNone) {
+                             if (files->picture) {
+                               pak->Add(PicturePathFor(target->entry, form), PicturePathFor(key, form), {*files->picture});
+                             } else {
+                               (*converted)->picture = Failure{files->picture.error()};
+                             }
+                           }
+                           files.reset();
                          }
                          if (!wals_made.Note(key)) {
                            console.Problem("two sources make " + target->path + "; kept the one from " + path);
+                         }
+                         if (const Result<void>& picture = (*converted)->picture; !picture) {
+                           report.incomplete = true;
+                           console.Problem("cannot write " + PicturePathFor(target->path, options.true_colour) + ": " +
+                                           Reason(picture.error()));
                          }
                          const ConversionError& error = (*converted)->error;
                          if (report.table) report.table->Add(path, (*converted)->width, (*converted)->height, error);

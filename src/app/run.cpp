@@ -30,19 +30,12 @@ std::string StartDirectoryProblem(const std::string& path) {
   return {};
 }
 
-// The reason as the palette and preview lines print it: the system's text alone for a file that
-// cannot be opened or written.
-std::string PaletteReason(const Error& error) {
-  if (error.kind == ErrorKind::kCannotOpen || error.kind == ErrorKind::kCannotWrite) return error.detail;
-  return Describe(error);
-}
-
 // The palette of a run that reads it (-p), with its warning; the failure already told.
 Result<Palette> ReadPalette(const RunOptions& options, Console& console) {
   const Result<LoadedPalette> loaded =
       CatchOutOfMemory([&] { return LoadPalette({kWorkingDirectory, options.palette_path}); });
   if (!loaded) {
-    console.Problem("cannot read palette file: " + options.palette_path + ": " + PaletteReason(loaded.error()));
+    console.Problem("cannot read palette file: " + options.palette_path + ": " + Reason(loaded.error()));
     return Failure{loaded.error()};
   }
   const bool raw = loaded->form == PaletteForm::kRaw;
@@ -65,7 +58,7 @@ Result<Palette> MakePalette(const RunOptions& options, Console& console) {
     } else if (error.kind == ErrorKind::kCannotCount) {
       console.Problem(Describe(error));
     } else {
-      console.Problem("cannot write palette file: " + options.palette_path + ": " + PaletteReason(error));
+      console.Problem("cannot write palette file: " + options.palette_path + ": " + Reason(error));
     }
   }
   return palette;
@@ -130,7 +123,7 @@ bool WriteOutput(const char* what, const std::string& path, const Result<std::ve
                  Console& console) {
   const Result<void> written =
       bytes ? WriteFileAtomically({kWorkingDirectory, path}, {*bytes}, LinkPolicy::kWriteThrough) : Result<void>(Failure{bytes.error()});
-  if (!written) console.Problem(std::string("cannot write ") + what + ": " + path + ": " + PaletteReason(written.error()));
+  if (!written) console.Problem(std::string("cannot write ") + what + ": " + path + ": " + Reason(written.error()));
   return static_cast<bool>(written);
 }
 

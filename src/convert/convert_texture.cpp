@@ -39,11 +39,13 @@ Result<void> CheckMipChain(const Texture& texture) {
 
 }  // namespace
 
-std::string WalPathFor(const std::string& source_path) {
-  const std::size_t dot = source_path.rfind('.');
-  if (dot == std::string::npos) return source_path + ".wal";
-  return source_path.substr(0, dot + 1) + "wal";
+std::string ReplaceExtension(const std::string& path, const std::string& extension) {
+  const std::size_t dot = path.rfind('.');
+  if (dot == std::string::npos) return path + "." + extension;
+  return path.substr(0, dot + 1) + extension;
 }
+
+std::string WalPathFor(const std::string& source_path) { return ReplaceExtension(source_path, "wal"); }
 
 Result<WalTexture> ConvertTexture(const Texture& texture, const ColorMatcher& matcher, bool transparent, NameCuts* cuts,
                                   Dither dither) {

@@ -11,8 +11,11 @@
 
 namespace tarnvick {
 
-// The WAL path for a source path: everything after its last "." replaced by "wal" (".wal"
-// appended when there is no ".").
+// `path` with everything after its last "." replaced by `extension` ("." and `extension` appended
+// when there is no ".").
+std::string ReplaceExtension(const std::string& path, const std::string& extension);
+
+// The WAL path for a source path: its extension replaced by "wal".
 std::string WalPathFor(const std::string& source_path);
 
 // Which of a source's name fields were too long for a WAL's: with no zero byte among their first

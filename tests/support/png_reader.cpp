@@ -8,14 +8,15 @@
 
 namespace tarnvick::testing {
 
-RgbImage ReadPng(const std::string& path) {
+RgbImage ReadPng(const std::string& path, bool alpha) {
   const std::vector<std::uint8_t> bytes = ReadBytes(path);
   png_image image;
   std::memset(&image, 0, sizeof image);
   image.version = PNG_IMAGE_VERSION;
   RgbImage result;
   if (!png_image_begin_read_from_memory(&image, bytes.data(), bytes.size())) return result;
-  image.format = PNG_FORMAT_RGB;
+  image.format = alpha ? PNG_FORMAT_RGBA : PNG_FORMAT_RGB;
+  result.channels = alpha ? 4 : 3;
   result.rgb.resize(PNG_IMAGE_SIZE(image));
   if (!png_image_finish_read(&image, nullptr, result.rgb.data(), 0, nullptr)) return RgbImage{};
   result.width = image.width;

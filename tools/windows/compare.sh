@@ -102,7 +102,10 @@ for library in samples bench; do
   compare_run "$library" lib -s -p palette.lmp --dither=diffusion
   compare_run "$library" lib -s --palette-method=median-cut -opalette.pcx
   compare_run "$library" lib -s --jobs=1 -v
+  compare_run "$library" lib -s -p palette.lmp --true-colour=png --transparent --flags=quake2
+  compare_run "$library" lib -s -p palette.lmp --true-colour=tga --output-dir=mod
 done
+compare_run samples lib -s -p palette.lmp --true-colour=png --preview=lib/walls/brick_red.png
 compare_run samples lib -s -o palette.gpl --preview=lib/walls/preview.png
 compare_run samples lib -s -o palette.pal -p palette.lmp
 compare_run names lib -s -v --report=report.csv

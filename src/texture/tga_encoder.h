@@ -1,0 +1,27 @@
+// TGA files made in memory: uncompressed true colour (image type 2) with no ID and no colour map,
+// 24 bits a pixel (blue, green, red) or 32 (blue, green, red, alpha, with 8 alpha bits in the
+// descriptor), rows from the bottom up: the form every Quake 2 engine's loader reads.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "io/error.h"
+
+namespace tarnvick {
+
+struct TgaImage {
+  std::uint32_t width = 0;
+  std::uint32_t height = 0;
+  // Row after row from the top: 3 bytes a pixel (red, green, blue), or 4 with `alpha` (red,
+  // green, blue, alpha).
+  std::span<const std::uint8_t> pixels;
+  bool alpha = false;
+};
+
+// The TGA file of `image`. Fails with kCannotWrite when a side is over 65535 pixels, more than
+// the format holds.
+Result<std::vector<std::uint8_t>> EncodeTga(const TgaImage& image);
+
+}  // namespace tarnvick
