@@ -1,7 +1,6 @@
 #include "convert/true_colour_picture.h"
 
 #include <cstring>
-#include <span>
 
 #include "convert/convert_texture.h"
 #include "texture/png_encoder.h"
@@ -11,23 +10,23 @@ namespace tarnvick {
 namespace {
 
 // The pictures are packed for speed: every row takes the average filter and zlib codes the bytes
-// without looking for repeats (its Huffman-only strategy), which packs noisy textures about as
-// well as its default level at a seventh of the time.
-constexpr PngPacking kPicturePacking = {.level = 1, .strategy = 2, .filter = 3};
+// without looking for repeats (its Huffman-only strategy) in long blocks, which packs textures
+// about as well as its default level at a seventh of the time; rows of noise are stored.
+constexpr PngPacking kPicturePacking = {.level = 1, .strategy = 2, .memory_level = 9, .filter = 3, .store_noise = true};
 
-// The pixels of level 0, row after row from the top: 3 bytes a pixel, or 4 with `alpha`. An M32
-// level read with alpha is its own pixels; any other is copied into `copy`.
-std::span<const std::uint8_t> Level0Pixels(const Texture& texture, bool alpha, std::vector<std::uint8_t>& copy) {
-  const std::size_t pixels = std::size_t{texture.width[0]} * texture.height[0];
+// Writes row `y` of level 0 of `texture` to `out`: 3 bytes a pixel, or 4 with `alpha` (an M32
+// pixel's fourth byte, 255 for M8 pixels).
+void Level0Row(const Texture& texture, bool alpha, std::uint32_t y, std::uint8_t* out) {
+  const std::size_t width = texture.width[0], first = width * y;
+  if (alpha && texture.IndexColours() == nullptr) {
+    std::memcpy(out, texture.pixels.data() + 4 * first, 4 * width);
+    return;
+  }
   const std::size_t step = alpha ? 4 : 3;
-  if (alpha && texture.IndexColours() == nullptr) return std::span(texture.pixels).first(4 * pixels);
-  copy.resize(step * pixels);
-  std::uint8_t* out = copy.data();
-  for (std::size_t i = 0; i < pixels; ++i, out += step) {
-    std::memcpy(out, texture.Colour(i), 3);
+  for (std::size_t i = 0; i < width; ++i, out += step) {
+    std::memcpy(out, texture.Colour(first + i), 3);
     if (alpha) out[3] = 255;
   }
-  return copy;
 }
 
 }  // namespace
@@ -37,10 +36,9 @@ std::string PicturePathFor(const std::string& wal_path, PictureForm form) {
 }
 
 Result<std::vector<std::uint8_t>> EncodePicture(const Texture& texture, PictureForm form, bool alpha) {
-  std::vector<std::uint8_t> copy;
-  const std::span<const std::uint8_t> pixels = Level0Pixels(texture, alpha, copy);
-  if (form == PictureForm::kTga) return EncodeTga({texture.width[0], texture.height[0], pixels, alpha});
-  return EncodePng({texture.width[0], texture.height[0], pixels, {}, alpha, kPicturePacking});
+  const auto rows = [&texture, alpha](std::uint32_t y, std::uint8_t* row) { Level0Row(texture, alpha, y, row); };
+  if (form == PictureForm::kTga) return EncodeTga({texture.width[0], texture.height[0], rows, alpha});
+  return EncodePng({texture.width[0], texture.height[0], {}, {}, alpha, kPicturePacking, rows});
 }
 
 }  // namespace tarnvick

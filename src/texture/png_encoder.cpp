@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdlib>
 #include <string_view>
 
@@ -79,59 +80,106 @@ std::uint64_t Cost(const std::uint8_t* filtered, std::size_t size) {
   return sum;
 }
 
-// The rows, each after its filter type byte: indexed images unfiltered, RGB and RGBA rows with the
-// packing's filter, or the one of least cost (the lowest type on ties).
-std::vector<std::uint8_t> FilteredRows(const PngImage& image, bool indexed) {
-  const std::size_t step = indexed ? 1 : image.alpha ? 4 : 3;
-  const int fixed = indexed ? 0 : image.packing.filter;
-  const std::size_t row_bytes = std::size_t{image.width} * step;
-  std::vector<std::uint8_t> rows((row_bytes + 1) * image.height);
-  const std::vector<std::uint8_t> zero_row(row_bytes);
-  std::vector<std::uint8_t> trial(row_bytes + 1);
-  for (std::uint32_t y = 0; y < image.height; ++y) {
-    const auto row = image.pixels.subspan(row_bytes * y, row_bytes);
-    const auto previous = y == 0 ? std::span<const std::uint8_t>(zero_row) : image.pixels.subspan(row_bytes * (y - 1), row_bytes);
-    std::uint8_t* out = rows.data() + (row_bytes + 1) * y;
-    FilterRow(std::max(fixed, 0), row, previous, step, out);
-    if (fixed >= 0) continue;
-    std::uint64_t best = Cost(out, row_bytes);
-    for (int type = 1; type < kFilterTypes; ++type) {
-      FilterRow(type, row, previous, step, trial.data());
-      const std::uint64_t cost = Cost(trial.data(), row_bytes);
-      if (cost < best) {
-        best = cost;
-        std::copy(trial.begin(), trial.end(), out);
-      }
-    }
-  }
-  return rows;
+// The base-2 logarithm of `x` (at least 1) in sixteenths, taken as linear between powers of two.
+std::uint64_t Log2Sixteenths(std::uint64_t x) {
+  const int top = std::bit_width(x) - 1;
+  return (static_cast<std::uint64_t>(top) << 4) + (((x << 4) >> top) & 15);
 }
 
-// The zlib stream of `rows`, packed as `packing` says; fails with kOutOfMemory when zlib cannot
-// make it.
-Result<std::vector<std::uint8_t>> Deflate(std::span<const std::uint8_t> rows, const PngPacking& packing) {
+// Row `y` filtered into `out` (its type byte first): indexed rows unfiltered, RGB and RGBA rows
+// with the packing's filter, or the one of least cost (the lowest type on ties), into `trial`
+// while types are tried.
+void FilteredRow(const PngImage& image, bool indexed, std::span<const std::uint8_t> row,
+                 std::span<const std::uint8_t> previous, std::uint8_t* out, std::vector<std::uint8_t>& trial) {
+  const std::size_t step = indexed ? 1 : image.alpha ? 4 : 3;
+  const int fixed = indexed ? 0 : image.packing.filter;
+  FilterRow(std::max(fixed, 0), row, previous, step, out);
+  if (fixed >= 0) return;
+  std::uint64_t best = Cost(out, row.size());
+  for (int type = 1; type < kFilterTypes; ++type) {
+    FilterRow(type, row, previous, step, trial.data());
+    const std::uint64_t cost = Cost(trial.data(), row.size());
+    if (cost < best) {
+      best = cost;
+      std::copy(trial.begin(), trial.end(), out);
+    }
+  }
+}
+
+// Appends the IDAT chunk of `image`: its rows filtered one at a time and given to zlib as they
+// come, packed straight into `out`. Fails with kOutOfMemory when zlib cannot pack them.
+Result<void> PutImageData(const PngImage& image, bool indexed, std::vector<std::uint8_t>& out) {
+  const std::size_t row_bytes = std::size_t{image.width} * (indexed ? 1 : image.alpha ? 4 : 3);
+  const std::size_t rows_bytes = (row_bytes + 1) * image.height;
   z_stream stream{};
-  if (deflateInit2(&stream, packing.level, Z_DEFLATED, 15, 8, packing.strategy) != Z_OK) return Fail(ErrorKind::kOutOfMemory);
-  std::vector<std::uint8_t> packed(deflateBound(&stream, static_cast<uLong>(rows.size())));
-  stream.next_in = const_cast<Bytef*>(rows.data());
-  stream.avail_in = static_cast<uInt>(rows.size());
-  stream.next_out = packed.data();
-  stream.avail_out = static_cast<uInt>(packed.size());
-  const int status = deflate(&stream, Z_FINISH);
-  packed.resize(stream.total_out);
+  const PngPacking& packing = image.packing;
+  if (deflateInit2(&stream, packing.level, Z_DEFLATED, 15, packing.memory_level, packing.strategy) != Z_OK) {
+    return Fail(ErrorKind::kOutOfMemory);
+  }
+  const std::size_t chunk_at = out.size();
+  PutBigEndian32(out, 0);  // the length, known at the end
+  out.insert(out.end(), {'I', 'D', 'A', 'T'});
+  const std::size_t data_at = out.size();
+  out.resize(data_at + deflateBound(&stream, static_cast<uLong>(rows_bytes)));
+  stream.next_out = out.data() + data_at;
+  stream.avail_out = static_cast<uInt>(out.size() - data_at);
+  // Two rows given by `rows` (this one and the one above), and the filtered rows not yet given to
+  // zlib: one, or when noise is stored, about 64 KiB of them.
+  const std::size_t group_bytes = packing.store_noise ? std::max<std::size_t>(row_bytes + 1, std::size_t{1} << 16) : row_bytes + 1;
+  std::vector<std::uint8_t> given(image.rows ? 2 * row_bytes : 0), filtered(group_bytes + row_bytes + 1), trial(row_bytes + 1);
+  std::size_t pending = 0;
+  int level = packing.level;
+  const std::vector<std::uint8_t> zero_row(row_bytes);
+  int status = Z_OK;
+  // Gives the pending rows to zlib, stored when they look like noise: their bytes' entropy (as
+  // reckoned here, a little under the true one) over 6 bits a byte, where coding saves little.
+  const auto give = [&] {
+    if (packing.store_noise) {
+      std::array<std::uint64_t, 256> counts{};
+      for (std::size_t i = 0; i < pending; ++i) ++counts[filtered[i]];
+      std::uint64_t sixteenths = 0;  // of a bit, the least the bytes can be coded in
+      for (const std::uint64_t count : counts) {
+        if (count > 0) sixteenths += count * (Log2Sixteenths(pending) - Log2Sixteenths(count));
+      }
+      const int wanted = sixteenths > 6 * 16 * pending ? 0 : packing.level;
+      if (wanted != level && (status = deflateParams(&stream, wanted, packing.strategy)) == Z_OK) level = wanted;
+    }
+    stream.next_in = filtered.data();
+    stream.avail_in = static_cast<uInt>(pending);
+    if (status == Z_OK) status = deflate(&stream, Z_NO_FLUSH);
+    pending = 0;
+  };
+  for (std::uint32_t y = 0; y < image.height && status == Z_OK; ++y) {
+    std::span<const std::uint8_t> row, previous = zero_row;
+    if (image.rows) {
+      std::uint8_t* at = given.data() + row_bytes * (y % 2);
+      image.rows(y, at);
+      row = {at, row_bytes};
+      if (y > 0) previous = {given.data() + row_bytes * ((y + 1) % 2), row_bytes};
+    } else {
+      row = image.pixels.subspan(row_bytes * y, row_bytes);
+      if (y > 0) previous = image.pixels.subspan(row_bytes * (y - 1), row_bytes);
+    }
+    FilteredRow(image, indexed, row, previous, filtered.data() + pending, trial);
+    pending += row_bytes + 1;
+    if (pending >= group_bytes) give();
+  }
+  if (pending > 0 && status == Z_OK) give();
+  if (status == Z_OK) status = deflate(&stream, Z_FINISH);
+  const std::size_t packed = stream.total_out;
   deflateEnd(&stream);
   if (status != Z_STREAM_END) return Fail(ErrorKind::kOutOfMemory);
-  return packed;
+  out.resize(data_at + packed);
+  for (int i = 0; i < 4; ++i) out[chunk_at + i] = static_cast<std::uint8_t>(packed >> (24 - 8 * i));
+  const uLong checksum = crc32(crc32(0L, Z_NULL, 0), out.data() + chunk_at + 4, static_cast<uInt>(packed + 4));
+  PutBigEndian32(out, static_cast<std::uint32_t>(checksum));
+  return {};
 }
 
 }  // namespace
 
 Result<std::vector<std::uint8_t>> EncodePng(const PngImage& image) {
   const bool indexed = !image.palette.empty();
-  const std::vector<std::uint8_t> rows = FilteredRows(image, indexed);
-  const Result<std::vector<std::uint8_t>> packed = Deflate(rows, image.packing);
-  if (!packed) return Failure{packed.error()};
-
   std::vector<std::uint8_t> header;
   PutBigEndian32(header, image.width);
   PutBigEndian32(header, image.height);
@@ -141,7 +189,7 @@ Result<std::vector<std::uint8_t>> EncodePng(const PngImage& image) {
   std::vector<std::uint8_t> out(kSignature.begin(), kSignature.end());
   PutChunk(out, "IHDR", header);
   if (indexed) PutChunk(out, "PLTE", image.palette.first(std::min<std::size_t>(image.palette.size() / 3, 256) * 3));
-  PutChunk(out, "IDAT", *packed);
+  if (Result<void> put = PutImageData(image, indexed, out); !put) return Failure{put.error()};
   PutChunk(out, "IEND", {});
   return out;
 }

@@ -1,6 +1,7 @@
 #include "texture/tga_encoder.h"
 
 #include <cstddef>
+#include <utility>
 
 namespace tarnvick {
 namespace {
@@ -13,15 +14,10 @@ void PutLittleEndian16(std::uint8_t* at, std::uint32_t value) {
   at[1] = static_cast<std::uint8_t>(value >> 8);
 }
 
-// Copies one row of `Step`-byte pixels, red and blue swapped.
+// Swaps red and blue in one row of `Step`-byte pixels.
 template <std::size_t Step>
-void SwapRedAndBlue(const std::uint8_t* from, std::uint8_t* to, std::size_t pixels) {
-  for (std::size_t i = 0; i < pixels; ++i, from += Step, to += Step) {
-    to[0] = from[2];
-    to[1] = from[1];
-    to[2] = from[0];
-    if constexpr (Step == 4) to[3] = from[3];
-  }
+void SwapRedAndBlue(std::uint8_t* row, std::size_t pixels) {
+  for (std::size_t i = 0; i < pixels; ++i, row += Step) std::swap(row[0], row[2]);
 }
 
 }  // namespace
@@ -39,9 +35,9 @@ Result<std::vector<std::uint8_t>> EncodeTga(const TgaImage& image) {
   out[16] = static_cast<std::uint8_t>(8 * step);
   out[17] = image.alpha ? 8 : 0;  // alpha bits; the origin at the lower left
   for (std::uint32_t y = 0; y < image.height; ++y) {
-    const std::uint8_t* from = image.pixels.data() + row_bytes * (image.height - 1 - y);
-    std::uint8_t* to = out.data() + kHeaderSize + row_bytes * y;
-    image.alpha ? SwapRedAndBlue<4>(from, to, image.width) : SwapRedAndBlue<3>(from, to, image.width);
+    std::uint8_t* row = out.data() + kHeaderSize + row_bytes * (image.height - 1 - y);
+    image.rows(y, row);
+    image.alpha ? SwapRedAndBlue<4>(row, image.width) : SwapRedAndBlue<3>(row, image.width);
   }
   return out;
 }

@@ -4,7 +4,7 @@
 #pragma once
 
 #include <cstdint>
-#include <span>
+#include <functional>
 #include <vector>
 
 #include "io/error.h"
@@ -14,9 +14,9 @@ namespace tarnvick {
 struct TgaImage {
   std::uint32_t width = 0;
   std::uint32_t height = 0;
-  // Row after row from the top: 3 bytes a pixel (red, green, blue), or 4 with `alpha` (red,
-  // green, blue, alpha).
-  std::span<const std::uint8_t> pixels;
+  // Writes row `y` (0 at the top) to `row`: 3 bytes a pixel (red, green, blue), or 4 with `alpha`
+  // (red, green, blue, alpha).
+  std::function<void(std::uint32_t y, std::uint8_t* row)> rows;
   bool alpha = false;
 };
 

@@ -217,6 +217,15 @@ TEST(Archive, OutputPakHoldsWhatAnOutputFolderWouldInWalkOrder) {
     EXPECT_EQ(archive, first) << jobs;
   }
   EXPECT_EQ(WalsBelow(dir / "lib"), Files{}) << "no WAL file is written";
+  // Each picture an entry right after its WAL's, with the bytes it has as a file.
+  result = RunTarnvick({"lib", "-s", "-pp.pal", "--true-colour=tga", "--output-dir=tc"}, {.working_directory = dir.path()});
+  result = RunTarnvick({"lib", "-s", "-pp.pal", "--true-colour=tga", "--output-pak=tc.pak"}, {.working_directory = dir.path()});
+  std::vector<std::string> names;
+  for (const PakFileEntry& entry : ReadPak(ReadBytes(dir / "tc.pak"))) {
+    names.push_back(entry.name);
+    EXPECT_EQ(entry.data, ReadBytes(dir / ("tc/" + entry.name))) << entry.name;
+  }
+  EXPECT_EQ(names, (std::vector<std::string>{"a.wal", "a.tga", "e1/b.wal", "e1/b.tga", "textures/c.wal", "textures/c.tga"}));
 
   // What is refused, and a name too long for an entry.
   fs::remove(dir / "lib/mod.pak");
