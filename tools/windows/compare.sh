@@ -33,6 +33,10 @@ diff -r "$work/linux-samples" "$work/windows-samples" >/dev/null && echo "same: 
 wine "$windows/tarnvick-samples.exe" --bench 4 "$work/windows-bench" >/dev/null 2>&1
 diff -r "$work/linux-bench" "$work/windows-bench" >/dev/null && echo "same: generated library" ||
   fail "tarnvick-samples.exe made another generated library"
+"$linux/tarnvick-samples" --pak "$work/linux-pak" >/dev/null
+wine "$windows/tarnvick-samples.exe" --pak "$work/windows-pak" >/dev/null 2>&1
+diff -r "$work/linux-pak" "$work/windows-pak" >/dev/null && echo "same: sample archive" ||
+  fail "tarnvick-samples.exe made another sample archive"
 
 # One run of each program in a fresh copy of LIBRARY (as "lib", the working folder its parent).
 compare_run() {
@@ -81,6 +85,19 @@ cp "$work/linux-samples/floors/moss.m8" "$work/linux-links/inside/"
 cp "$work/linux-samples/floors/moss.m8" "$work/outside/"
 ln -s inside "$work/linux-links/to-inside"
 ln -s "$work/outside" "$work/linux-links/to-outside"
+# Archives: the sample archive beside a loose file it also holds (the archive wins), and archives
+# damaged as a whole or in their entries' names and places.
+cp "$work/linux-samples/floors/moss.m8" "$work/linux-pak/moss.m8"
+mkdir -p "$work/linux-pak/textures/floors"
+cp "$work/linux-samples/floors/sand.m8" "$work/linux-pak/textures/floors/sand.m8"
+mkdir -p "$work/linux-badpak"
+printf 'PACK\014\000\000\000\100\000\000\000' >"$work/linux-badpak/outside.pak"
+printf 'PACX\014\000\000\000\000\000\000\000' >"$work/linux-badpak/not.pak"
+{ printf 'PACK\014\000\000\000\300\000\000\000'
+  printf '../evil.m32\000%.0s' 1; head -c 44 /dev/zero; printf '\014\000\000\000\000\001\000\000'
+  printf 'a\\b.m8\000'; head -c 49 /dev/zero; printf '\377\377\377\377\001\000\000\000'
+  printf 'c:x.m8\000'; head -c 49 /dev/zero; printf '\014\000\000\000\001\000\000\000'
+} >"$work/linux-badpak/names.pak"
 # A folder link where the output folder mirrors a library folder: never entered, on either system.
 mkdir -p "$work/linux-outlinks/e1" "$work/linux-outlinks/mod"
 cp "$work/linux-samples/floors/moss.m8" "$work/linux-outlinks/e1/"
@@ -123,6 +140,11 @@ compare_run samples lib -s --output-dir=lib/walls
 compare_run samples lib -s -p palette.lmp --output-dir=mod/textures --preview=mod/textures/preview.png
 compare_run deep lib -s -p palette.lmp --output-dir=mod
 compare_run outlinks lib -s -p palette.lmp --output-dir=lib/mod
+compare_run pak lib -s -v --report=report.csv
+compare_run pak lib/pak0.pak -p palette.lmp --output-dir=mod
+compare_run pak lib -s -p palette.lmp --output-pak=mod/pak0.pak --true-colour=png --transparent
+compare_run pak lib -p lib/pak0.pak/TEXTURES/misc/readme.txt
+compare_run badpak lib -s -o palette.lmp
 compare_run samples lib -s -x extra
 compare_run samples lib/walls/brick.m32
 compare_run samples missing
