@@ -4,7 +4,8 @@
 // the library with its WAL files already present from an earlier run; the generating run also
 // with the median-cut palette, both with index 255 transparent, and the run with a given palette
 // also with --dither and with each form of --true-colour (best of three runs, so with the
-// pictures of an earlier run present too). Prints each time with its ratio to the reference design
+// pictures of an earlier run present too), from the same files packed into archives, and into an
+// output folder and an output archive. Prints each time with its ratio to the reference design
 // and to the plain read, and its peak memory.
 // Usage: tarnvick_speed [MEGABYTES] [PROGRAM]   (default 200 MB, the tarnvick built beside it)
 #include <unistd.h>
@@ -19,6 +20,8 @@
 #include <vector>
 
 #include "bench_library.h"
+#include "pak_encoder.h"
+#include "texture_encoder.h"
 #include "child_process.h"
 #include "support/reference_run.h"
 
@@ -63,6 +66,40 @@ bool ReadEveryFile(const std::string& root) {
   return true;
 }
 
+// The sources below `library` packed into archives of at most 1 GiB each below `folder`
+// (pak0.pak, pak1.pak, ...), each named by its path below `library`.
+bool PackLibrary(const std::string& library, const std::string& folder) {
+  std::vector<fs::path> sources;
+  for (const auto& entry : fs::recursive_directory_iterator(library)) {
+    const std::string extension = entry.path().extension().string();
+    if (entry.is_regular_file() && (extension == ".m32" || extension == ".m8")) sources.push_back(entry.path());
+  }
+  std::sort(sources.begin(), sources.end());
+  fs::create_directories(folder);
+  std::vector<tarnvick::samples::PakFileEntry> entries;
+  std::uint64_t held = 0;
+  int archives = 0;
+  const auto write = [&] {
+    const std::string path = folder + "/pak" + std::to_string(archives++) + ".pak";
+    const bool written = tarnvick::samples::WriteFile(path, tarnvick::samples::EncodePak(entries));
+    entries.clear();
+    held = 0;
+    return written;
+  };
+  for (const fs::path& source : sources) {
+    const std::uint64_t size = fs::file_size(source);
+    if (held + size + 64 * (entries.size() + 1) > (1ull << 30) && !entries.empty() && !write()) return false;
+    std::vector<std::uint8_t> bytes(size);
+    std::FILE* file = std::fopen(source.c_str(), "rb");
+    const bool read = file != nullptr && std::fread(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    if (file != nullptr) std::fclose(file);
+    if (!read) return false;
+    entries.push_back({fs::relative(source, library).generic_string(), std::move(bytes)});
+    held += size;
+  }
+  return entries.empty() || write();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -72,7 +109,9 @@ int main(int argc, char** argv) {
   const std::string library = (root / "library").string();
   const std::string given = (root / "given.lmp").string();
   const std::string generated = (root / "generated.lmp").string();
+  const std::string archived = (root / "archived").string();
   if (!InChild([&] { return tarnvick::samples::WriteBenchLibrary(library, megabytes); }).ok ||
+      !InChild([&] { return PackLibrary(library, archived); }).ok ||
       !Spawn({program, library, "-s", "-o" + given}).ok) {
     std::fprintf(stderr, "cannot make the benchmark library below %s\n", root.c_str());
     return 1;
@@ -111,6 +150,12 @@ int main(int argc, char** argv) {
                     BestSpawn(3, {program, library, "-s", mode, "--transparent"}), at});
     if (!generate) {
       rows.push_back({"-p, --dither, every thread", BestSpawn(3, {program, library, "-s", mode, "--dither"}), at});
+      // Sources from archives against the same files loose; an archive out against an output folder.
+      rows.push_back({"-p, from archives, every thread", BestSpawn(3, {program, archived, mode}), at});
+      rows.push_back({"-p, --output-dir, every thread",
+                      BestSpawn(3, {program, library, "-s", mode, "--output-dir=" + (root / "out").string()}), at});
+      rows.push_back({"-p, --output-pak, every thread",
+                      BestSpawn(3, {program, library, "-s", mode, "--output-pak=" + (root / "out.pak").string()}), at});
       for (const std::string form : {"tga", "png"}) {
         rows.push_back({"-p, --true-colour=" + form + ", every thread",
                         BestSpawn(3, {program, library, "-s", mode, "--true-colour=" + form}), at});

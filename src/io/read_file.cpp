@@ -15,13 +15,19 @@ bool HoldsExactly(const FileRef& file, std::initializer_list<std::span<const std
   for (const auto& chunk : chunks) size += chunk.size();
   const Result<ScopedFile> fd = OpenPlainRegularFile(file, size);
   if (!fd) return false;
-  std::vector<std::uint8_t> buffer;
+  // Compared a piece at a time, in a buffer that stays in the cache.
+  std::vector<std::uint8_t> buffer(std::min<std::uint64_t>(size, std::uint64_t{1} << 16));
   std::uint64_t offset = 0;
-  for (const auto& chunk : chunks) {
-    buffer.resize(chunk.size());
-    const Result<std::size_t> got = ReadAt(fd->get(), buffer.data(), buffer.size(), offset);
-    if (!got || *got != chunk.size() || !std::equal(chunk.begin(), chunk.end(), buffer.begin())) return false;
-    offset += chunk.size();
+  for (std::span<const std::uint8_t> chunk : chunks) {
+    while (!chunk.empty()) {
+      const std::size_t piece = std::min(chunk.size(), buffer.size());
+      const Result<std::size_t> got = ReadAt(fd->get(), buffer.data(), piece, offset);
+      if (!got || *got != piece || !std::equal(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(piece), chunk.begin())) {
+        return false;
+      }
+      chunk = chunk.subspan(piece);
+      offset += piece;
+    }
   }
   return true;
 }

@@ -1,7 +1,6 @@
 #include "texture/tga_encoder.h"
 
 #include <cstddef>
-#include <utility>
 
 namespace tarnvick {
 namespace {
@@ -12,12 +11,6 @@ constexpr std::uint32_t kLargestSide = 65535;
 void PutLittleEndian16(std::uint8_t* at, std::uint32_t value) {
   at[0] = static_cast<std::uint8_t>(value);
   at[1] = static_cast<std::uint8_t>(value >> 8);
-}
-
-// Swaps red and blue in one row of `Step`-byte pixels.
-template <std::size_t Step>
-void SwapRedAndBlue(std::uint8_t* row, std::size_t pixels) {
-  for (std::size_t i = 0; i < pixels; ++i, row += Step) std::swap(row[0], row[2]);
 }
 
 }  // namespace
@@ -37,7 +30,6 @@ Result<std::vector<std::uint8_t>> EncodeTga(const TgaImage& image) {
   for (std::uint32_t y = 0; y < image.height; ++y) {
     std::uint8_t* row = out.data() + kHeaderSize + row_bytes * (image.height - 1 - y);
     image.rows(y, row);
-    image.alpha ? SwapRedAndBlue<4>(row, image.width) : SwapRedAndBlue<3>(row, image.width);
   }
   return out;
 }

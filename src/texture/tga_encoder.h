@@ -14,8 +14,8 @@ namespace tarnvick {
 struct TgaImage {
   std::uint32_t width = 0;
   std::uint32_t height = 0;
-  // Writes row `y` (0 at the top) to `row`: 3 bytes a pixel (red, green, blue), or 4 with `alpha`
-  // (red, green, blue, alpha).
+  // Writes row `y` (0 at the top) to `row` as the file holds it: 3 bytes a pixel (blue, green,
+  // red), or 4 with `alpha` (blue, green, red, alpha).
   std::function<void(std::uint32_t y, std::uint8_t* row)> rows;
   bool alpha = false;
 };
