@@ -13,6 +13,7 @@
 #include "io/read_file.h"
 #include "io/same_file.h"
 #include "texture/create_texture.h"
+#include "texture/pak_format.h"
 
 namespace tarnvick {
 namespace {
@@ -120,10 +121,7 @@ std::string WalPathShown(const SourceFile& source, const RunOptions& options) {
 // the archive's entries as Quake 2 takes them, without regard to ASCII case (so that the archive
 // is the same on every system).
 std::string WalKey(const SourceFile& source, const RunOptions& options) {
-  if (!options.output_pak) return PathKey(WalPathShown(source, options));
-  std::string name = EntryName(source);
-  for (char& c : name) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-  return name;
+  return options.output_pak ? EntryNameKey(EntryName(source)) : PathKey(WalPathShown(source, options));
 }
 
 // The targets of a run's WALs, with one folder object for each run of sources into one folder.
@@ -192,12 +190,13 @@ Result<Converted> ConvertFile(const SourceFile& source, WalTarget target, const 
   const WalTexture& wal = files->wal;
   converted.cuts = files->cuts;
   std::shared_ptr<const ScopedFile> folder;  // held while the WAL is written into it
-  if (target.entry.empty() && target.folder) {
+  if (target.folder) {
     const Result<std::shared_ptr<const ScopedFile>>& entered = target.folder->Entered();
     if (!entered) return Failure{entered.error()};
     folder = *entered;
     target.ref.directory = folder->get();
   }
+  // A target without an entry is a file.
   if (target.entry.empty()) {
     const Result<void> written = WriteUnlessHeld(target.ref, {files->wal_header, wal.LevelData()});
     if (!written) return Failure{written.error()};

@@ -69,6 +69,11 @@ bool IsPakName(std::string_view name) {
   return dot != std::string_view::npos && SameEntryName(name.substr(dot), ".pak");
 }
 
+std::string EntryNameKey(std::string name) {
+  std::transform(name.begin(), name.end(), name.begin(), LowerAscii);
+  return name;
+}
+
 std::array<std::uint8_t, kPakHeaderSize> EncodePakHeader(std::uint32_t directory_offset, std::size_t count) {
   std::array<std::uint8_t, kPakHeaderSize> header{'P', 'A', 'C', 'K'};
   WriteU32(header.data() + 4, directory_offset);

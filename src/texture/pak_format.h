@@ -55,6 +55,10 @@ bool IsPakName(std::string_view name);
 // Whether two entry names are one for the original engine: equal but for ASCII case.
 bool SameEntryName(std::string_view a, std::string_view b);
 
+// `name` as the original engine tells entry names apart: its ASCII letters in lower case. Two
+// names are one (SameEntryName) when their keys are equal.
+std::string EntryNameKey(std::string name);
+
 // An entry to write: its name (at most 55 bytes) and where its data lies.
 struct PakEntryOut {
   std::string name;

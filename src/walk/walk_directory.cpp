@@ -3,10 +3,9 @@
 #include <algorithm>
 #include <memory>
 #include <optional>
+#include <unordered_set>
 #include <utility>
 #include <vector>
-
-#include <unordered_set>
 
 #include "io/system.h"
 #include "texture/pak_archive.h"
@@ -44,18 +43,16 @@ void VisitArchive(const FileRef& archive, const std::string& path, const Archive
     if (visitor.bad_archive) visitor.bad_archive(path, opened.error());
     return;
   }
-  std::unordered_set<std::string> names;  // of the entries met so far, in lower case
+  std::unordered_set<std::string> names;  // the keys of the entries met so far (EntryNameKey)
   const Result<void> listed = opened->ForEachEntry([&](const PakEntry& entry) {
     if (!IsSourceTexture(entry.name)) return;
     std::string shown = entry.name;
     if (kSeparator != '/') std::replace(shown.begin(), shown.end(), '/', kSeparator);
     SourceFile source{{home.directory->get(), entry.name}, path + kSeparator + shown, home.directory, home.folder,
                       home.relative, std::nullopt, std::nullopt};
-    std::string lower = entry.name;
-    for (char& c : lower) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
     if (!IsSafeEntryName(entry)) {
       source.refusal = Error{ErrorKind::kBadEntry, "unsafe name in the archive"};
-    } else if (!names.insert(std::move(lower)).second) {
+    } else if (!names.insert(EntryNameKey(entry.name)).second) {
       source.refusal = Error{ErrorKind::kBadEntry, "duplicate name in the archive"};
     } else if (!LiesWithin(entry, opened->size())) {
       source.refusal = Error{ErrorKind::kBadEntry, "outside the archive"};
