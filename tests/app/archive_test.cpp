@@ -19,17 +19,6 @@ namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 using Files = std::map<std::string, Bytes>;
 
-// The WALs below `root` (the whole scratch folder when empty), by their path below it, '/' between
-// folders.
-Files WalsBelow(const std::string& root) {
-  Files wals;
-  if (!fs::exists(root)) return wals;
-  for (const auto& entry : fs::recursive_directory_iterator(root)) {
-    if (entry.path().extension() == ".wal") wals[fs::relative(entry.path(), root).generic_string()] = ReadBytes(entry.path().string());
-  }
-  return wals;
-}
-
 std::vector<std::string> With(std::vector<std::string> arguments, const std::vector<std::string>& more) {
   arguments.insert(arguments.end(), more.begin(), more.end());
   return arguments;

@@ -18,16 +18,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The WAL files below `root`, by their path below it.
-std::map<std::string, std::vector<std::uint8_t>> WalsBelow(const std::string& root) {
-  std::map<std::string, std::vector<std::uint8_t>> wals;
-  if (!fs::exists(root)) return wals;
-  for (const auto& entry : fs::recursive_directory_iterator(root)) {
-    if (entry.path().extension() == ".wal") wals[fs::relative(entry.path(), root).string()] = ReadBytes(entry.path());
-  }
-  return wals;
-}
-
 TEST(OutputFolder, MirrorsTheLibraryWithTheSameWalsAndNeverWalksItself) {
   TempDir dir;
   const std::vector<std::uint8_t> palette = RandomPalette(31);

@@ -72,4 +72,13 @@ std::vector<std::string> ListNames(const std::string& directory) {
   return names;
 }
 
+std::map<std::string, std::vector<std::uint8_t>> WalsBelow(const std::string& root) {
+  std::map<std::string, std::vector<std::uint8_t>> wals;
+  if (!fs::exists(root)) return wals;
+  for (const auto& entry : fs::recursive_directory_iterator(root)) {
+    if (entry.path().extension() == ".wal") wals[fs::relative(entry.path(), root).generic_string()] = ReadBytes(entry.path().string());
+  }
+  return wals;
+}
+
 }  // namespace tarnvick::testing

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -32,5 +33,8 @@ std::string ReadText(const std::string& path);
 bool Exists(const std::string& path);
 // The names in `directory`, sorted.
 std::vector<std::string> ListNames(const std::string& directory);
+// The WAL files below `root` by their path below it, '/' between folders; none when `root` is
+// missing.
+std::map<std::string, std::vector<std::uint8_t>> WalsBelow(const std::string& root);
 
 }  // namespace tarnvick::testing
