@@ -77,7 +77,10 @@ std::string Describe(const Error& error, const std::string& target) {
       return "cannot read " + error.detail;
     case ErrorKind::kBadArchive:
     case ErrorKind::kBadEntry:
+    case ErrorKind::kBadPicture:
       return error.detail;
+    case ErrorKind::kBadMetadata:
+      return "cannot use " + error.detail;
     case ErrorKind::kNoStartDirectory:
       return "no start directory";
     case ErrorKind::kInvalidParameter:

@@ -43,6 +43,8 @@ enum class ErrorKind {
   kCannotCount,         // detail: "PATH while counting colours: REASON"
   kBadArchive,          // detail: why the archive as a whole cannot be read
   kBadEntry,            // detail: why an archive's entry is not read (its name, its place)
+  kBadPicture,          // detail: why a picture is not converted (its size, the decoder's reason)
+  kBadMetadata,         // detail: what is wrong in a .wal_json (its line, or a key and its value)
   // The command line.
   kNoStartDirectory,
   kInvalidParameter,    // detail: the argument
