@@ -47,12 +47,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   const tarnvick::Result<tarnvick::PakArchive> archive = tarnvick::PakArchive::Open({tarnvick::kWorkingDirectory, ArchivePath()});
   if (!archive) return 0;
-  std::vector<tarnvick::PakEntryOut> written;
+  std::vector<tarnvick::PakEntry> written;
   std::vector<tarnvick::PakEntry> read;
   (void)archive->ForEachEntry([&](const tarnvick::PakEntry& entry) {
     read.push_back(entry);
     if (entry.terminated && entry.name.size() < tarnvick::kPakNameField && entry.offset >= 0 && entry.size >= 0) {
-      written.push_back({entry.name, static_cast<std::uint32_t>(entry.offset), static_cast<std::uint32_t>(entry.size)});
+      written.push_back(entry);
     }
     if (!tarnvick::IsSafeEntryName(entry)) return;
     if (!StaysInside(entry.name)) __builtin_trap();
@@ -65,10 +65,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     (void)tarnvick::CreateTexture({tarnvick::kWorkingDirectory, entry.name}, archive->PartOf(entry));
   });
   // The entries written again read back as they were.
-  const std::vector<std::uint8_t> directory = tarnvick::EncodePakDirectory(written);
   for (std::size_t i = 0; i < written.size(); ++i) {
-    const tarnvick::PakEntry again = tarnvick::ParsePakEntry(
-        std::span<const std::uint8_t, tarnvick::kPakEntrySize>(directory.data() + i * tarnvick::kPakEntrySize, tarnvick::kPakEntrySize));
+    const auto bytes = tarnvick::EncodePakEntry(written[i].name, static_cast<std::uint32_t>(written[i].offset),
+                                                static_cast<std::uint32_t>(written[i].size));
+    const tarnvick::PakEntry again = tarnvick::ParsePakEntry(bytes);
     if (again.name != written[i].name || again.offset != written[i].offset || again.size != written[i].size) __builtin_trap();
   }
   return 0;

@@ -1,9 +1,8 @@
-// A bound on the bytes of source files worked on at once, so that memory does not grow with the
-// number of threads: a file waits until its bytes fit beside those in flight, and a file larger
-// than the whole budget waits until it can go alone.
+// A bound on the bytes of source files worked on at once, and of what they made that waits for
+// its turn, so that memory does not grow with the number of threads: a file goes when its bytes
+// fit beside those in flight (Fits), and a file larger than the whole budget when it can go alone.
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 
@@ -13,23 +12,27 @@ class ByteBudget {
  public:
   explicit ByteBudget(std::uint64_t limit) : limit_(limit) {}
 
-  // Holds `bytes` of the budget from construction to destruction.
+  // Whether `bytes` fit beside those in flight now.
+  bool Fits(std::uint64_t bytes);
+
+  // Holds bytes of the budget, from construction (without waiting) to destruction.
   class Lease {
    public:
     Lease(ByteBudget& budget, std::uint64_t bytes);
     Lease(const Lease&) = delete;
     Lease& operator=(const Lease&) = delete;
-    ~Lease();
+    ~Lease() { Resize(0); }
+    // Holds `bytes` from now on instead.
+    void Resize(std::uint64_t bytes);
 
    private:
     ByteBudget& budget_;
-    const std::uint64_t bytes_;
+    std::uint64_t bytes_ = 0;
   };
 
  private:
   const std::uint64_t limit_;
   std::mutex mutex_;
-  std::condition_variable released_;
   std::uint64_t in_flight_ = 0;
 };
 

@@ -46,6 +46,7 @@ struct RunOptions {
   Dither dither = Dither::kNone;  // --dither, --dither=tiled, --dither=diffusion
   PictureForm true_colour = PictureForm::kNone;  // --true-colour=png or tga: a picture beside each WAL
   bool quake2_flags = false;    // --flags=quake2 (--flags=keep, the default, copies them)
+  bool pictures = false;        // --pictures: PNG, TGA, BMP and PCX files are sources too
 };
 
 // Parses argv (the program name first). -h, --help and --version, looked for first, make a help

@@ -39,6 +39,10 @@ std::string PsnrText(const ConversionError& error) { return PsnrOf(static_cast<d
 
 std::string BlurredPsnrText(const ConversionError& error) { return PsnrOf(error.blurred, error.values); }
 
+std::string ArchiveReason(const Error& error) {
+  return error.detail.empty() || error.kind == ErrorKind::kNotRegularFile ? Describe(error) : error.detail;
+}
+
 std::string Describe(const Error& error, const std::string& target) {
   switch (error.kind) {
     case ErrorKind::kCannotOpen:

@@ -18,6 +18,9 @@ namespace tarnvick {
 // kCannotWrite failed to write.
 std::string Describe(const Error& error, const std::string& target = {});
 
+// The reason an archive cannot be read, as its line prints it.
+std::string ArchiveReason(const Error& error);
+
 // The reason as the lines about a file that cannot be written print it: the system's text alone
 // for a file that cannot be opened or written, else as Describe says.
 std::string Reason(const Error& error);

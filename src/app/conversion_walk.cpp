@@ -6,6 +6,7 @@
 #include <unordered_set>
 
 #include "app/pak_output.h"
+#include "app/run_files.h"
 #include "app/source_walk.h"
 #include "convert/texture_files.h"
 #include "io/atomic_file.h"
@@ -41,6 +42,27 @@ class WalsMade {
   std::unordered_set<std::string> made_;
 };
 
+// The pictures this run wrote beside their WALs, by the key of the WAL (WalKey): when a later
+// source makes the same WAL but no picture, the earlier source's picture is taken away, so that a
+// WAL and its picture always come from one source. Sources of one key are worked on one after the
+// other, so each sees what the one before it did.
+class PicturesMade {
+ public:
+  void Note(const std::string& key) {
+    std::lock_guard lock(mutex_);
+    made_.insert(key);
+  }
+  // Whether the picture of `key` was made by an earlier source; it is no longer noted.
+  bool Take(const std::string& key) {
+    std::lock_guard lock(mutex_);
+    return made_.erase(key) > 0;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::unordered_set<std::string> made_;
+};
+
 // The message of a converted source whose name fields were cut.
 void TellCuts(const NameCuts& cuts, const std::string& path, Console& console) {
   if (cuts.name) console.Problem("name cut to 31 bytes: " + path);
@@ -53,7 +75,10 @@ struct Conversion {
   const Palette& palette;
   bool measure;  // the quality figures
   bool tiles;    // preview tiles
-  std::vector<std::string> run_files;  // the palette, preview and report, which no picture may replace
+  // The files the run reads or writes besides its WALs and pictures (the palette, its archive, a
+  // start archive, the preview, the report, the archive written), which none may replace.
+  std::vector<std::string> run_files;
+  PicturesMade& pictures_made;
 };
 
 // The folder that the WALs of one source folder go into, below the folder they belong in (for an
@@ -102,9 +127,10 @@ std::string OutputRoot(const RunOptions& options) {
 // The name of the WAL of `source` in the archive the run writes: its path below the start
 // directory as an output folder would place it, '/' between folders.
 std::string EntryName(const SourceFile& source) {
-  std::string below = source.relative_folder;
-  if (kSeparator != '/') std::replace(below.begin(), below.end(), kSeparator, '/');
-  return (below.empty() ? "" : below + "/") + WalPathFor(source.ref.name);
+  std::string name = (source.relative_folder.empty() ? "" : source.relative_folder + "/") + WalPathFor(source.ref.name);
+  // An archive reads '\\' as '/' on every system.
+  std::replace(name.begin(), name.end(), '\\', '/');
+  return name;
 }
 
 // The path messages name the WAL of `source` by: in the folder it belongs in, at the same place
@@ -157,8 +183,22 @@ class OutputFolders {
   std::shared_ptr<OutputFolder> folder_;
 };
 
-// Whether the name of an entry of the archive the run writes is longer than the field holds.
-bool TooLongForAnEntry(const WalTarget& target) { return target.entry.size() >= kPakNameField; }
+// Why the WAL of `target` cannot be an entry of the archive the run writes: its name is longer
+// than the field holds, or one the archive's readers refuse; empty when it can be (or is a file).
+std::string EntryNameProblem(const WalTarget& target) {
+  if (target.entry.empty()) return {};
+  if (target.entry.size() >= kPakNameField) return "its name is too long for an archive entry (over 55 bytes)";
+  if (!IsSafeEntryName({target.entry, true})) return "its name cannot be an archive entry";
+  return {};
+}
+
+// Whether `path` is one of the run's own files that no WAL or picture may replace.
+bool IsRunFile(const std::string& path, const Conversion& conversion) {
+  return std::any_of(conversion.run_files.begin(), conversion.run_files.end(),
+                     [&](const std::string& file) { return SameFile(path, file); });
+}
+
+Failure RunFileInTheWay() { return Fail(ErrorKind::kCannotWrite, "it is an input or another output of this run"); }
 
 // Writes `chunks` as the whole content of `target`, unless it already holds exactly them (made by
 // an earlier run): then it is left as it is.
@@ -172,20 +212,21 @@ Result<void> WriteUnlessHeld(const FileRef& target, std::initializer_list<std::s
 Result<void> WritePicture(const Result<std::vector<std::uint8_t>>& picture, const FileRef& ref, const std::string& path,
                           const Conversion& conversion) {
   if (!picture) return Failure{picture.error()};
-  for (const std::string& file : conversion.run_files) {
-    if (SameFile(path, file)) return Fail(ErrorKind::kCannotWrite, "it is an input or another output of this run");
-  }
+  if (IsRunFile(path, conversion)) return RunFileInTheWay();
   return WriteUnlessHeld(ref, {*picture});
 }
 
 // Loads a source, converts it and writes its WAL, and its picture when one is asked for (or keeps
 // them for the archive the run writes).
-Result<Converted> ConvertFile(const SourceFile& source, WalTarget target, const Conversion& conversion) {
-  if (TooLongForAnEntry(target)) return Fail(ErrorKind::kBadEntry, "its name is too long for an archive entry (over 55 bytes)");
+Result<Converted> ConvertFile(const SourceFile& source, WalTarget target, const std::string& key,
+                              const Conversion& conversion) {
+  if (source.refusal) return Failure{*source.refusal};
+  if (const std::string problem = EntryNameProblem(target); !problem.empty()) return Fail(ErrorKind::kBadEntry, problem);
+  if (target.entry.empty() && IsRunFile(target.path, conversion)) return RunFileInTheWay();
   const Result<std::unique_ptr<Texture>> texture = LoadSource(source);
   if (!texture) return Failure{texture.error()};
   Converted converted;
-  const Result<TextureFiles> files = MakeTextureFiles(**texture, conversion.recipe);
+  Result<TextureFiles> files = MakeTextureFiles(**texture, conversion.recipe);
   if (!files) return Failure{files.error()};
   const WalTexture& wal = files->wal;
   converted.cuts = files->cuts;
@@ -201,8 +242,15 @@ Result<Converted> ConvertFile(const SourceFile& source, WalTarget target, const 
     const Result<void> written = WriteUnlessHeld(target.ref, {files->wal_header, wal.LevelData()});
     if (!written) return Failure{written.error()};
     if (const PictureForm form = conversion.recipe.picture; form != PictureForm::kNone) {
-      converted.picture = WritePicture(files->picture, {target.ref.directory, PicturePathFor(target.ref.name, form)},
-                                       PicturePathFor(target.path, form), conversion);
+      const FileRef picture{target.ref.directory, PicturePathFor(target.ref.name, form)};
+      converted.picture = WritePicture(files->picture, picture, PicturePathFor(target.path, form), conversion);
+      // The picture an earlier source made beside this WAL is not this WAL's.
+      const bool earlier = conversion.pictures_made.Take(key);
+      if (converted.picture) {
+        conversion.pictures_made.Note(key);
+      } else if (earlier) {
+        (void)RemoveWrittenFile(picture);
+      }
     }
   }
   converted.width = wal.width;
@@ -220,6 +268,34 @@ Result<Converted> ConvertFile(const SourceFile& source, WalTarget target, const 
   return converted;
 }
 
+
+// Stores the WAL of a converted source, and its picture, in the archive the run writes; false
+// (told) when the entry's name would make a file and a folder of one name there.
+bool StoreInArchive(Converted& converted, const WalTarget& target, const std::string& path, const RunOptions& options,
+                    PakOutput& pak, ConversionReport& report, Console& console) {
+  const TextureFiles& files = *converted.files;
+  const PictureForm form = options.true_colour;
+  const std::string picture = form == PictureForm::kNone ? "" : PicturePathFor(target.entry, form);
+  if (pak.FileAndFolder(target.entry) || (!picture.empty() && files.picture && pak.FileAndFolder(picture))) {
+    ++report.skipped;
+    report.incomplete = true;
+    console.Problem("skipped " + path + ": a file and a folder of one name in the archive");
+    return false;
+  }
+  const bool gave_way = pak.Add(target.entry, {files.wal_header, files.wal.LevelData()});
+  if (gave_way) console.Problem("two sources make " + target.path + "; kept the one from " + path);
+  // The picture, an entry beside the WAL's; the picture of the source given way to is not this WAL's.
+  if (!picture.empty()) {
+    if (files.picture) {
+      pak.Add(picture, {*files.picture});
+    } else {
+      converted.picture = Failure{files.picture.error()};
+      if (gave_way) pak.Remove(picture);
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 ConversionReport ConvertSources(const RunOptions& options, const Palette& palette, bool measure, Console& console) {
@@ -229,11 +305,9 @@ ConversionReport ConvertSources(const RunOptions& options, const Palette& palett
   measure = measure || report.table.has_value();
   // With transparency, no opaque pixel may take the transparent entry.
   const ColorMatcher matcher(options.transparent ? WithoutTransparentEntry(palette) : palette);
+  PicturesMade pictures_made;
   Conversion conversion{{matcher, options.transparent, options.dither, options.quake2_flags, options.true_colour},
-                        palette, measure, report.preview.has_value(), {options.palette_path}};
-  for (const auto& path : {options.preview_path, options.report_path}) {
-    if (path) conversion.run_files.push_back(*path);
-  }
+                        palette, measure, report.preview.has_value(), RunFiles(options), pictures_made};
   OutputFolders output_folders(options);
   WalsMade wals_made;
   std::unique_ptr<PakOutput> pak;
@@ -251,36 +325,33 @@ ConversionReport ConvertSources(const RunOptions& options, const Palette& palett
       [&](const SourceFile& source) {
         auto converted = std::make_shared<Result<Converted>>(Converted{});
         auto target = std::make_shared<const WalTarget>(output_folders.For(source));
-        return FileJob{[&, source, converted, target](int) {
+        const std::string key = WalKey(source, options);
+        return FileJob{[&, source, converted, target, key](int) -> std::uint64_t {
                          // Memory that runs out anywhere in one texture skips that texture alone.
-                         *converted = CatchOutOfMemory([&] { return ConvertFile(source, *target, conversion); });
+                         *converted = CatchOutOfMemory([&] { return ConvertFile(source, *target, key, conversion); });
+                         // What waits for its turn to be stored in the archive.
+                         const std::optional<TextureFiles>* files = *converted ? &(*converted)->files : nullptr;
+                         if (files == nullptr || !*files) return 0;
+                         return (*files)->wal.pixels.size() + ((*files)->picture ? (*files)->picture->size() : 0);
                        },
-                       [&, converted, target, path = source.path, key = WalKey(source, options)] {
+                       [&, converted, target, path = source.path, key] {
                          if (!*converted) {
                            ++report.skipped;
                            const Error& error = converted->error();
                            report.incomplete = report.incomplete || error.kind == ErrorKind::kCannotWrite ||
-                                               IsResourceFailure(error) || TooLongForAnEntry(*target);
+                                               IsResourceFailure(error) || !EntryNameProblem(*target).empty();
                            console.Problem("skipped " + path + ": " + Describe(error, target->path));
                            return;
                          }
-                         ++report.converted;
-                         TellCuts((*converted)->cuts, path, console);
                          if (std::optional<TextureFiles>& files = (*converted)->files; files && pak) {
-                           pak->Add(target->entry, key, {files->wal_header, files->wal.LevelData()});
-                           // The picture, an entry beside the WAL's.
-                           if (const PictureForm form = options.true_colour; form != PictureForm::kNone) {
-                             if (files->picture) {
-                               pak->Add(PicturePathFor(target->entry, form), PicturePathFor(key, form), {*files->picture});
-                             } else {
-                               (*converted)->picture = Failure{files->picture.error()};
-                             }
-                           }
+                           const bool stored = StoreInArchive(**converted, *target, path, options, *pak, report, console);
                            files.reset();
-                         }
-                         if (!wals_made.Note(key)) {
+                           if (!stored) return;
+                         } else if (!wals_made.Note(key)) {
                            console.Problem("two sources make " + target->path + "; kept the one from " + path);
                          }
+                         ++report.converted;
+                         TellCuts((*converted)->cuts, path, console);
                          if (const Result<void>& picture = (*converted)->picture; !picture) {
                            report.incomplete = true;
                            console.Problem("cannot write " + PicturePathFor(target->path, options.true_colour) + ": " +
@@ -308,7 +379,10 @@ ConversionReport ConvertSources(const RunOptions& options, const Palette& palett
       // Sources that make the same WAL (a.m32 and a.m8) write it in walk order: the later wins.
       [&options](const SourceFile& source) { return WalKey(source, options); }, "converting");
   if (pak) {
-    if (const Result<void> finished = pak->Finish(); !finished) {
+    if (!pak->Failed() && pak->Entries() == 0) {
+      // Nothing to store: an archive already at the path is not replaced by an empty one.
+      console.Problem("no WAL was made; " + *options.output_pak + " is left as it was");
+    } else if (const Result<void> finished = pak->Finish(); !finished) {
       console.Problem("cannot write archive: " + *options.output_pak + ": " + finished.error().detail);
       report.incomplete = true;
     } else if (pak->Entries() > kQuake2MostEntries) {

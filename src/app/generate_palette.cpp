@@ -60,12 +60,13 @@ Result<Palette> GeneratePalette(const RunOptions& options, Console& console) {
   WalkSources(options, console, [&](const SourceFile& file) {
     auto failure = std::make_shared<Result<void>>();
     return FileJob{
-        [&histograms, &options, file, failure](int worker) {
+        [&histograms, &options, file, failure](int worker) -> std::uint64_t {
           *failure = CatchOutOfMemory([&] {
             const Result<std::unique_ptr<Texture>> texture = LoadSource(file);
             return texture ? histograms.Count(**texture, worker, options.transparent)
                            : Result<void>(Failure{texture.error()});
           });
+          return 0;  // nothing waits for the commit but the outcome
         },
         [&counted, failure, path = file.path] {
           // A file that does not load counts nothing (the conversion walk tells why), unless the

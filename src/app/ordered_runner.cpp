@@ -81,6 +81,17 @@ std::size_t OrderedRunner::Add(Work work, Commit commit, std::optional<std::size
 
 void OrderedRunner::Finish() { CommitReady(0); }
 
+bool OrderedRunner::CommitNext() {
+  std::size_t outstanding = 0;
+  {
+    std::lock_guard lock(mutex_);
+    outstanding = items_.size();
+  }
+  if (outstanding == 0) return false;
+  CommitReady(outstanding - 1);
+  return true;
+}
+
 void OrderedRunner::CommitReady(std::size_t wait_above) {
   while (true) {
     Commit commit;

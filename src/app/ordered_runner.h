@@ -32,6 +32,13 @@ class OrderedRunner {
   // starts only after the work of item `after` (an earlier number) is done. Commits whatever is
   // ready, and waits while too many items are outstanding, so that memory stays bounded.
   std::size_t Add(Work work, Commit commit, std::optional<std::size_t> after = {});
+  // Waits for the first item not committed yet and commits it, and the items ready after it;
+  // false when every item is committed.
+  bool CommitNext();
+  // How many items are committed: items numbered below it.
+  std::size_t Committed() const { return first_; }
+  // The most items outstanding before Add waits.
+  std::size_t Window() const { return window_; }
   // Waits for every item and commits the rest. An exception thrown by a work is thrown here, or
   // from Add, when its item's turn to commit comes.
   void Finish();

@@ -10,7 +10,9 @@
 #include "app/console.h"
 #include "app/generate_palette.h"
 #include "app/conversion_walk.h"
+#include "app/run_files.h"
 #include "io/atomic_file.h"
+#include "io/open_files.h"
 #include "io/make_directories.h"
 #include "io/same_file.h"
 #include "io/system.h"
@@ -64,35 +66,11 @@ Result<Palette> MakePalette(const RunOptions& options, Console& console) {
   return palette;
 }
 
-// An output the run would write: what messages call it, and its path.
-struct Output {
-  std::string what;
-  std::string path;
-};
-
-// The files the run reads that are named on its command line: the palette read (and the archive
-// it is read from), and a start that is an archive.
-std::vector<std::string> NamedInputs(const RunOptions& options) {
-  std::vector<std::string> inputs;
-  if (!options.generate) {
-    inputs.push_back(options.palette_path);
-    if (const std::optional<std::size_t> archive = ArchivePrefix(options.palette_path)) {
-      inputs.push_back(options.palette_path.substr(0, *archive));
-    }
-  }
-  if (KindOfPath(options.start_directory) != PathKind::kDirectory) inputs.push_back(options.start_directory);
-  return inputs;
-}
-
 // The first output that names an input of the run (the palette read, a source, an archive, a
 // WAL) or an output before it, so that no output can replace what the run reads or makes. The
 // archive the run writes may have an archive's name: one in the library is left out of the walks.
-std::optional<Output> OverlappingOutput(const RunOptions& options) {
-  std::vector<Output> outputs;
-  if (options.generate) outputs.push_back({"palette file", options.palette_path});
-  if (options.preview_path) outputs.push_back({"preview", *options.preview_path});
-  if (options.report_path) outputs.push_back({"report", *options.report_path});
-  if (options.output_pak) outputs.push_back({"archive", *options.output_pak});
+std::optional<NamedOutput> OverlappingOutput(const RunOptions& options) {
+  const std::vector<NamedOutput> outputs = NamedOutputs(options);
   const std::vector<std::string> inputs = NamedInputs(options);
   for (std::size_t i = 0; i < outputs.size(); ++i) {
     const std::string& path = outputs[i].path;
@@ -104,6 +82,48 @@ std::optional<Output> OverlappingOutput(const RunOptions& options) {
     if (overlaps) return outputs[i];
   }
   return std::nullopt;
+}
+
+// Whether an archive's entry `name` is one an archive the run writes holds: a WAL or its picture.
+bool IsWalOrItsPicture(const std::string& name) {
+  return LookupTextureType(name) == TextureType::kWal || SameEntryName(PicturePathFor(name, PictureForm::kPng), name) ||
+         SameEntryName(PicturePathFor(name, PictureForm::kTga), name);
+}
+
+// Why a start that is an archive cannot be read as one (as the walk would read it); empty when
+// it can, or the start is a folder.
+std::string StartArchiveProblem(const std::string& start) {
+  if (KindOfPath(start) == PathKind::kDirectory) return {};
+  const Result<PakArchive> archive = PakArchive::Open({kWorkingDirectory, start});
+  Result<void> listed = archive ? archive->ForEachEntry([](const PakEntry&) {}) : Result<void>(Failure{archive.error()});
+  return listed ? std::string() : ArchiveReason(listed.error());
+}
+
+// Why the file at the path of the archive the run writes may not be replaced by it; empty when it
+// may: it is missing, empty, or an archive of WALs and their pictures alone (an earlier run's).
+// Its directory is read as the walk would read it.
+std::string ArchiveInTheWay(const RunOptions& options) {
+  const std::string& path = *options.output_pak;
+  if (KindOfPath(path) == PathKind::kMissing) return {};
+  const Result<PakArchive> archive = PakArchive::Open({kWorkingDirectory, path});
+  if (!archive) {
+    if (archive.error().kind == ErrorKind::kNotRegularFile) return Describe(archive.error());
+    if (archive.error().kind == ErrorKind::kBadArchive && FileSizeOf({kWorkingDirectory, path}) == 0) return {};
+  }
+  constexpr const char* kOtherFiles = "it holds files other than WALs and their pictures";
+  bool source = false, other = !archive;
+  if (archive) {
+    const Result<void> listed = archive->ForEachEntry([&](const PakEntry& entry) {
+      if (IsSourceName(entry.name, options.pictures)) {
+        source = true;
+      } else if (!IsWalOrItsPicture(entry.name)) {
+        other = true;
+      }
+    });
+    other = other || !listed;
+  }
+  if (source) return "it is an input or another output of this run";
+  return other ? kOtherFiles : "";
 }
 
 // Tells the first of the preview and report paths that cannot be written; false when one cannot.
@@ -153,9 +173,24 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
     console.Problem(problem + options.start_directory);
     return kExitRunFailed;
   }
-  if (const std::optional<Output> output = OverlappingOutput(options)) {
+  if (const std::optional<NamedOutput> output = OverlappingOutput(options)) {
     console.Problem("cannot write " + output->what + ": " + output->path + ": it is an input or another output of this run");
     return kExitRunFailed;
+  }
+  // A start that is an archive holds the whole library: one that cannot be read leaves none.
+  if (const std::string problem = StartArchiveProblem(options.start_directory); !problem.empty()) {
+    console.Problem("cannot read archive " + options.start_directory + ": " + problem);
+    return kExitRunFailed;
+  }
+  if (options.output_pak) {
+    // Before anything is made: the archive's path names a file that may be replaced by it.
+    const std::string& path = *options.output_pak;
+    std::string problem = IsSeparator(path.back()) || KindOfPath(path) == PathKind::kDirectory ? "it names a folder"
+                                                                                               : ArchiveInTheWay(options);
+    if (!problem.empty()) {
+      console.Problem("cannot write archive: " + path + ": " + problem);
+      return kExitRunFailed;
+    }
   }
   if (options.output_directory) {
     // Made first: the walks know it and never read it, and outputs may go inside it.

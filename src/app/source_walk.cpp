@@ -12,8 +12,8 @@ namespace tarnvick {
 
 namespace {
 
-// Bytes of sources worked on at once: a run then needs about twice its largest source beside
-// what it always holds, whatever the number of threads.
+// Bytes of sources worked on at once, and of the outputs that wait for their commits: a run then
+// needs about twice its largest source beside what it always holds, whatever the number of threads.
 constexpr std::uint64_t kSourceBytesInFlight = 64u << 20;
 
 // The threads and the directories the walk keeps open, fitted to the descriptors the process may
@@ -84,9 +84,12 @@ void WalkSources(const RunOptions& options, Console& console,
                  const std::function<std::string(const SourceFile& file)>& serial_key, const std::string& phase) {
   const Fit fit = FitToOpenFiles(options.jobs);
   LiveCount live(options, fit.open_directories, console, phase);
-  ByteBudget budget(kSourceBytesInFlight);
+  // Into an archive, finished outputs wait in memory for their turn, and works finish in bursts as
+  // each slow one ahead of them is stored: half the bytes then keep the run within the memory of
+  // one that writes files.
+  ByteBudget budget(options.output_pak ? kSourceBytesInFlight / 2 : kSourceBytesInFlight);
   OrderedRunner runner(fit.jobs);
-  // The last item of each serial key.
+  // The last item of each serial key, while it may not be committed yet.
   std::unordered_map<std::string, std::size_t> last_of_key;
   WalkDirectory(options.start_directory, options.recurse,
                 {.entered =
@@ -104,32 +107,38 @@ void WalkSources(const RunOptions& options, Console& console,
                  .file =
                      [&](const SourceFile& file) {
                        FileJob job = job_for(file);
-                       job.work = [&budget, file, work = std::move(job.work)](int worker) {
-                         const std::uint64_t bytes = file.refusal ? 0 : file.part ? file.part->size : FileSizeOf(file.ref);
-                         const ByteBudget::Lease lease(budget, bytes);
-                         work(worker);
+                       // Its bytes are taken from the budget in walk order, committing the works
+                       // before it while they do not fit: an earlier work never waits for a later one.
+                       const std::uint64_t bytes = file.refusal ? 0 : file.part ? file.part->size : FileSizeOf(file.ref);
+                       while (!budget.Fits(bytes) && runner.CommitNext()) {
+                       }
+                       auto lease = std::make_shared<ByteBudget::Lease>(budget, bytes);
+                       OrderedRunner::Work work = [lease, work = std::move(job.work)](int worker) {
+                         lease->Resize(work(worker));
                        };
-                       job.commit = [&live, commit = std::move(job.commit)] {
+                       OrderedRunner::Commit commit = [&live, lease, commit = std::move(job.commit)] {
                          commit();
+                         lease->Resize(0);
                          live.Done();
                        };
                        if (!serial_key) {
-                         runner.Add(std::move(job.work), std::move(job.commit));
+                         runner.Add(std::move(work), std::move(commit));
                          return;
+                       }
+                       // Keys whose items are all committed order nothing more.
+                       if (last_of_key.size() > 4 * runner.Window()) {
+                         std::erase_if(last_of_key, [&](const auto& item) { return item.second < runner.Committed(); });
                        }
                        const std::string key = serial_key(file);
                        const auto last = last_of_key.find(key);
                        const std::optional<std::size_t> after =
                            last == last_of_key.end() ? std::nullopt : std::optional(last->second);
-                       last_of_key[key] = runner.Add(std::move(job.work), std::move(job.commit), after);
+                       last_of_key[key] = runner.Add(std::move(work), std::move(commit), after);
                      },
                  .bad_archive =
                      [&](const std::string& path, const Error& error) {
                        // Told once a run: the palette step and the conversion walk meet it both.
-                       const std::string reason = error.detail.empty() || error.kind == ErrorKind::kNotRegularFile
-                                                      ? Describe(error)
-                                                      : error.detail;
-                       runner.Add({}, [&console, line = "cannot read archive " + path + ": " + reason] {
+                       runner.Add({}, [&console, line = "cannot read archive " + path + ": " + ArchiveReason(error)] {
                          console.ProblemOnce(line, line);
                        });
                      },

@@ -3,6 +3,7 @@
 // order a one-thread run prints them.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -16,9 +17,9 @@
 namespace tarnvick {
 
 // What to do with one source file: `work` on a worker thread, then `commit` on the run's thread,
-// in walk order.
+// in walk order. `work` returns the bytes of what it made that wait in memory for the commit.
 struct FileJob {
-  OrderedRunner::Work work;
+  std::function<std::uint64_t(int worker)> work;
   OrderedRunner::Commit commit;
 };
 
@@ -29,7 +30,8 @@ Result<std::unique_ptr<Texture>> LoadSource(const SourceFile& file);
 // Walks the start directory as `options` say, on up to `options.jobs` threads (fewer when the
 // process may not open enough files for more, or the system grants no more: then it says so),
 // with the job that `job_for` makes for each source file (called in walk order, on the run's
-// thread). Works start only while the sources in flight stay within a fixed number of bytes.
+// thread). Works start only while the sources in flight, and what finished works keep for their
+// commits, stay within a fixed number of bytes (or one alone goes).
 // Files with the same `serial_key` (when given) are worked on one after the other, in walk order.
 // An archive that cannot be read is told once per run. On a terminal, a live line tells `phase` and how many files are done of
 // how many. Returns when every job is committed.

@@ -62,4 +62,8 @@ Result<void> WriteFileAtomically(const FileRef& target,
                                  std::initializer_list<std::span<const std::uint8_t>> chunks,
                                  LinkPolicy links);
 
+// Removes the file `target` that this run wrote (never a directory). Fails with kCannotWrite and
+// the system's reason.
+Result<void> RemoveWrittenFile(const FileRef& target);
+
 }  // namespace tarnvick

@@ -131,4 +131,9 @@ Result<void> AtomicFileWriter::Commit(std::uint64_t size) {
   return {};
 }
 
+Result<void> RemoveWrittenFile(const FileRef& target) {
+  if (::unlinkat(target.directory, target.name.c_str(), 0) != 0) return FailErrno(ErrorKind::kCannotWrite);
+  return {};
+}
+
 }  // namespace tarnvick

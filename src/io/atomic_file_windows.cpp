@@ -86,4 +86,9 @@ Result<void> AtomicFileWriter::Commit(std::uint64_t size) {
   return {};
 }
 
+Result<void> RemoveWrittenFile(const FileRef& target) {
+  if (!DeleteFileW(WidePath(target).c_str())) return Fail(ErrorKind::kCannotWrite, "cannot remove the file");
+  return {};
+}
+
 }  // namespace tarnvick

@@ -70,7 +70,7 @@ bool IsPakName(std::string_view name) {
 }
 
 std::string EntryNameKey(std::string name) {
-  std::transform(name.begin(), name.end(), name.begin(), LowerAscii);
+  std::transform(name.begin(), name.end(), name.begin(), [](char c) { return c == '\\' ? '/' : LowerAscii(c); });
   return name;
 }
 
@@ -81,15 +81,12 @@ std::array<std::uint8_t, kPakHeaderSize> EncodePakHeader(std::uint32_t directory
   return header;
 }
 
-std::vector<std::uint8_t> EncodePakDirectory(std::span<const PakEntryOut> entries) {
-  std::vector<std::uint8_t> directory(entries.size() * kPakEntrySize, 0);
-  for (std::size_t i = 0; i < entries.size(); ++i) {
-    std::uint8_t* out = directory.data() + i * kPakEntrySize;
-    std::copy_n(entries[i].name.begin(), std::min(entries[i].name.size(), kPakNameField - 1), out);
-    WriteU32(out + kPakNameField, entries[i].offset);
-    WriteU32(out + kPakNameField + 4, entries[i].size);
-  }
-  return directory;
+std::array<std::uint8_t, kPakEntrySize> EncodePakEntry(std::string_view name, std::uint32_t offset, std::uint32_t size) {
+  std::array<std::uint8_t, kPakEntrySize> entry{};
+  std::copy_n(name.begin(), std::min(name.size(), kPakNameField - 1), entry.begin());
+  WriteU32(entry.data() + kPakNameField, offset);
+  WriteU32(entry.data() + kPakNameField + 4, size);
+  return entry;
 }
 
 }  // namespace tarnvick

@@ -52,24 +52,19 @@ bool LiesWithin(const PakEntry& entry, std::uint64_t file_size);
 // Whether `name` is an archive's: its extension is PAK, in any case.
 bool IsPakName(std::string_view name);
 
-// Whether two entry names are one for the original engine: equal but for ASCII case.
+// Whether two entry names are one for the original engine: equal but for ASCII case ('\' and '/'
+// are told apart: compare names already read, or keys).
 bool SameEntryName(std::string_view a, std::string_view b);
 
-// `name` as the original engine tells entry names apart: its ASCII letters in lower case. Two
-// names are one (SameEntryName) when their keys are equal.
+// `name` as the original engine tells entry names apart: its ASCII letters in lower case, and '\'
+// read as '/'. Two names are one when their keys are equal.
 std::string EntryNameKey(std::string name);
-
-// An entry to write: its name (at most 55 bytes) and where its data lies.
-struct PakEntryOut {
-  std::string name;
-  std::uint32_t offset = 0;
-  std::uint32_t size = 0;
-};
 
 // The header of an archive whose directory of `count` entries starts at `directory_offset`.
 std::array<std::uint8_t, kPakHeaderSize> EncodePakHeader(std::uint32_t directory_offset, std::size_t count);
 
-// The directory of `entries`, in their order.
-std::vector<std::uint8_t> EncodePakDirectory(std::span<const PakEntryOut> entries);
+// The directory entry of the data `size` bytes long at `offset`, named `name` (its first 55
+// bytes, zero-padded).
+std::array<std::uint8_t, kPakEntrySize> EncodePakEntry(std::string_view name, std::uint32_t offset, std::uint32_t size);
 
 }  // namespace tarnvick

@@ -27,4 +27,19 @@ TextureType LookupTextureType(std::string_view text) {
   return TextureType::kNone;
 }
 
+bool IsPictureName(std::string_view name) {
+  const std::size_t dot = name.rfind('.');
+  if (dot == std::string_view::npos) return false;
+  const std::string_view extension = name.substr(dot + 1);
+  for (const std::string_view picture : {"PNG", "TGA", "BMP", "PCX"}) {
+    if (EqualsIgnoringCase(extension, picture)) return true;
+  }
+  return false;
+}
+
+bool IsSourceName(std::string_view name, bool pictures) {
+  const TextureType type = LookupTextureType(name);
+  return type == TextureType::kM8 || type == TextureType::kM32 || (pictures && IsPictureName(name));
+}
+
 }  // namespace tarnvick

@@ -26,4 +26,10 @@ inline constexpr std::array<std::string_view, 7> ExtensionTable = {"TEX", "BMP",
 // to case; kNone when there is no "." or no entry matches.
 TextureType LookupTextureType(std::string_view text);
 
+// Whether `name` is a picture's: its extension is PNG, TGA, BMP or PCX, in any case.
+bool IsPictureName(std::string_view name);
+
+// Whether `name` is a source's a run reads: an M8 or M32 file, or with `pictures` a picture.
+bool IsSourceName(std::string_view name, bool pictures);
+
 }  // namespace tarnvick

@@ -185,8 +185,8 @@ TEST(Archive, OutputPakHoldsWhatAnOutputFolderWouldInWalkOrder) {
   ProgramResult result = RunTarnvick({"lib", "-s", "-pp.pal", "--output-dir=out"}, {.working_directory = dir.path()});
   ASSERT_EQ(result.exit_code, 0) << result.err;
   const Files folder = WalsBelow(dir / "out");
-  // An archive at the output's path inside the library is never read.
-  WriteBytes(dir / "lib/mod.pak", EncodePak({{"z.m32", c.first}}));
+  // An earlier run's archive at the output's path inside the library is replaced, never read.
+  WriteBytes(dir / "lib/mod.pak", EncodePak({{"z.wal", c.second}, {"z.tga", c.first}}));
   Bytes first;
   for (const std::string jobs : {"--jobs=1", "--jobs=8"}) {
     result = RunTarnvick({"lib", "-s", "-pp.pal", jobs, "--output-pak", "lib/mod.pak"}, {.working_directory = dir.path()});
