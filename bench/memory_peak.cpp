@@ -3,10 +3,15 @@
 // that generate it (by popularity and by median cut) and in runs that dither by either method,
 // and of four copies of the M32 on four threads; and of dithering a 16384 x 16384 M8 and four
 // 4096 x 4096 M8 on four threads; each against the bound of twice the largest file plus 200 MiB.
+// With --output-pak: a slow 4096 x 4096 M8 followed by 48 M32 of 1024 x 1024 whose outputs wait
+// for it (--true-colour=tga --transparent --dither), at 2 and 8 jobs, against the same bound; and
+// an archive of 1,000,000 entries, none of them read, with -p and with --output-pak, against 64
+// bytes an entry beside the peak of a run on one small file.
 // Usage: tarnvick_memory [PROGRAM]   (default: the tarnvick built beside it)
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -15,6 +20,7 @@
 
 #include "child_process.h"
 #include "noise.h"
+#include "pak_encoder.h"
 #include "texture_encoder.h"
 
 namespace {
@@ -22,7 +28,26 @@ namespace {
 namespace samples = tarnvick::samples;
 
 // The sources' sizes, in the order WriteSources gives them.
-enum Source { kM32, kM8, kHugeM8, kSmallM8, kSources };
+enum Source { kM32, kM8, kHugeM8, kSmallM8, kWaitM8, kSources };
+
+// The entries of the archive whose entries are never read.
+constexpr std::size_t kArchiveEntries = 1000000;
+
+// An archive of kArchiveEntries M8 entries whose data lies outside it: each is refused unread.
+std::vector<std::uint8_t> UnreadArchive() {
+  std::vector<std::uint8_t> archive(12, 0);
+  std::copy_n("PACK", 4, archive.begin());
+  samples::PutI32(archive, 4, 12);
+  samples::PutI32(archive, 8, static_cast<std::int32_t>(kArchiveEntries * 64));
+  archive.resize(12 + kArchiveEntries * 64, 0);
+  for (std::size_t i = 0; i < kArchiveEntries; ++i) {
+    const std::string name = "textures/e" + std::to_string(i / 1000) + "/t" + std::to_string(i) + ".m8";
+    std::copy(name.begin(), name.end(), archive.begin() + static_cast<std::ptrdiff_t>(12 + i * 64));
+    samples::PutI32(archive, 12 + i * 64 + 56, 1 << 30);
+    samples::PutI32(archive, 12 + i * 64 + 60, 1000);
+  }
+  return archive;
+}
 
 // An M8 of `side` x `side` pixels with a full mip chain, of noise from `seed`.
 std::vector<std::uint8_t> NoiseM8(std::uint32_t side, std::uint32_t seed) {
@@ -57,6 +82,18 @@ bool WriteSources(const std::filesystem::path& root, int channel) {
   for (int copy = 0; copy < 4; ++copy) {
     if (!samples::WriteFile(root / ("many-m8/big" + std::to_string(copy) + ".m8"), small)) return false;
   }
+  const std::vector<std::uint8_t> slow = NoiseM8(4096, 4);
+  sizes[kWaitM8] = slow.size();
+  if (!samples::WriteFile(root / "wait/a.m8", slow)) return false;
+  samples::M32File quick;
+  const std::uint64_t quick_pixels = samples::FullMipChain(1024, 1024, quick.width.data(), quick.height.data(), 16);
+  quick.pixels = samples::NoiseBytes(4 * quick_pixels, 5);
+  const std::vector<std::uint8_t> quick_bytes = samples::EncodeM32(quick);
+  for (int copy = 0; copy < 48; ++copy) {
+    if (!samples::WriteFile(root / ("wait/b" + std::to_string(copy) + ".m32"), quick_bytes)) return false;
+  }
+  if (!samples::WriteFile(root / "unread/pak0.pak", UnreadArchive())) return false;
+  if (!samples::WriteFile(root / "one/a.m8", NoiseM8(8, 6))) return false;
   const std::vector<std::uint8_t> huge = NoiseM8(16384, 2);
   sizes[kHugeM8] = huge.size();
   const std::vector<std::uint8_t> noise = samples::NoiseBytes(768, 3);
@@ -72,7 +109,9 @@ int main(int argc, char** argv) {
   const std::filesystem::path root = std::filesystem::temp_directory_path() / ("tarnvick-memory-" + std::to_string(::getpid()));
   std::filesystem::create_directories(root / "m32");
   std::filesystem::create_directories(root / "m8");
-  for (const char* folder : {"many", "many-m8", "huge-m8"}) std::filesystem::create_directories(root / folder);
+  for (const char* folder : {"many", "many-m8", "huge-m8", "wait", "unread", "one"}) {
+    std::filesystem::create_directories(root / folder);
+  }
 
   // The sources are made in a child process: a peak of this process would count towards the
   // peak of every program it starts.
@@ -124,6 +163,28 @@ int main(int argc, char** argv) {
       std::fflush(stdout);
       within = within && peak > 0 && peak <= bound;
     }
+  }
+  const std::string palette = "-p" + (root / "palette.lmp").string(), pak = "--output-pak=" + (root / "out.pak").string();
+  for (const std::string jobs : {"--jobs=2", "--jobs=8"}) {
+    const tarnvick::bench::Measure run = tarnvick::bench::Spawn(
+        {program, (root / "wait").string(), palette, "--true-colour=tga", "--transparent", "--dither", jobs, pak});
+    const double peak = run.ok ? run.peak_mib : -1;
+    const double bound = 2.0 * static_cast<double>(sizes[kWaitM8]) / (1 << 20) + 200;
+    std::printf("%-29s %8.1f %10s %9.1f %10.1f\n", ("M8 4096, 48 M32 1024, " + jobs.substr(2)).c_str(),
+                static_cast<double>(sizes[kWaitM8]) / 1e6, "pak, wait", peak, bound);
+    within = within && peak > 0 && peak <= bound;
+  }
+  const tarnvick::bench::Measure one = tarnvick::bench::Spawn({program, (root / "one").string(), palette});
+  for (const std::string mode : {"-p", "pak"}) {
+    std::vector<std::string> arguments = {program, (root / "unread").string(), palette};
+    if (mode == "pak") arguments.push_back(pak);
+    const tarnvick::bench::Measure run = tarnvick::bench::Spawn(arguments, "/dev/null");  // a line for each entry
+    const double peak = run.ok && one.ok ? run.peak_mib : -1;
+    const double bound = one.peak_mib + 64.0 * kArchiveEntries / (1 << 20);
+    std::printf("%-29s %8.1f %10s %9.1f %10.1f  (%.0f bytes an entry)\n", "archive of 1,000,000 entries",
+                12.0 + 64.0 * kArchiveEntries / 1e6, mode.c_str(), peak, bound,
+                (run.peak_mib - one.peak_mib) * (1 << 20) / kArchiveEntries);
+    within = within && peak > 0 && peak <= bound;
   }
   std::filesystem::remove_all(root);
   std::printf("%s\n", within ? "every run within its bound" : "A RUN PASSED ITS BOUND");

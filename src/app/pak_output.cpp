@@ -9,9 +9,6 @@
 namespace tarnvick {
 namespace {
 
-// The largest offset a directory entry can hold: archives end there.
-constexpr std::uint64_t kMostArchiveBytes = INT32_MAX;
-
 Failure TooLarge() { return Fail(ErrorKind::kCannotWrite, "larger than 2 GiB"); }
 
 std::uint64_t HashOf(std::string_view key) { return std::hash<std::string_view>{}(key); }
@@ -36,10 +33,10 @@ std::vector<std::string_view> FoldersOf(std::string_view key) {
 
 }  // namespace
 
-Result<std::unique_ptr<PakOutput>> PakOutput::Begin(const std::string& path) {
+Result<std::unique_ptr<PakOutput>> PakOutput::Begin(const std::string& path, std::uint64_t most_bytes) {
   Result<std::unique_ptr<AtomicFileWriter>> file = AtomicFileWriter::Begin({kWorkingDirectory, path}, LinkPolicy::kWriteThrough);
   if (!file) return Failure{file.error()};
-  return std::unique_ptr<PakOutput>(new PakOutput(std::move(*file)));
+  return std::unique_ptr<PakOutput>(new PakOutput(std::move(*file), std::min(most_bytes, kMostBytes)));
 }
 
 std::size_t PakOutput::Find(const std::string& key) const {
@@ -87,13 +84,13 @@ bool PakOutput::Add(std::string_view name, std::initializer_list<std::span<const
   const bool gives_way = Find(key) != records_.size();
   if (gives_way) Remove(name);
   // The archive as it will be written: the entries kept, this one, and their directory.
-  if (kPakHeaderSize + kept_bytes_ + size + kPakEntrySize * (kept_ + 1) > kMostArchiveBytes) {
+  if (kPakHeaderSize + kept_bytes_ + size + kPakEntrySize * (kept_ + 1) > most_bytes_) {
     state_ = TooLarge();
     return gives_way;
   }
   // The temporary file holds the entries that gave way too: moved down when it would pass the
   // offsets a directory holds.
-  if (end_ + size > kMostArchiveBytes) state_ = Close();
+  if (end_ + size > most_bytes_) state_ = Close();
   for (const auto& chunk : chunks) {
     if (!state_) return gives_way;
     state_ = file_->WriteAt(end_, chunk);
@@ -162,7 +159,7 @@ Result<void> PakOutput::Finish() {
   std::vector<std::uint8_t> directory;
   directory.reserve(records_.size() * kPakEntrySize);
   for (const Record& record : records_) directory.insert(directory.end(), record.begin(), record.end());
-  if (end_ + directory.size() > kMostArchiveBytes) return TooLarge();
+  if (end_ + directory.size() > most_bytes_) return TooLarge();
   const auto header = EncodePakHeader(static_cast<std::uint32_t>(end_), records_.size());
   if (Result<void> written = file_->WriteAt(end_, directory); !written) return written;
   if (Result<void> written = file_->WriteAt(0, header); !written) return written;

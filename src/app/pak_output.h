@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <climits>
 #include <cstdint>
 #include <string_view>
 #include <memory>
@@ -24,8 +25,12 @@ inline constexpr std::size_t kQuake2MostEntries = 4096;
 
 class PakOutput {
  public:
-  // Starts the archive that is to be `path`. Fails as AtomicFileWriter::Begin does.
-  static Result<std::unique_ptr<PakOutput>> Begin(const std::string& path);
+  // The largest offset a directory entry can hold: archives end there.
+  static constexpr std::uint64_t kMostBytes = INT32_MAX;
+
+  // Starts the archive that is to be `path`, of at most `most_bytes`. Fails as
+  // AtomicFileWriter::Begin does.
+  static Result<std::unique_ptr<PakOutput>> Begin(const std::string& path, std::uint64_t most_bytes = kMostBytes);
 
   // Whether an entry `name` would make a file and a folder of one name (ASCII case aside): an
   // entry stored is a folder of it, or it is a folder of one.
@@ -45,7 +50,7 @@ class PakOutput {
   bool Failed() const { return !state_; }
 
   // Writes the directory and puts the archive in place. Fails with kCannotWrite and the reason:
-  // `larger than 2 GiB`, or the system's text.
+  // `larger than 2 GiB` (past `most_bytes`), or the system's text.
   Result<void> Finish();
 
  private:
@@ -53,7 +58,8 @@ class PakOutput {
   // the file being written).
   using Record = std::array<std::uint8_t, kPakEntrySize>;
 
-  explicit PakOutput(std::unique_ptr<AtomicFileWriter> file) : file_(std::move(file)) {}
+  PakOutput(std::unique_ptr<AtomicFileWriter> file, std::uint64_t most_bytes)
+      : file_(std::move(file)), most_bytes_(most_bytes) {}
 
   // The place in records_ of the kept entry `key` (EntryNameKey); records_.size() when none.
   std::size_t Find(const std::string& key) const;
@@ -63,6 +69,7 @@ class PakOutput {
   Result<void> Close();
 
   std::unique_ptr<AtomicFileWriter> file_;
+  const std::uint64_t most_bytes_;
   std::vector<Record> records_;                            // every entry stored, in order
   std::vector<bool> gone_;                                 // records_ taken back or given way
   std::size_t gone_count_ = 0;

@@ -53,6 +53,15 @@ Result<void> PakArchive::ForEachEntry(const std::function<void(const PakEntry&)>
   return {};
 }
 
+Result<PakEntry> PakArchive::EntryAt(std::uint64_t index) const {
+  if (index >= directory_.count) return Fail(ErrorKind::kReadError, "no such entry");
+  std::array<std::uint8_t, kPakEntrySize> bytes{};
+  const Result<std::size_t> got = ReadAt(file_->get(), bytes.data(), bytes.size(), directory_.offset + index * kPakEntrySize);
+  if (!got) return Failure{got.error()};
+  if (*got != bytes.size()) return Fail(ErrorKind::kReadError, "the file shrank");
+  return ParsePakEntry(bytes);
+}
+
 FilePart PakArchive::PartOf(const PakEntry& entry) const {
   return {file_, static_cast<std::uint64_t>(entry.offset), static_cast<std::uint64_t>(entry.size)};
 }

@@ -31,6 +31,9 @@ class PakArchive {
   // cannot be read to its end (the entries before were visited).
   Result<void> ForEachEntry(const std::function<void(const PakEntry&)>& visit) const;
 
+  // The entry `index` (from 0, in directory order). Fails with kReadError when it cannot be read.
+  Result<PakEntry> EntryAt(std::uint64_t index) const;
+
   // Where the data of `entry`, one that lies within the archive, is.
   FilePart PartOf(const PakEntry& entry) const;
 

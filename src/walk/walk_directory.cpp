@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <memory>
 #include <optional>
-#include <unordered_set>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -43,8 +43,25 @@ void VisitArchive(const FileRef& archive, const std::string& path, const Archive
     if (visitor.bad_archive) visitor.bad_archive(path, opened.error());
     return;
   }
-  std::unordered_set<std::string> names;  // the keys of the entries met so far (EntryNameKey)
+  // The sources met so far, by a hash of their names' keys: an entry whose hash was met is read
+  // again to tell a name met before from another of the same hash. So memory stays small for
+  // each entry, whatever its name.
+  std::unordered_multimap<std::uint64_t, std::uint64_t> names;
+  std::uint64_t index = 0;
+  // Whether the entry `at` has a name met before; if not, it is noted.
+  const auto met_before = [&](const PakEntry& entry, std::uint64_t at) {
+    const std::string key = EntryNameKey(entry.name);
+    const std::uint64_t hash = std::hash<std::string>{}(key);
+    const auto [first, last] = names.equal_range(hash);
+    const bool met = std::any_of(first, last, [&](const auto& earlier) {
+      const Result<PakEntry> again = opened->EntryAt(earlier.second);
+      return again && EntryNameKey(again->name) == key;
+    });
+    if (!met) names.emplace(hash, at);
+    return met;
+  };
   const Result<void> listed = opened->ForEachEntry([&](const PakEntry& entry) {
+    const std::uint64_t at = index++;
     if (!IsSourceTexture(entry.name)) return;
     std::string shown = entry.name;
     if (kSeparator != '/') std::replace(shown.begin(), shown.end(), '/', kSeparator);
@@ -52,7 +69,7 @@ void VisitArchive(const FileRef& archive, const std::string& path, const Archive
                       home.relative, std::nullopt, std::nullopt};
     if (!IsSafeEntryName(entry)) {
       source.refusal = Error{ErrorKind::kBadEntry, "unsafe name in the archive"};
-    } else if (!names.insert(EntryNameKey(entry.name)).second) {
+    } else if (met_before(entry, at)) {
       source.refusal = Error{ErrorKind::kBadEntry, "duplicate name in the archive"};
     } else if (!LiesWithin(entry, opened->size())) {
       source.refusal = Error{ErrorKind::kBadEntry, "outside the archive"};
