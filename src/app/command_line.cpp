@@ -111,9 +111,13 @@ class Parser {
       options_.report_path = std::move(value);
       return {};
     }
-    if ((name == "--recursive" || name == "--verbose" || name == "--transparent") && !has_value) {
-      (name == "--recursive" ? options_.recurse : name == "--verbose" ? options_.verbose : options_.transparent) = true;
-      return {};
+    for (const auto& [flag, set] : {std::pair{"--recursive", &options_.recurse}, {"--verbose", &options_.verbose},
+                                    {"--transparent", &options_.transparent}, {"--pictures", &options_.pictures},
+                                    {"--remake-mips", &options_.remake_mips}}) {
+      if (name == flag && !has_value) {
+        *set = true;
+        return {};
+      }
     }
     if (name == "--output-dir" || name == "--output-pak") {
       if (!has_value) value = SeparateValue().value_or("");

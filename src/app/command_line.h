@@ -47,6 +47,7 @@ struct RunOptions {
   PictureForm true_colour = PictureForm::kNone;  // --true-colour=png or tga: a picture beside each WAL
   bool quake2_flags = false;    // --flags=quake2 (--flags=keep, the default, copies them)
   bool pictures = false;        // --pictures: PNG, TGA, BMP and PCX files are sources too
+  bool remake_mips = false;     // --remake-mips: M8 and M32 levels 1-3 made from level 0, as a picture's
 };
 
 // Parses argv (the program name first). -h, --help and --version, looked for first, make a help

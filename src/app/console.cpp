@@ -130,7 +130,8 @@ void Console::Help() {
       "Converts the M8 and M32 textures below DIRECTORY to WAL textures beside them, against one\n"
       "shared 256-colour palette that is read from a file or generated from the textures.\n"
       "The M8 and M32 entries of the PAK archives in each folder are converted too, into the\n"
-      "archive's folder; DIRECTORY may itself be a PAK archive.\n"
+      "archive's folder; DIRECTORY may itself be a PAK archive. With --pictures, PNG, TGA, BMP\n"
+      "and PCX pictures are sources too, their mip levels made in linear light.\n"
       "\n"
       "usage: tarnvick DIRECTORY [options]\n"
       "\n"
@@ -169,6 +170,11 @@ void Console::Help() {
       "                          quake2: keep only the flag and contents bits Quake 2 defines\n"
       "                          (with --transparent, a WAL with index 255 also gets the alpha\n"
       "                          test bit 0x2000000); keep (the default): copy them all\n"
+      "  --pictures              also convert PNG, TGA, BMP and PCX pictures (sides multiples of\n"
+      "                          8, up to 8192), named by their path below a textures folder\n"
+      "  --remake-mips           make the mip levels of M8 and M32 sources from level 0 as a\n"
+      "                          picture's are made (in linear light, keeping transparency's\n"
+      "                          coverage), instead of taking the file's own\n"
       "  --dither, --dither=tiled\n"
       "                          dither each level with a pattern that repeats with the\n"
       "                          texture: smooth gradients, and no seams where it is tiled\n"
@@ -185,6 +191,7 @@ void Console::Help() {
       "  tarnvick ./textures -s -p pics/colormap.pcx --transparent --output-dir=mod/textures\n"
       "  tarnvick ./textures -s -p colormap.pcx --transparent --true-colour=tga --flags=quake2\n"
       "  tarnvick baseq2 -p baseq2/pak0.pak/pics/colormap.pcx --output-pak=mymod/pak0.pak\n"
+      "  tarnvick mymod/textures -s -p colormap.pcx --pictures --transparent\n"
       "\n"
       "exit codes:\n"
       "  0  done (also when some textures were skipped)\n"
@@ -197,7 +204,8 @@ void Console::Help() {
       "     written\n"
       "\n"
       "A short option with an unknown letter and an extra argument are ignored, each with a\n"
-      "line on standard error. A run that counts no colour leaves the palette file alone.\n");
+      "line on standard error. A run that counts no colour leaves the palette file alone.\n"
+      "A NAME.wal_json beside a source sets its WAL's flags, contents, value and animation.\n");
 }
 
 void Console::Version() { Progress("tarnvick " TARNVICK_VERSION "\n"); }

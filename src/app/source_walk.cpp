@@ -5,6 +5,8 @@
 #include <unordered_map>
 
 #include "app/byte_budget.h"
+#include "app/run_files.h"
+#include "texture/pak_archive.h"
 #include "io/open_files.h"
 #include "texture/create_texture.h"
 
@@ -36,6 +38,24 @@ Fit FitToOpenFiles(int jobs) {
           static_cast<std::size_t>(directories)};
 }
 
+// The sources a run reads: the files it names itself are never among them.
+SourceChoice ChoiceOf(const RunOptions& options) {
+  SourceChoice choice{.pictures = options.pictures};
+  for (const NamedOutput& output : NamedOutputs(options)) choice.excluded_files.push_back(output.path);
+  choice.excluded_archive = options.output_pak;
+  if (!options.generate) {
+    if (const std::optional<std::size_t> archive = ArchivePrefix(options.palette_path)) {
+      choice.excluded_entry = {options.palette_path.substr(0, *archive), options.palette_path.substr(*archive + 1)};
+    } else {
+      choice.excluded_files.push_back(options.palette_path);
+    }
+  }
+  if (options.pictures && !options.output_pak && !options.output_directory && options.true_colour != PictureForm::kNone) {
+    choice.pictures_made = options.true_colour == PictureForm::kPng ? "png" : "tga";
+  }
+  return choice;
+}
+
 // The source files under the start directory, counted by a walk of their names only.
 std::size_t CountSources(const RunOptions& options, std::size_t open_directories) {
   std::size_t count = 0;
@@ -43,7 +63,7 @@ std::size_t CountSources(const RunOptions& options, std::size_t open_directories
                 {.entered = [](const std::string&) {},
                  .unreadable = [](const std::string&, const Error&) {},
                  .file = [&count](const SourceFile&) { ++count; }},
-                open_directories, options.output_directory, options.output_pak);
+                open_directories, options.output_directory, ChoiceOf(options));
   return count;
 }
 
@@ -149,7 +169,7 @@ void WalkSources(const RunOptions& options, Console& console,
                          console.ProblemOnce(line, line);
                        });
                      }},
-                fit.open_directories, options.output_directory, options.output_pak);
+                fit.open_directories, options.output_directory, ChoiceOf(options));
   runner.Finish();
   if (runner.StartFailed()) {
     console.ProblemOnce("threads", "started " + std::to_string(runner.Threads()) + " of " +

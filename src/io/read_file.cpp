@@ -44,7 +44,7 @@ Result<FileContents> ReadSized(int fd, std::uint64_t start, std::uint64_t file_s
   if (!head) return Failure{head.error()};
   if (*head != contents.head.size()) return Fail(ErrorKind::kReadError, "the file shrank");
 
-  const Result<FileLayout> layout = layout_of(contents.head);
+  const Result<FileLayout> layout = layout_of(contents.head, file_size);
   if (!layout) return Failure{layout.error()};
   if (layout->size > file_size) return FailTruncated(layout->size, file_size);
   const std::uint64_t body = std::min(layout->body, layout->size);

@@ -26,13 +26,13 @@ Result<ScopedFile> OpenRegularFile(const FileRef& file);
 // file; returns how many were read. Fails with kReadError and the system's reason.
 Result<std::size_t> ReadAt(int fd, std::uint8_t* data, std::size_t size, std::uint64_t offset);
 
-// What a file's first bytes declare: its whole length, and where the part its reader keeps
-// (the pixel data) starts.
+// What a file's first bytes (and its size) declare: its whole length, and where the part its
+// reader keeps (the pixel data) starts.
 struct FileLayout {
   std::uint64_t size = 0;
   std::uint64_t body = 0;
 };
-using FileLayoutOf = std::function<Result<FileLayout>(std::span<const std::uint8_t> head)>;
+using FileLayoutOf = std::function<Result<FileLayout>(std::span<const std::uint8_t> head, std::uint64_t file_size)>;
 
 struct FileContents {
   std::vector<std::uint8_t> head;  // the first bytes: at most the header length asked for

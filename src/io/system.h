@@ -18,6 +18,13 @@ enum class PathKind { kMissing, kDirectory, kOther };
 // What `path` names, links followed.
 PathKind KindOfPath(const std::string& path);
 
+// The current folder as the system reports it (an absolute path); empty when it cannot tell.
+std::string CurrentFolder();
+
+// Whether `path` is absolute on this system (on Windows also one with a drive or a leading
+// separator).
+bool IsAbsolutePath(const std::string& path);
+
 // `bytes` of zeroed memory, every page ready for writing; nullptr when the system has none.
 void* MapZeroedMemory(std::size_t bytes);
 void UnmapZeroedMemory(void* memory, std::size_t bytes);

@@ -5,6 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <string>
+
 namespace tarnvick {
 
 int ProcessorsAvailable() {
@@ -21,6 +24,18 @@ PathKind KindOfPath(const std::string& path) {
   if (path.empty() || ::stat(path.c_str(), &info) != 0) return PathKind::kMissing;
   return S_ISDIR(info.st_mode) ? PathKind::kDirectory : PathKind::kOther;
 }
+
+std::string CurrentFolder() {
+  std::string folder(256, '\0');
+  while (::getcwd(folder.data(), folder.size()) == nullptr) {
+    if (errno != ERANGE || folder.size() > (1u << 20)) return {};
+    folder.resize(folder.size() * 2);
+  }
+  folder.resize(std::char_traits<char>::length(folder.c_str()));
+  return folder;
+}
+
+bool IsAbsolutePath(const std::string& path) { return !path.empty() && path.front() == '/'; }
 
 void* MapZeroedMemory(std::size_t bytes) {
   // All pages mapped for writing at once: a page first read and then written would be mapped

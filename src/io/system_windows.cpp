@@ -30,6 +30,20 @@ PathKind KindOfPath(const std::string& path) {
   return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? PathKind::kDirectory : PathKind::kOther;
 }
 
+std::string CurrentFolder() {
+  const DWORD size = GetCurrentDirectoryW(0, nullptr);
+  if (size == 0) return {};
+  std::wstring folder(size, L'\0');
+  const DWORD length = GetCurrentDirectoryW(size, folder.data());
+  if (length == 0 || length >= size) return {};
+  folder.resize(length);
+  return Utf8Of(folder);
+}
+
+bool IsAbsolutePath(const std::string& path) {
+  return (!path.empty() && IsSeparator(path.front())) || (path.size() >= 2 && path[1] == ':');
+}
+
 void* MapZeroedMemory(std::size_t bytes) {
   return VirtualAlloc(nullptr, bytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
 }

@@ -9,7 +9,8 @@ namespace {
 
 template <typename Format>
 Result<std::unique_ptr<Texture>> Load(const FileRef& file, const std::optional<FilePart>& part, std::size_t header_bytes) {
-  Result<FileContents> contents = ReadSizedFile(file, header_bytes, &Format::LayoutOf, part);
+  Result<FileContents> contents = ReadSizedFile(
+      file, header_bytes, [](std::span<const std::uint8_t> head, std::uint64_t) { return Format::LayoutOf(head); }, part);
   if (!contents) return Failure{contents.error()};
   auto texture = std::make_unique<Format>();
   if (Result<void> parsed = texture->Adopt(contents->head, std::move(contents->body)); !parsed) {

@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "io/error.h"
 #include "io/file_ref.h"
@@ -27,8 +28,26 @@ struct SourceFile {
   std::shared_ptr<const ScopedFile> directory;  // owns ref.directory, open as long as a copy is kept
   std::string folder;           // the path of ref.directory in messages
   std::string relative_folder;  // ref.directory below the start directory ("" for the start itself)
-  std::optional<FilePart> part;   // an archive's entry: where its bytes lie in the open archive
-  std::optional<Error> refusal;   // an archive's entry that is not to be read: why (kBadEntry)
+  std::optional<FilePart> part = {};   // an archive's entry: where its bytes lie in the open archive
+  std::optional<Error> refusal = {};   // an archive's entry that is not to be read: why (kBadEntry)
+  // An archive's entry with a NAME.wal_json entry beside it: that entry's name, and where its
+  // bytes lie (none when it lies outside the archive or its name is unsafe).
+  std::optional<std::string> metadata_entry = {};
+  std::optional<FilePart> metadata_part = {};
+};
+
+// Which files, besides M8 and M32 ones, are sources, and which are left aside.
+struct SourceChoice {
+  bool pictures = false;  // PNG, TGA, BMP and PCX files (and archives' entries) are sources too
+  // With `pictures`, the extension of the pictures the run writes beside M8 and M32 sources
+  // ("png" or "tga"): a loose picture of that name beside one is the run's output, not a source.
+  std::string pictures_made = {};
+  // Loose files that are never sources, under whatever path they are met (the files the run
+  // reads or writes besides its WALs), an archive never read (the one the run writes), and an
+  // archive's entry that is never a source (a palette read from it): the archive and the name.
+  std::vector<std::string> excluded_files = {};
+  std::optional<std::string> excluded_archive = {};
+  std::optional<std::pair<std::string, std::string>> excluded_entry = {};
 };
 
 // What the walk tells its caller, in walk order.
@@ -45,11 +64,11 @@ struct WalkVisitor {
 
 // Within a directory, entries are taken in ascending byte order of their names: first every
 // file (anything that is not a directory, links followed) whose extension is M8 or M32 in any
-// case, then, when `recurse`, every real subdirectory (never a link, "." or ".."), depth first,
-// then every archive (a file whose extension is PAK in any case; never `excluded_file`): its
-// entries whose extension is M8 or M32, in directory order (an entry with an unsafe name, one
-// whose name, case aside, an earlier entry has, and one whose data lies outside the archive are
-// handed on with their refusal). A `start` that is an archive is walked as its entries alone.
+// case (or a picture's, as `choice` says), then, when `recurse`, every real subdirectory (never a
+// link, "." or ".."), depth first, then every archive (a file whose extension is PAK in any case):
+// its source entries, in directory order (an entry with an unsafe name, one whose name, case
+// aside, an earlier entry has, and one whose data lies outside the archive are handed on with
+// their refusal). What `choice` leaves aside is neither. A `start` that is an archive is walked as its entries alone.
 // Paths are the directory, one separator and the entry's name (for an archive's entry, the
 // archive's path, one separator and the entry's name with the separator for '/'). Directories are opened relative to
 // their parent, without recursion, so a tree of any depth is walked whole with memory linear in
@@ -60,7 +79,7 @@ struct WalkVisitor {
 // entered below the start, under whatever path it is met.
 void WalkDirectory(const std::string& directory, bool recurse, const WalkVisitor& visitor,
                    std::size_t open_directories = 64, const std::optional<std::string>& excluded = std::nullopt,
-                   const std::optional<std::string>& excluded_file = std::nullopt);
+                   const SourceChoice& choice = {});
 
 // Whether `directory` holds a real subdirectory, one a recursive walk would enter; false also
 // when it cannot be read.
