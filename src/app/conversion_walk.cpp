@@ -15,6 +15,8 @@
 #include "io/same_file.h"
 #include "texture/create_texture.h"
 #include "texture/pak_format.h"
+#include "texture/picture_name.h"
+#include "io/system.h"
 
 namespace tarnvick {
 namespace {
@@ -79,7 +81,29 @@ struct Conversion {
   // start archive, the preview, the report, the archive written), which none may replace.
   std::vector<std::string> run_files;
   PicturesMade& pictures_made;
+  bool remake_mips;            // M8 and M32 levels 1 to 3 made from level 0
+  std::string current_folder;  // what a relative path is below, for a picture's name
+  std::size_t start_size;      // the length of the start directory's path
 };
+
+// The name field of the WAL of the picture `source`: its path below the last folder named
+// textures, or its path below the start directory (an archive's entry: its name, below the last
+// textures folder in it or whole).
+std::vector<std::uint8_t> PictureNameField(const SourceFile& source, const Conversion& conversion) {
+  std::string name;
+  if (source.part) {
+    name = PictureWalName(source.ref.name, source.ref.name);
+  } else {
+    const std::string& path = source.path;
+    const std::string full = IsAbsolutePath(path) || conversion.current_folder.empty()
+                                 ? path
+                                 : conversion.current_folder + kSeparator + path;
+    name = PictureWalName(full, path.substr(std::min(path.size(), conversion.start_size + 1)));
+  }
+  std::vector<std::uint8_t> field(32, 0);  // the name field, zero-filled
+  std::copy(name.begin(), name.end(), field.begin());
+  return field;
+}
 
 // The folder that the WALs of one source folder go into, below the folder they belong in (for an
 // archive's entries, the archive's folder; with an output folder, that one): entered, and made
@@ -223,10 +247,15 @@ Result<Converted> ConvertFile(const SourceFile& source, WalTarget target, const 
   if (source.refusal) return Failure{*source.refusal};
   if (const std::string problem = EntryNameProblem(target); !problem.empty()) return Fail(ErrorKind::kBadEntry, problem);
   if (target.entry.empty() && IsRunFile(target.path, conversion)) return RunFileInTheWay();
-  const Result<std::unique_ptr<Texture>> texture = LoadSource(source);
+  const Result<std::optional<WalMetadata>> metadata = LoadMetadata(source);
+  if (!metadata) return Failure{metadata.error()};
+  const Result<std::unique_ptr<Texture>> texture =
+      LoadSource(source, conversion.recipe.transparent, conversion.remake_mips);
   if (!texture) return Failure{texture.error()};
+  const bool picture_source = IsPictureType((*texture)->type);
+  if (picture_source) (*texture)->name = PictureNameField(source, conversion);
   Converted converted;
-  Result<TextureFiles> files = MakeTextureFiles(**texture, conversion.recipe);
+  Result<TextureFiles> files = MakeTextureFiles(**texture, conversion.recipe, *metadata ? &**metadata : nullptr);
   if (!files) return Failure{files.error()};
   const WalTexture& wal = files->wal;
   converted.cuts = files->cuts;
@@ -241,7 +270,10 @@ Result<Converted> ConvertFile(const SourceFile& source, WalTarget target, const 
   if (target.entry.empty()) {
     const Result<void> written = WriteUnlessHeld(target.ref, {files->wal_header, wal.LevelData()});
     if (!written) return Failure{written.error()};
-    if (const PictureForm form = conversion.recipe.picture; form != PictureForm::kNone) {
+    const PictureForm form = conversion.recipe.picture;
+    // A picture whose true-colour picture would be itself already is that picture.
+    if (form != PictureForm::kNone &&
+        !(picture_source && !source.part && SameFile(PicturePathFor(target.path, form), source.path))) {
       const FileRef picture{target.ref.directory, PicturePathFor(target.ref.name, form)};
       converted.picture = WritePicture(files->picture, picture, PicturePathFor(target.path, form), conversion);
       // The picture an earlier source made beside this WAL is not this WAL's.
@@ -307,7 +339,14 @@ ConversionReport ConvertSources(const RunOptions& options, const Palette& palett
   const ColorMatcher matcher(options.transparent ? WithoutTransparentEntry(palette) : palette);
   PicturesMade pictures_made;
   Conversion conversion{{matcher, options.transparent, options.dither, options.quake2_flags, options.true_colour},
-                        palette, measure, report.preview.has_value(), RunFiles(options), pictures_made};
+                        palette,
+                        measure,
+                        report.preview.has_value(),
+                        RunFiles(options),
+                        pictures_made,
+                        options.remake_mips,
+                        options.pictures ? CurrentFolder() : std::string(),
+                        options.start_directory.size()};
   OutputFolders output_folders(options);
   WalsMade wals_made;
   std::unique_ptr<PakOutput> pak;

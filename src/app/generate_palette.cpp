@@ -62,7 +62,7 @@ Result<Palette> GeneratePalette(const RunOptions& options, Console& console) {
     return FileJob{
         [&histograms, &options, file, failure](int worker) -> std::uint64_t {
           *failure = CatchOutOfMemory([&] {
-            const Result<std::unique_ptr<Texture>> texture = LoadSource(file);
+            const Result<std::unique_ptr<Texture>> texture = LoadSource(file, options.transparent, false);
             return texture ? histograms.Count(**texture, worker, options.transparent)
                            : Result<void>(Failure{texture.error()});
           });

@@ -8,11 +8,17 @@
 #include "app/run_files.h"
 #include "texture/pak_archive.h"
 #include "io/open_files.h"
+#include "convert/convert_texture.h"
+#include "convert/made_levels.h"
+#include "io/read_file.h"
 #include "texture/create_texture.h"
 
 namespace tarnvick {
 
 namespace {
+
+// The largest .wal_json read: a few keys, with room for comments.
+constexpr std::uint64_t kMostMetadataBytes = 1 << 20;
 
 // Bytes of sources worked on at once, and of the outputs that wait for their commits: a run then
 // needs about twice its largest source beside what it always holds, whatever the number of threads.
@@ -94,9 +100,44 @@ class LiveCount {
 
 }  // namespace
 
-Result<std::unique_ptr<Texture>> LoadSource(const SourceFile& file) {
+Result<std::unique_ptr<Texture>> LoadSource(const SourceFile& file, bool transparent, bool remake_mips) {
   if (file.refusal) return Failure{*file.refusal};
-  return CreateTexture(file.ref, file.part);
+  Result<std::unique_ptr<Texture>> texture = CreateTexture(file.ref, file.part);
+  if (!texture || !(IsPictureType((*texture)->type) || remake_mips)) return texture;
+  return WithMadeLevels(std::move(*texture), transparent);
+}
+
+Result<std::optional<WalMetadata>> LoadMetadata(const SourceFile& file) {
+  std::string path;
+  FileRef ref;
+  if (file.part) {
+    if (!file.metadata_entry) return std::nullopt;
+    // The archive's path, then the entry's name, as the source's path is made.
+    const std::size_t archive = file.path.size() - file.ref.name.size();
+    std::string shown = *file.metadata_entry;
+    if (kSeparator != '/') std::replace(shown.begin(), shown.end(), '/', kSeparator);
+    path = file.path.substr(0, archive) + shown;
+    if (!file.metadata_part) return Fail(ErrorKind::kBadMetadata, path + ": outside the archive");
+    ref = {file.ref.directory, *file.metadata_entry};
+  } else {
+    ref = {file.ref.directory, ReplaceExtension(file.ref.name, "wal_json")};
+    if (!SomethingIsAt(ref)) return std::nullopt;
+    path = file.folder + kSeparator + ref.name;
+  }
+  const Result<FileContents> contents = ReadSizedFile(
+      ref, 0,
+      [](std::span<const std::uint8_t>, std::uint64_t size) -> Result<FileLayout> {
+        if (size > kMostMetadataBytes) return Fail(ErrorKind::kTooLarge);
+        return FileLayout{size, 0};
+      },
+      file.metadata_part);
+  if (!contents) {
+    const Error& error = contents.error();
+    return Fail(ErrorKind::kBadMetadata, path + ": " + (error.kind == ErrorKind::kTooLarge ? "larger than 1 MiB" : Describe(error)));
+  }
+  Result<WalMetadata> metadata = ParseWalJson(contents->body);
+  if (!metadata) return Fail(ErrorKind::kBadMetadata, path + ": " + metadata.error().detail);
+  return std::optional<WalMetadata>(std::move(*metadata));
 }
 
 void WalkSources(const RunOptions& options, Console& console,

@@ -12,6 +12,7 @@
 #include "app/console.h"
 #include "app/ordered_runner.h"
 #include "texture/texture.h"
+#include "texture/wal_json.h"
 #include "walk/walk_directory.h"
 
 namespace tarnvick {
@@ -23,9 +24,15 @@ struct FileJob {
   OrderedRunner::Commit commit;
 };
 
-// The texture of a source file, loose or an archive's entry; the refusal of an entry that is not
-// to be read.
-Result<std::unique_ptr<Texture>> LoadSource(const SourceFile& file);
+// The texture of a source file, loose or an archive's entry, with the four levels its WAL is made
+// from: a picture's levels 1 to 3 made from its level 0, and with `remake_mips` an M8's or an
+// M32's too. Fails with the refusal of an entry that is not to be read, or as the file's reader
+// fails.
+Result<std::unique_ptr<Texture>> LoadSource(const SourceFile& file, bool transparent, bool remake_mips);
+
+// The fields the NAME.wal_json beside a source file sets; none when there is none. Fails with
+// kBadMetadata, its detail the .wal_json's path as messages name it, ": " and the reason.
+Result<std::optional<WalMetadata>> LoadMetadata(const SourceFile& file);
 
 // Walks the start directory as `options` say, on up to `options.jobs` threads (fewer when the
 // process may not open enough files for more, or the system grants no more: then it says so),

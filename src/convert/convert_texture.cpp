@@ -49,7 +49,9 @@ std::string WalPathFor(const std::string& source_path) { return ReplaceExtension
 
 Result<WalTexture> ConvertTexture(const Texture& texture, const ColorMatcher& matcher, bool transparent, NameCuts* cuts,
                                   Dither dither) {
-  if (texture.type != TextureType::kM8 && texture.type != TextureType::kM32) return Fail(ErrorKind::kNotATexture);
+  if (texture.type != TextureType::kM8 && texture.type != TextureType::kM32 && !IsPictureType(texture.type)) {
+    return Fail(ErrorKind::kNotATexture);
+  }
   if (texture.width.size() < kLevels || texture.height.size() < kLevels || texture.height[3] == 0) {
     return Fail(ErrorKind::kNoFourthLevel);
   }

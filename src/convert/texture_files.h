@@ -8,6 +8,7 @@
 
 #include "convert/convert_texture.h"
 #include "convert/true_colour_picture.h"
+#include "texture/wal_json.h"
 
 namespace tarnvick {
 
@@ -28,8 +29,9 @@ struct TextureFiles {
   Result<std::vector<std::uint8_t>> picture = std::vector<std::uint8_t>{};
 };
 
-// The files of `texture` as `recipe` says. Fails as ConvertTexture does, or when the WAL's header
-// cannot be made.
-Result<TextureFiles> MakeTextureFiles(const Texture& texture, const FileRecipe& recipe);
+// The files of `texture` as `recipe` says, the WAL's header fields that `metadata` names (when
+// given) set last. Fails as ConvertTexture does, or when the WAL's header cannot be made.
+Result<TextureFiles> MakeTextureFiles(const Texture& texture, const FileRecipe& recipe,
+                                      const WalMetadata* metadata = nullptr);
 
 }  // namespace tarnvick

@@ -3,6 +3,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <limits>
 
 namespace tarnvick {
@@ -19,6 +20,11 @@ std::uint64_t FileSizeOf(const FileRef& file) {
   struct stat info {};
   if (::fstatat(file.directory, file.name.c_str(), &info, 0) != 0 || info.st_size < 0) return 0;
   return static_cast<std::uint64_t>(info.st_size);
+}
+
+bool SomethingIsAt(const FileRef& file) {
+  struct stat info {};
+  return ::fstatat(file.directory, file.name.c_str(), &info, 0) == 0 || (errno != ENOENT && errno != ENOTDIR);
 }
 
 }  // namespace tarnvick

@@ -15,4 +15,11 @@ std::uint64_t FileSizeOf(const FileRef& file) {
   return static_cast<std::uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
 }
 
+bool SomethingIsAt(const FileRef& file) {
+  if (IsDeviceName(file.name)) return true;
+  if (GetFileAttributesW(WidePath(file).c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+  const DWORD error = GetLastError();
+  return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
+}
+
 }  // namespace tarnvick

@@ -27,6 +27,10 @@ TextureType LookupTextureType(std::string_view text) {
   return TextureType::kNone;
 }
 
+bool IsPictureType(TextureType type) {
+  return type == TextureType::kPng || type == TextureType::kTga || type == TextureType::kBmp || type == TextureType::kPcx;
+}
+
 bool IsPictureName(std::string_view name) {
   const std::size_t dot = name.rfind('.');
   if (dot == std::string_view::npos) return false;

@@ -26,6 +26,9 @@ inline constexpr std::array<std::string_view, 7> ExtensionTable = {"TEX", "BMP",
 // to case; kNone when there is no "." or no entry matches.
 TextureType LookupTextureType(std::string_view text);
 
+// Whether `type` is a picture's (PNG, TGA, BMP or PCX).
+bool IsPictureType(TextureType type);
+
 // Whether `name` is a picture's: its extension is PNG, TGA, BMP or PCX, in any case.
 bool IsPictureName(std::string_view name);
 
