@@ -264,6 +264,9 @@ Result<std::unique_ptr<Texture>> DecodeStbPicture(TextureType kind, std::span<co
 
   stb_growth_limit = 2 * bytes.size() + 4096;
   stb_growth_refused = false;
+  // A few failures set no reason (a deflate block of the reserved type): cleared first, a reason
+  // left by an earlier picture on this thread is never taken for this one's.
+  stbi__g_failure_reason = nullptr;
   int width = 0;
   int height = 0;
   int channels = 0;
@@ -273,7 +276,7 @@ Result<std::unique_ptr<Texture>> DecodeStbPicture(TextureType kind, std::span<co
     if (stb_growth_refused) return CannotDecode("PNG image data holds more than the picture");
     const char* const reason = stbi_failure_reason();
     if (reason != nullptr && std::string_view(reason) == "outofmem") throw std::bad_alloc();
-    return CannotDecode(reason != nullptr ? reason : "no reason given");
+    return CannotDecode(reason != nullptr ? reason : "corrupt data");
   }
   // The checks above and stb_image read the size from the same bytes; what is copied below relies
   // on their agreeing.

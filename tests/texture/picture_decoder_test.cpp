@@ -201,6 +201,8 @@ TEST(PictureDecoder, RefusesWhatItCannotDecodeWithTheReason) {
   };
   const Bytes short_png = with(blank(8, 4, {6, 8}), {{23, 8}});  // the rows of 4 lines, the header says 8
   const Bytes png_bomb = with(blank(8, 4096, {0, 8}), {{22, 0}, {23, 8}});  // 36 KiB of rows for 72 bytes
+  Bytes reserved_block = cut(blank(8, 8, {2, 8}), 33);  // a deflate block of the reserved type: stb_image gives no reason
+  PngChunk(reserved_block, "IDAT", {0x78, 0x01, 0x07}), PngChunk(reserved_block, "IEND", {});
   const Bytes short_pcx = with(Pcx(16, 7, 19, Bytes(16 * 7, 3), Palette()), {{10, 12}});
   const Bytes huge_pcx = with(pcx, {{8, 0x02}, {9, 0x20}, {10, 0x04}, {11, 0x20}, {66, 0}, {67, 0x20}});
   const Bytes garbage(100, 'x');
@@ -220,6 +222,7 @@ TEST(PictureDecoder, RefusesWhatItCannotDecodeWithTheReason) {
       {"PNG cut short", TextureType::kPng, cut(png, png.size() - 30), cannot + "PNG chunk runs past the end of the file"},
       {"PNG without IEND", TextureType::kPng, cut(png, png.size() - 12), cannot + "PNG ends before its IEND chunk"},
       {"PNG 8x8 with 4 lines", TextureType::kPng, short_png, cannot, true},
+      {"PNG of a reserved block, after another's failure", TextureType::kPng, reserved_block, cannot + "corrupt data"},
       {"PNG from an iPhone", TextureType::kPng, Png(8, 8, {2, 8}, std::vector<std::uint16_t>(8 * 8 * 3), {{"CgBI", Bytes(4)}}),
        cannot + "unknown critical PNG chunk CgBI"},
       {"PNG inflating past its size", TextureType::kPng, png_bomb, cannot + "PNG image data holds more than the picture"},
