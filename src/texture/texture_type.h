@@ -16,6 +16,7 @@ enum class TextureType : std::uint8_t {
   kM32 = 5,
   kWal = 6,
   kNone = 7,  // no extension, or one that is not in the table
+  kPng = 8,   // a PNG picture: found by PictureKindOf (picture_decoder.h), not in the table
 };
 
 // The first seven type codes index this table.

@@ -1,0 +1,23 @@
+// What every picture reader shares: the sizes a picture may have, and the texture it becomes
+// (one level of red, green, blue and alpha bytes, row by row from the top left).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "io/error.h"
+#include "texture/texture.h"
+
+namespace tarnvick {
+
+// The sides a picture may have: multiples of 8 from 8 to 8192, so that its four mip levels halve
+// evenly. Fails with kBadPicture, "picture is WxH: ...", the sides as its header gives them.
+Result<void> CheckPictureSize(std::int64_t width, std::int64_t height);
+
+// A texture of `kind` for a picture of a size CheckPictureSize accepts: 32 bits a pixel, one
+// level whose w x h x 4 bytes (all zero) `pixels` holds, with its capacity reserved for four
+// levels, so that the caller can append the three smaller ones without moving it. Names are
+// left empty.
+std::unique_ptr<Texture> NewPictureTexture(TextureType kind, std::uint32_t width, std::uint32_t height);
+
+}  // namespace tarnvick
