@@ -14,10 +14,6 @@
 
 namespace tarnvick {
 
-// kPng, kTga, kBmp or kPcx by the extension of `name` (the text after its last "."), in any
-// case; none for any other name.
-std::optional<TextureType> PictureKindOf(std::string_view name);
-
 // The picture in `bytes`, read as the format `kind` names (one of PictureKindOf's): a texture of
 // that type, 32 bits a pixel, one level of width x height pixels, `pixels` holding its
 // width x height x 4 bytes (red, green, blue, alpha) row by row from the top left, with room

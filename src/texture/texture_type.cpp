@@ -1,6 +1,7 @@
 #include "texture/texture_type.h"
 
 #include <cstddef>
+#include <utility>
 
 namespace tarnvick {
 namespace {
@@ -31,19 +32,20 @@ bool IsPictureType(TextureType type) {
   return type == TextureType::kPng || type == TextureType::kTga || type == TextureType::kBmp || type == TextureType::kPcx;
 }
 
-bool IsPictureName(std::string_view name) {
+std::optional<TextureType> PictureKindOf(std::string_view name) {
   const std::size_t dot = name.rfind('.');
-  if (dot == std::string_view::npos) return false;
+  if (dot == std::string_view::npos) return std::nullopt;
   const std::string_view extension = name.substr(dot + 1);
-  for (const std::string_view picture : {"PNG", "TGA", "BMP", "PCX"}) {
-    if (EqualsIgnoringCase(extension, picture)) return true;
+  for (const auto& [text, kind] : {std::pair{"PNG", TextureType::kPng}, {"TGA", TextureType::kTga},
+                                   {"BMP", TextureType::kBmp}, {"PCX", TextureType::kPcx}}) {
+    if (EqualsIgnoringCase(extension, text)) return kind;
   }
-  return false;
+  return std::nullopt;
 }
 
 bool IsSourceName(std::string_view name, bool pictures) {
   const TextureType type = LookupTextureType(name);
-  return type == TextureType::kM8 || type == TextureType::kM32 || (pictures && IsPictureName(name));
+  return type == TextureType::kM8 || type == TextureType::kM32 || (pictures && PictureKindOf(name));
 }
 
 }  // namespace tarnvick

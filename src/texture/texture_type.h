@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 namespace tarnvick {
@@ -16,7 +17,7 @@ enum class TextureType : std::uint8_t {
   kM32 = 5,
   kWal = 6,
   kNone = 7,  // no extension, or one that is not in the table
-  kPng = 8,   // a PNG picture: found by PictureKindOf (picture_decoder.h), not in the table
+  kPng = 8,   // a PNG picture: found by PictureKindOf, not in the table
 };
 
 // The first seven type codes index this table.
@@ -30,8 +31,9 @@ TextureType LookupTextureType(std::string_view text);
 // Whether `type` is a picture's (PNG, TGA, BMP or PCX).
 bool IsPictureType(TextureType type);
 
-// Whether `name` is a picture's: its extension is PNG, TGA, BMP or PCX, in any case.
-bool IsPictureName(std::string_view name);
+// kPng, kTga, kBmp or kPcx by the extension of `name` (the text after its last "."), in any
+// case; none for any other name.
+std::optional<TextureType> PictureKindOf(std::string_view name);
 
 // Whether `name` is a source's a run reads: an M8 or M32 file, or with `pictures` a picture.
 bool IsSourceName(std::string_view name, bool pictures);

@@ -207,7 +207,7 @@ class Walker {
     const std::string prefix = path_ + kSeparator;
     const std::unordered_set<std::string> made = PicturesMadeIn(listing);
     for (DirectoryEntry& entry : listing.entries) {
-      const bool picture = choice_.pictures && IsPictureName(entry.name);
+      const bool picture = choice_.pictures && PictureKindOf(entry.name).has_value();
       const bool source = picture ? !made.contains(PathKey(entry.name)) : IsSourceName(entry.name, false);
       const bool archive = IsPakName(entry.name);
       const bool may_be_directory = entry.kind == EntryKind::kDirectory || entry.kind == EntryKind::kUnknown;
