@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <functional>
 #include <map>
 #include <nlohmann/json.hpp>
 
@@ -120,47 +119,49 @@ TEST(PictureSamples, PngOfEveryColourTypeDepthAndInterlaceReadsBackByLibpng) {
   }
 }
 
+// The RGBA pixels stb_image reads from `bytes`, with their size; none when it cannot.
+Bytes ReadByStb(const Bytes& bytes, int& w, int& h) {
+  int channels = 0;
+  stbi_uc* pixels = stbi_load_from_memory(bytes.data(), static_cast<int>(bytes.size()), &w, &h, &channels, 4);
+  if (pixels == nullptr) {
+    w = h = 0;
+    return {};
+  }
+  const Bytes read(pixels, pixels + 4 * std::size_t(w) * std::size_t(h));
+  stbi_image_free(pixels);
+  return read;
+}
+
 TEST(PictureSamples, TgaAndBmpOfEveryFormReadBackByStbImage) {
+  // 399 pixels a row: runs and raw stretches longer than a packet holds; 150 colours, within a
+  // colour map's 256.
+  const Picture p = TestPicture(399, 5, 150, false, true);
+  using samples::EncodeBmp, samples::EncodeTga;
+  enum Keeps { kRgb, kRgba, kRed, kFiveBits };  // kRed: grey from red; kFiveBits: read back as v * 255 / 31
   const struct {
     const char* name;
-    std::function<Bytes(const Picture&)> encode;
-    bool alpha;     // the form keeps alpha
-    bool five_bit;  // the form keeps the top 5 bits of each colour, read back as v * 255 / 31
+    Bytes bytes;
+    Keeps keeps;
   } cases[] = {
-      {"TGA 1, 24", [](const Picture& p) { return samples::EncodeTga(p, {1, 24, false, "id"}); }, false, false},
-      {"TGA 1, 32", [](const Picture& p) { return samples::EncodeTga(p, {1, 32, true}); }, true, false},
-      {"TGA 2, 16", [](const Picture& p) { return samples::EncodeTga(p, {2, 16}); }, false, true},
-      {"TGA 2, 24", [](const Picture& p) { return samples::EncodeTga(p, {2, 24, true}); }, false, false},
-      {"TGA 2, 32", [](const Picture& p) { return samples::EncodeTga(p, {2, 32}); }, true, false},
-      {"TGA 3, 8", [](const Picture& p) { return samples::EncodeTga(p, {3, 8, true}); }, false, false},
-      {"TGA 9, 32", [](const Picture& p) { return samples::EncodeTga(p, {9, 32, false, "x"}); }, true, false},
-      {"TGA 10, 16", [](const Picture& p) { return samples::EncodeTga(p, {10, 16, true}); }, false, true},
-      {"TGA 10, 24", [](const Picture& p) { return samples::EncodeTga(p, {10, 24}); }, false, false},
-      {"TGA 10, 32", [](const Picture& p) { return samples::EncodeTga(p, {10, 32, true}); }, true, false},
-      {"TGA 11, 8", [](const Picture& p) { return samples::EncodeTga(p, {11, 8}); }, false, false},
-      {"BMP 8", [](const Picture& p) { return samples::EncodeBmp(p, {8}); }, false, false},
-      {"BMP 24", [](const Picture& p) { return samples::EncodeBmp(p, {24}); }, false, false},
-      {"BMP 24, top down", [](const Picture& p) { return samples::EncodeBmp(p, {24, true}); }, false, false},
-      {"BMP 32", [](const Picture& p) { return samples::EncodeBmp(p, {32}); }, true, false},
+      {"TGA 1, 24", EncodeTga(p, {1, 24, false, "id"}), kRgb}, {"TGA 1, 32", EncodeTga(p, {1, 32, true}), kRgba},
+      {"TGA 2, 16", EncodeTga(p, {2, 16}), kFiveBits},         {"TGA 2, 24", EncodeTga(p, {2, 24, true}), kRgb},
+      {"TGA 2, 32", EncodeTga(p, {2, 32}), kRgba},             {"TGA 3", EncodeTga(p, {3, 8, true}), kRed},
+      {"TGA 9, 32", EncodeTga(p, {9, 32, false, "x"}), kRgba}, {"TGA 10, 16", EncodeTga(p, {10, 16, true}), kFiveBits},
+      {"TGA 10, 24", EncodeTga(p, {10, 24}), kRgb},            {"TGA 10, 32", EncodeTga(p, {10, 32, true}), kRgba},
+      {"TGA 11", EncodeTga(p, {11, 8}), kRed},                 {"BMP 8", EncodeBmp(p, {8}), kRgb},
+      {"BMP 24", EncodeBmp(p, {24}), kRgb},                    {"BMP 24, top down", EncodeBmp(p, {24, true}), kRgb},
+      {"BMP 32", EncodeBmp(p, {32}), kRgba},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    // 399 pixels a row: runs and raw stretches longer than a packet holds; 150 colours, within a
-    // colour map's 256; grey for the grey forms.
-    const bool grey = std::string(c.name).ends_with(", 8");
-    const Picture picture = TestPicture(399, 5, std::string(c.name).starts_with("TGA 2") ? 0 : 150, grey, c.alpha);
-    const Bytes bytes = c.encode(picture);
-    int w = 0, h = 0, channels = 0;
-    stbi_uc* pixels = stbi_load_from_memory(bytes.data(), static_cast<int>(bytes.size()), &w, &h, &channels, 4);
-    ASSERT_NE(pixels, nullptr) << stbi_failure_reason();
-    const Bytes read(pixels, pixels + 4 * std::size_t(w) * std::size_t(h));
-    stbi_image_free(pixels);
-    ASSERT_EQ(w, 399);
-    ASSERT_EQ(h, 5);
-    Bytes expected = picture.rgba;
+    int w = 0, h = 0;
+    const Bytes read = ReadByStb(c.bytes, w, h);
+    ASSERT_EQ(std::make_pair(w, h), std::make_pair(399, 5)) << stbi_failure_reason();
+    Bytes expected = p.rgba;
     for (std::size_t i = 0; i < expected.size(); ++i) {
-      if (i % 4 == 3 && !c.alpha) expected[i] = 255;
-      if (i % 4 != 3 && c.five_bit) expected[i] = static_cast<std::uint8_t>((expected[i] >> 3) * 255 / 31);
+      if (i % 4 == 3 && c.keeps != kRgba) expected[i] = 255;
+      if (i % 4 != 3 && c.keeps == kRed) expected[i] = p.rgba[i - i % 4];
+      if (i % 4 != 3 && c.keeps == kFiveBits) expected[i] = static_cast<std::uint8_t>((expected[i] >> 3) * 255 / 31);
     }
     EXPECT_EQ(read, expected);
   }
@@ -174,14 +175,11 @@ Bytes ReadPcx(const Bytes& bytes, std::uint32_t w, std::uint32_t h) {
     ADD_FAILURE() << "only " << bytes.size() << " bytes";
     return {};
   }
-  EXPECT_EQ(Bytes(bytes.begin(), bytes.begin() + 4), (Bytes{10, 5, 1, 8}));
-  EXPECT_EQ(u16(4) + u16(6), 0u);
-  EXPECT_EQ(u16(8), w - 1);
-  EXPECT_EQ(u16(10), h - 1);
-  EXPECT_EQ(bytes[65], 1);
+  // Maker, version, coding, bits, the window's corners, planes, bytes a row, the palette's mark.
   const std::uint32_t line = u16(66);
-  EXPECT_EQ(line, (w + 1) / 2 * 2);
-  EXPECT_EQ(bytes[bytes.size() - 769], 12);
+  EXPECT_EQ((std::vector<std::uint32_t>{bytes[0], bytes[1], bytes[2], bytes[3], u16(4), u16(6), u16(8), u16(10), bytes[65],
+                                        line, bytes[bytes.size() - 769]}),
+            (std::vector<std::uint32_t>{10, 5, 1, 8, 0, 0, w - 1, h - 1, 1, (w + 1) / 2 * 2, 12}));
   const std::size_t palette = bytes.size() - 768;
   Bytes rgba;
   std::size_t at = 128;
@@ -250,15 +248,14 @@ TEST(PictureSamples, TheProgramWritesThePictureLibraryEveryPictureReadable) {
   for (const auto& [path, size] : pictures) {
     SCOPED_TRACE(path);
     const Bytes bytes = ReadBytes(dir / ("textures/" + path));
-    int w = 0, h = 0, channels = 0;
+    int w = 0, h = 0;
     if (path.ends_with(".png")) {
       const PngSamples png = ReadPngSamples(bytes);
       w = int(png.width), h = int(png.height);
     } else if (path.ends_with(".pcx")) {
-      const std::uint32_t pw = bytes[8] + 256u * bytes[9] + 1, ph = bytes[10] + 256u * bytes[11] + 1;
-      if (!ReadPcx(bytes, pw, ph).empty()) w = int(pw), h = int(ph);
+      if (!ReadPcx(bytes, size.first, size.second).empty()) w = size.first, h = size.second;
     } else {
-      stbi_image_free(stbi_load_from_memory(bytes.data(), int(bytes.size()), &w, &h, &channels, 4));
+      ReadByStb(bytes, w, h);
     }
     EXPECT_EQ(std::make_pair(w, h), size);
   }
