@@ -228,7 +228,8 @@ TEST(Mistakes, TheSampleGeneratorKnowsItsOptionsAndMakesNoFolderNamedLikeOne) {
   const std::string program = TARNVICK_SAMPLES_BINARY;
   const std::string usage =
       "usage: tarnvick-samples DIRECTORY\n       tarnvick-samples --pak DIRECTORY\n"
-      "       tarnvick-samples --seeds DIRECTORY\n       tarnvick-samples --bench MEGABYTES DIRECTORY\n";
+      "       tarnvick-samples --pictures DIRECTORY\n       tarnvick-samples --seeds DIRECTORY\n"
+      "       tarnvick-samples --bench MEGABYTES DIRECTORY\n";
   const struct {
     std::vector<std::string> arguments;
     std::string out, err;
@@ -239,6 +240,8 @@ TEST(Mistakes, TheSampleGeneratorKnowsItsOptionsAndMakesNoFolderNamedLikeOne) {
       {{"--recursive"}, "", "tarnvick-samples: unknown option: --recursive\n" + usage, 2},
       {{"--seeds", "-x"}, "", "tarnvick-samples: unknown option: -x\n" + usage, 2},
       {{"--seeds"}, "", usage, 1},
+      {{"--pictures", "a", "b"}, "", usage, 1},
+      {{"--pictures", "--pak"}, "", "tarnvick-samples: unknown option: --pak\n" + usage, 2},
       {{"--pak", "--seeds"}, "", "tarnvick-samples: unknown option: --seeds\n" + usage, 2},
   };
   for (const auto& c : cases) {

@@ -1,19 +1,20 @@
 // tarnvick-samples: writes the sample texture library (or, with --pak, the same as one archive;
-// with --seeds, the fuzz seed corpora; with --bench, the benchmark library of a given size) into
-// the directory given.
+// with --pictures, the picture sample library; with --seeds, the fuzz seed corpora; with --bench,
+// the benchmark library of a given size) into the directory given.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
 
 #include "bench_library.h"
+#include "picture_library.h"
 #include "sample_library.h"
 
 namespace {
 
 constexpr const char* kUsage =
     "usage: tarnvick-samples DIRECTORY\n       tarnvick-samples --pak DIRECTORY\n"
-    "       tarnvick-samples --seeds DIRECTORY\n"
+    "       tarnvick-samples --pictures DIRECTORY\n       tarnvick-samples --seeds DIRECTORY\n"
     "       tarnvick-samples --bench MEGABYTES DIRECTORY\n";
 
 }  // namespace
@@ -26,7 +27,7 @@ int main(int argc, char** argv) {
     }
   }
   const std::string_view mode = argc > 1 ? argv[1] : "";
-  const bool known_mode = mode == "--seeds" || mode == "--pak" || mode == "--bench";
+  const bool known_mode = mode == "--seeds" || mode == "--pak" || mode == "--pictures" || mode == "--bench";
   // Past the mode's own word, nothing may begin with '-': never a folder named like an option.
   for (int i = known_mode ? 2 : 1; i < argc; ++i) {
     if (argv[i][0] == '-') {
@@ -36,16 +37,18 @@ int main(int argc, char** argv) {
   }
   const bool seeds = argc == 3 && mode == "--seeds";
   const bool pak = argc == 3 && mode == "--pak";
+  const bool pictures = argc == 3 && mode == "--pictures";
   const bool bench = argc == 4 && mode == "--bench" && std::atoi(argv[2]) > 0;
-  if (!seeds && !pak && !bench && (known_mode || argc != 2)) {
+  if (!seeds && !pak && !pictures && !bench && (known_mode || argc != 2)) {
     std::fputs(kUsage, stderr);
     return 1;
   }
   const char* directory = argv[argc - 1];
-  const bool written = seeds   ? tarnvick::samples::WriteFuzzSeeds(directory)
-                       : pak   ? tarnvick::samples::WriteSampleArchive(directory)
-                       : bench ? tarnvick::samples::WriteBenchLibrary(directory, static_cast<std::size_t>(std::atoi(argv[2])))
-                               : tarnvick::samples::WriteSampleLibrary(directory);
+  const bool written = seeds      ? tarnvick::samples::WriteFuzzSeeds(directory)
+                       : pak      ? tarnvick::samples::WriteSampleArchive(directory)
+                       : pictures ? tarnvick::samples::WritePictureLibrary(directory)
+                       : bench    ? tarnvick::samples::WriteBenchLibrary(directory, static_cast<std::size_t>(std::atoi(argv[2])))
+                                  : tarnvick::samples::WriteSampleLibrary(directory);
   if (!written) {
     std::fprintf(stderr, "tarnvick-samples: cannot write into %s\n", directory);
     return 1;

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Runs the Linux and the Windows (under wine) builds of tarnvick and tarnvick-samples side by side
-# and fails on any difference: the sample library and a generated library byte for byte, then for
-# a set of runs the exit code, standard output and standard error (with the Windows '\' read as
-# '/') and every file each run leaves in its copy of the library. Then the checks only Windows
-# has: a device-named source and target, a path longer than 260 characters, a non-ASCII name and
-# Ctrl-C during a write.
+# and fails on any difference: the sample libraries (textures, pictures) and a generated library
+# byte for byte, then for a set of runs the exit code, standard output and standard error (with
+# the Windows '\' read as '/') and every file each run leaves in its copy of the library. Then
+# the checks only Windows has: a device-named source and target, a path longer than 260
+# characters, a non-ASCII name and Ctrl-C during a write.
 # Folder links are Unix links here, which wine lists as folders with a reparse point: the wine of
 # Debian 12 makes no junction nor Windows link (its mklink and CreateSymbolicLinkW create nothing,
 # FSCTL_SET_REPARSE_POINT is not supported).
@@ -37,6 +37,10 @@ diff -r "$work/linux-bench" "$work/windows-bench" >/dev/null && echo "same: gene
 wine "$windows/tarnvick-samples.exe" --pak "$work/windows-pak" >/dev/null 2>&1
 diff -r "$work/linux-pak" "$work/windows-pak" >/dev/null && echo "same: sample archive" ||
   fail "tarnvick-samples.exe made another sample archive"
+"$linux/tarnvick-samples" --pictures "$work/linux-pictures" >/dev/null
+wine "$windows/tarnvick-samples.exe" --pictures "$work/windows-pictures" >/dev/null 2>&1
+diff -r "$work/linux-pictures" "$work/windows-pictures" >/dev/null && echo "same: picture library" ||
+  fail "tarnvick-samples.exe made another picture library"
 
 # One run of each program in a fresh copy of LIBRARY (as "lib", the working folder its parent).
 compare_run() {
