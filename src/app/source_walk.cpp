@@ -1,6 +1,7 @@
 #include "app/source_walk.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <unordered_map>
 
@@ -12,6 +13,7 @@
 #include "convert/made_levels.h"
 #include "io/read_file.h"
 #include "texture/create_texture.h"
+#include "texture/picture_texture.h"
 
 namespace tarnvick {
 
@@ -98,6 +100,25 @@ class LiveCount {
   std::chrono::steady_clock::time_point drawn_{};
 };
 
+// The bytes a source takes while it is worked on: its file's, or a picture's four levels of 4-byte
+// pixels (from the size its first bytes declare) when they are more.
+std::uint64_t SourceBytes(const SourceFile& file) {
+  if (file.refusal) return 0;
+  const std::uint64_t size = file.part ? file.part->size : FileSizeOf(file.ref);
+  const std::optional<TextureType> kind = PictureKindOf(file.ref.name);
+  if (!kind) return size;
+  std::array<std::uint8_t, kPictureHeadBytes> head{};
+  Result<std::size_t> got = std::size_t{0};
+  if (file.part) {
+    got = ReadAt(file.part->file->get(), head.data(), std::min<std::uint64_t>(head.size(), file.part->size), file.part->offset);
+  } else if (const Result<ScopedFile> opened = OpenRegularFile(file.ref)) {
+    got = ReadAt(opened->get(), head.data(), head.size(), 0);
+  }
+  const std::optional<PictureSize> declared = got ? PictureSizeOf(*kind, std::span(head).first(*got)) : std::nullopt;
+  if (!declared || !CheckPictureSize(declared->width, declared->height)) return size;
+  return std::max(size, std::uint64_t{declared->width} * declared->height * 16 / 3);
+}
+
 }  // namespace
 
 Result<std::unique_ptr<Texture>> LoadSource(const SourceFile& file, bool transparent, bool remake_mips) {
@@ -170,7 +191,7 @@ void WalkSources(const RunOptions& options, Console& console,
                        FileJob job = job_for(file);
                        // Its bytes are taken from the budget in walk order, committing the works
                        // before it while they do not fit: an earlier work never waits for a later one.
-                       const std::uint64_t bytes = file.refusal ? 0 : file.part ? file.part->size : FileSizeOf(file.ref);
+                       const std::uint64_t bytes = SourceBytes(file);
                        while (!budget.Fits(bytes) && runner.CommitNext()) {
                        }
                        auto lease = std::make_shared<ByteBudget::Lease>(budget, bytes);

@@ -6,6 +6,7 @@
 #include <array>
 #include <numeric>
 
+#include "texture/byte_order.h"
 #include "texture/png_encoder.h"
 
 namespace tarnvick {
@@ -14,11 +15,6 @@ namespace {
 constexpr std::array<std::uint8_t, 8> kSignature = {137, 80, 78, 71, 13, 10, 26, 10};
 constexpr std::uint64_t kChunkFrame = 12;  // length, type and checksum
 constexpr std::uint32_t kLongestChunk = 0x7FFFFFFF;
-
-std::uint32_t BigEndian32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) << 24 | static_cast<std::uint32_t>(p[1]) << 16 |
-         static_cast<std::uint32_t>(p[2]) << 8 | p[3];
-}
 
 bool TypeIs(const std::uint8_t* type, const char (&name)[5]) { return std::equal(type, type + 4, name); }
 
@@ -38,12 +34,12 @@ Result<PaletteColours> ParsePngPalette(std::span<const std::uint8_t> bytes) {
     // A PNG ends with its IEND chunk: running out of bytes before it means the file was cut.
     if (bytes.size() - at < kChunkFrame) return Damaged();
     const std::uint8_t* chunk = bytes.data() + at;
-    const std::uint32_t length = BigEndian32(chunk);
+    const std::uint32_t length = ReadBig32(chunk);
     if (length > kLongestChunk || bytes.size() - at - kChunkFrame < length) return Damaged();
     const std::uint8_t* type = chunk + 4;
     const std::uint8_t* data = chunk + 8;
     const uLong checksum = crc32(crc32(0L, Z_NULL, 0), type, static_cast<uInt>(4 + length));
-    if (checksum != BigEndian32(data + length)) return Damaged();
+    if (checksum != ReadBig32(data + length)) return Damaged();
     if (first) {
       // IHDR comes first; its tenth byte is the colour type, 3 for an indexed image.
       if (!TypeIs(type, "IHDR") || length != 13) return Damaged();

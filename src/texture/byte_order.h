@@ -1,4 +1,5 @@
-// Little-endian 32-bit integers, the only multi-byte integers of the texture files.
+// Little-endian 32-bit integers, the multi-byte integers of the texture files, and the big-endian
+// ones of PNG files.
 #pragma once
 
 #include <cstddef>
@@ -17,6 +18,10 @@ inline void WriteU32(std::uint8_t* p, std::uint32_t value) {
   p[1] = static_cast<std::uint8_t>(value >> 8);
   p[2] = static_cast<std::uint8_t>(value >> 16);
   p[3] = static_cast<std::uint8_t>(value >> 24);
+}
+
+inline std::uint32_t ReadBig32(const std::uint8_t* p) {
+  return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | p[3];
 }
 
 // `count` integers one after the other from `p`.

@@ -29,8 +29,9 @@
 // reached because such files are refused first.
 //
 // Memory: stb_image grows two buffers by doubling, a PNG's compressed data (never past twice the
-// file) and the inflated rows (sized for the picture, grown only by a stream that holds more).
-// Growth is refused past twice the file, so a small file cannot inflate into gigabytes.
+// file) and the inflated rows (sized for a picture that is not interlaced, grown by an interlaced
+// one's or by a stream that holds more). Growth is refused past twice the file or twice the rows
+// the largest form of the picture's size needs, so a small file cannot inflate into gigabytes.
 #include "texture/stb_picture.h"
 
 #include <algorithm>
@@ -95,10 +96,6 @@ Failure CannotDecode(std::string_view reason) {
 }
 
 std::uint32_t Read16(const std::uint8_t* p) { return static_cast<std::uint32_t>(p[0] | (p[1] << 8)); }
-
-std::uint32_t ReadBig32(const std::uint8_t* p) {
-  return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | p[3];
-}
 
 // --- PNG
 
@@ -262,7 +259,10 @@ Result<std::unique_ptr<Texture>> DecodeStbPicture(TextureType kind, std::span<co
   // stb_image counts the bytes it reads in an int.
   if (bytes.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) return CannotDecode("file is over 2 GiB");
 
-  stb_growth_limit = 2 * bytes.size() + 4096;
+  // The inflated rows are sized for a picture that is not interlaced; an interlaced one's take a
+  // little more, and the buffer then doubles once.
+  const std::size_t rows = 8 * static_cast<std::size_t>(checked->size.width + 1) * static_cast<std::size_t>(checked->size.height);
+  stb_growth_limit = 2 * std::max(bytes.size(), rows) + 4096;
   stb_growth_refused = false;
   // A few failures set no reason (a deflate block of the reserved type): cleared first, a reason
   // left by an earlier picture on this thread is never taken for this one's.
