@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <numeric>
 #include <string>
 #include <vector>
@@ -211,6 +212,146 @@ TEST(Pictures, LevelsKeepTheirLightAndTheirCoverage) {
     EXPECT_GT(kept, 0u) << "level " << level;
   }
   EXPECT_EQ(fence_wal, RuleWal(fence, true, "fence", palette));
+}
+
+TEST(Pictures, NamesBelowTexturesAndWhatIsRefused) {
+  const Bytes palette = GreyPalette();
+  const Picture flat = Noise(8, 8, 40, false, false);
+  Picture wide{8200, 8, Bytes(8200 * 8 * 4, 9)};
+  Bytes pcx4 = samples::EncodePcx(flat);
+  pcx4[3] = 4;  // 4 bits a pixel
+  TempDir dir;
+  WriteBytes(dir / "p.pal", palette);
+  WriteBytes(dir / "lib/textures/e1/wall.png", samples::EncodePng(flat, {}));
+  WriteBytes(dir / "lib/textures/e1/TEXTURES/deep/door.TGA", samples::EncodeTga(flat, {}));
+  WriteBytes(dir / "lib/other/" + std::string(40, 'n') + ".bmp", samples::EncodeBmp(flat, {}));
+  WriteBytes(dir / "lib/other/odd.png", samples::EncodePng(Noise(60, 60, 41, false, false), {}));
+  WriteBytes(dir / "lib/other/wide.tga", samples::EncodeTga(wide, {}));
+  WriteBytes(dir / "lib/other/junk.png", Bytes(100, 7));
+  const Bytes bmp = samples::EncodeBmp(flat, {});
+  WriteBytes(dir / "lib/other/cut.bmp", Bytes(bmp.begin(), bmp.begin() + 80));
+  WriteBytes(dir / "lib/other/four.pcx", pcx4);
+  WriteBytes(dir / "lib/pak0.pak", EncodePak({{"textures/e2/gate.pcx", samples::EncodePcx(flat)}, {"sky.png", samples::EncodePng(flat, {})}}));
+  WriteBytes(dir / "lib/only.m32", M32WithWal(8, 8, 42, palette).first);
+  ProgramResult result = RunTarnvick({"lib", "-s", "-pp.pal"}, {.working_directory = dir.path()});
+  EXPECT_EQ(result.err, "") << "without --pictures no picture is read";
+  EXPECT_EQ(WalsBelow(dir / "lib").size(), 1u);
+  result = RunTarnvick({"lib", "-s", "-pp.pal", "--pictures"}, {.working_directory = dir.path()});
+  EXPECT_EQ(result.err,
+            "tarnvick: skipped lib/other/cut.bmp: cannot decode picture: BMP pixel data ends early\n"
+            "tarnvick: skipped lib/other/four.pcx: PCX picture is not 8-bit with 256 colours\n"
+            "tarnvick: skipped lib/other/junk.png: cannot decode picture: not a PNG file\n"
+            "tarnvick: skipped lib/other/odd.png: picture is 60x60: sides must be multiples of 8, from 8 to 8192\n"
+            "tarnvick: skipped lib/other/wide.tga: picture is 8200x8: sides must be multiples of 8, from 8 to 8192\n");
+  EXPECT_EQ(result.exit_code, 0);
+  const struct {
+    std::string wal;
+    std::string name;
+  } names[] = {
+      {"lib/textures/e1/wall.wal", "e1/wall"},
+      {"lib/textures/e1/TEXTURES/deep/door.wal", "deep/door"},
+      {"lib/other/" + std::string(40, 'n') + ".wal", "other/" + std::string(25, 'n')},
+      {"lib/textures/e2/gate.wal", "e2/gate"},
+      {"lib/sky.wal", "sky"},
+  };
+  for (const auto& [wal, name] : names) EXPECT_EQ(ReadBytes(dir / wal), RuleWal(flat, false, name, palette)) << wal;
+}
+
+TEST(Pictures, RemadeMipsAndWalJsonFiles) {
+  const Bytes palette = GreyPalette();
+  const Picture flat = Noise(16, 8, 50, false, true);
+  // An M32 and an M8 whose own levels 1 to 3 are noise of another seed: with --remake-mips they
+  // are made from level 0 alone.
+  M32Fields m32;
+  m32.width = {16, 8, 4, 2};
+  m32.height = {8, 4, 2, 1};
+  m32.pixels = flat.rgba;
+  m32.animation_name = "";
+  const Bytes other = NoiseBytes(4 * (32 + 8 + 2), 51);
+  m32.pixels.insert(m32.pixels.end(), other.begin(), other.end());
+  M8Fields m8;
+  m8.version = 2;
+  m8.width = {16, 8, 4, 2};
+  m8.height = {8, 4, 2, 1};
+  m8.palette = NoiseBytes(768, 52);
+  m8.indices = NoiseBytes(128 + 32 + 8 + 2, 53);
+  m8.animation_name = "";
+  Picture m8_pixels{16, 8, {}};
+  for (std::size_t i = 0; i < 128; ++i) {
+    const std::uint8_t* colour = m8.palette.data() + 3 * m8.indices[i];
+    m8_pixels.rgba.insert(m8_pixels.rgba.end(), {colour[0], colour[1], colour[2], 255});
+  }
+  M8Fields odd = m8;
+  odd.width = {12, 6, 3, 1};
+  TempDir dir;
+  WriteBytes(dir / "p.pal", palette);
+  WriteBytes(dir / "lib/a.m32", BuildM32(m32));
+  WriteBytes(dir / "lib/b.m8", BuildM8(m8));
+  WriteBytes(dir / "lib/c.m8", BuildM8(odd));
+  WriteBytes(dir / "lib/d.png", samples::EncodePng(flat, {}));
+  WriteText(dir / "lib/a.wal_json", "// a light\n{\"flags\": [\"light\", \"WARP\", 16], /* lava */ \"contents\": \"LAVA\", \"value\": 300}");
+  WriteText(dir / "lib/d.wal_json", "{\"flags\": \"SKY\", \"animation\": \"d2\", \"width\": 16}");
+  WriteText(dir / "lib/e.wal_json", "{\"flags\": \"SHINY\"}");
+  WriteBytes(dir / "lib/e.png", samples::EncodePng(flat, {}));
+  WriteBytes(dir / "lib/pak0.pak", EncodePak({{"f.png", samples::EncodePng(flat, {})},
+                                               {"F.WAL_JSON", {'{', '"', 'v', 'a', 'l', 'u', 'e', '"', ':', '-', '1', '}'}}}));
+  const ProgramResult result = RunTarnvick({"lib", "-pp.pal", "--pictures", "--remake-mips", "--transparent", "--flags=quake2"},
+                                           {.working_directory = dir.path()});
+  EXPECT_EQ(result.err,
+            "tarnvick: skipped lib/c.m8: level 0 is 12x8: sides must be multiples of 8 to remake its mip levels\n"
+            "tarnvick: skipped lib/e.png: cannot use lib/e.wal_json: flags: unknown name \"SHINY\"\n"
+            "tarnvick: skipped lib/pak0.pak/f.png: cannot use lib/pak0.pak/F.WAL_JSON: value: -1 is below 0\n");
+  EXPECT_EQ(result.exit_code, 0);
+  EXPECT_EQ(ReadBytes(dir / "lib/a.wal"), RuleWal(flat, true, m32.name, palette, 0x19, 0x8, 300));
+  EXPECT_EQ(ReadBytes(dir / "lib/b.wal"), RuleWal(m8_pixels, true, m8.name, palette, m8.flags & 0x3ff, m8.contents & 0x3fff807f, m8.value));
+  Bytes d = RuleWal(flat, true, "d", palette, 0x4, 0, 0);
+  std::copy_n("d2", 2, d.begin() + 56);
+  EXPECT_EQ(ReadBytes(dir / "lib/d.wal"), d);
+}
+
+TEST(Pictures, InArchivesIntoAnArchiveAndTheirOwnPicturesTheSameOnAnyThreads) {
+  // One colour a picture: a generated palette holds each of them.
+  std::vector<Picture> flats;
+  for (std::uint8_t i = 0; i < 4; ++i) flats.push_back({16, 16, {}});
+  for (std::size_t i = 0; i < flats.size(); ++i) {
+    for (int pixel = 0; pixel < 256; ++pixel) flats[i].rgba.insert(flats[i].rgba.end(), {std::uint8_t(40 * i + 20), 7, 99, 255});
+  }
+  const Bytes a = samples::EncodePng(flats[0], {samples::PngColour::kRgb});
+  TempDir dir;
+  WriteBytes(dir / "lib/textures/a.png", a);
+  WriteBytes(dir / "lib/textures/b.tga", samples::EncodeTga(flats[1], {}));
+  WriteBytes(dir / "lib/pak0.pak", EncodePak({{"textures/c.pcx", samples::EncodePcx(flats[2])},
+                                               {"textures/d.bmp", samples::EncodeBmp(flats[3], {})}}));
+  Bytes first_archive, first_palette;
+  for (const std::string jobs : {"--jobs=1", "--jobs=8"}) {
+    // With --pictures, the archive made before holds sources of this run: it is not replaced.
+    std::filesystem::remove(dir / "mod.pak");
+    const ProgramResult result = RunTarnvick({"lib", "-s", "-ogen.lmp", "--pictures", "--true-colour=png", "--output-pak=mod.pak", jobs},
+                                             {.working_directory = dir.path()});
+    EXPECT_EQ(result.err, "") << jobs;
+    const Bytes archive = ReadBytes(dir / "mod.pak"), palette = ReadBytes(dir / "gen.lmp");
+    std::vector<std::string> names;
+    for (const PakFileEntry& entry : ReadPak(archive)) names.push_back(entry.name);
+    EXPECT_EQ(names, (std::vector<std::string>{"textures/a.wal", "textures/a.png", "textures/b.wal", "textures/b.png",
+                                               "textures/c.wal", "textures/c.png", "textures/d.wal", "textures/d.png"}));
+    for (const Picture& flat : flats) {
+      const Bytes colour(flat.rgba.begin(), flat.rgba.begin() + 3);
+      EXPECT_NE(std::search(palette.begin(), palette.end(), colour.begin(), colour.end()), palette.end()) << int{colour[0]};
+    }
+    if (first_archive.empty()) {
+      first_archive = archive;
+      first_palette = palette;
+    }
+    EXPECT_EQ(archive, first_archive) << jobs;
+    EXPECT_EQ(palette, first_palette) << jobs;
+  }
+  // Beside its source, a picture's own picture is the source itself: nothing is written.
+  const ProgramResult result =
+      RunTarnvick({"lib", "-s", "-pgen.lmp", "--pictures", "--true-colour=png"}, {.working_directory = dir.path()});
+  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(ReadBytes(dir / "lib/textures/a.png"), a);
+  EXPECT_TRUE(Exists(dir / "lib/textures/b.png"));
+  EXPECT_EQ(WalsBelow(dir / "lib").size(), 4u);
 }
 
 }  // namespace

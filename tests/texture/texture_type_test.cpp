@@ -32,7 +32,7 @@ TEST(TextureType, LookupByTextAfterTheLastDotIgnoringCase) {
 
 TEST(CreateTexture, GivesNothingForTypesWithoutAReader) {
   TempDir dir;
-  for (const char* name : {"a.pcx", "a.wal", "a.tex", "a.bmp", "a.tga", "a"}) {
+  for (const char* name : {"a.wal", "a.tex", "a", "a.png.m"}) {
     WriteBytes(dir / name, std::vector<std::uint8_t>(4096, 1));
     EXPECT_EQ(ReasonOf(CreateTexture({kWorkingDirectory, dir / name})), "not an M8 or M32 file") << name;
   }
