@@ -6,7 +6,8 @@
 // also with --dither and with each form of --true-colour (best of three runs, so with the
 // pictures of an earlier run present too), from the same files packed into archives, and into an
 // output folder and an output archive. Prints each time with its ratio to the reference design
-// and to the plain read, and its peak memory. Then two archives of 8,000, 16,000 and 32,000 names,
+// and to the plain read, and its peak memory. Then the textures' level 0 as M32 files (plain and
+// --remake-mips) and as TGA and PNG pictures. Then two archives of 8,000, 16,000 and 32,000 names,
 // the later repeating the earlier's, each entry giving way, into an output folder and an output
 // archive.
 // Usage: tarnvick_speed [MEGABYTES] [PROGRAM]   (default 200 MB, the tarnvick built beside it)
@@ -22,6 +23,8 @@
 #include <vector>
 
 #include "bench_library.h"
+#include "picture_encoder.h"
+#include "texture/create_texture.h"
 #include "pak_encoder.h"
 #include "texture_encoder.h"
 #include "child_process.h"
@@ -100,6 +103,38 @@ bool PackLibrary(const std::string& library, const std::string& folder) {
     held += size;
   }
   return entries.empty() || write();
+}
+
+// Each source below `library` whose level 0 has sides that are multiples of 8, as a TGA and a PNG
+// picture of its level 0 below `tga` and `png`, and as an M32 of that level 0 and a full mip
+// chain below `m32` (its own levels a copy of level 0's first pixels: --remake-mips makes them).
+bool WritePictureCopies(const std::string& library, const std::string& tga, const std::string& png, const std::string& m32) {
+  for (const auto& entry : fs::recursive_directory_iterator(library)) {
+    const std::string extension = entry.path().extension().string();
+    if (!entry.is_regular_file() || (extension != ".m32" && extension != ".m8")) continue;
+    const auto texture = tarnvick::CreateTexture({tarnvick::kWorkingDirectory, entry.path().string()});
+    if (!texture) return false;
+    const tarnvick::Texture& source = **texture;
+    const std::uint32_t w = source.width[0], h = source.height[0];
+    if (w % 8 != 0 || h % 8 != 0) continue;
+    tarnvick::samples::Picture picture{w, h, {}};
+    picture.rgba.reserve(std::size_t{4} * w * h);
+    for (std::size_t i = 0; i < std::size_t{w} * h; ++i) {
+      const std::uint8_t* colour = source.Colour(i);
+      picture.rgba.insert(picture.rgba.end(), {colour[0], colour[1], colour[2], 255});
+    }
+    const std::string name = fs::relative(entry.path(), library).replace_extension().string();
+    tarnvick::samples::M32File file;
+    const std::uint64_t pixels = tarnvick::samples::FullMipChain(w, h, file.width.data(), file.height.data(), 16);
+    file.pixels = picture.rgba;
+    file.pixels.resize(4 * pixels, 128);
+    if (!tarnvick::samples::WriteFile(tga + "/" + name + ".tga", tarnvick::samples::EncodeTga(picture, {})) ||
+        !tarnvick::samples::WriteFile(png + "/" + name + ".png", tarnvick::samples::EncodePng(picture, {tarnvick::samples::PngColour::kRgb})) ||
+        !tarnvick::samples::WriteFile(m32 + "/" + name + ".m32", tarnvick::samples::EncodeM32(file))) {
+      return false;
+    }
+  }
+  return true;
 }
 
 // Two archives below `folder` of `count` small M32 entries each, the second named as the first.
@@ -187,6 +222,20 @@ int main(int argc, char** argv) {
     const Measure& reference = rows[rows[i].reference].measure;
     std::printf("%-44s %9.3f %12.1f %12.1f %10.1f%s\n", rows[i].name.c_str(), m.seconds, reference.seconds / m.seconds,
                 m.seconds / plain.seconds, m.peak_mib, m.ok ? "" : "  (FAILED)");
+  }
+
+  // Pictures against the same textures as M32 files, their levels made from level 0.
+  const std::string tga = (root / "tga").string(), png = (root / "png").string(), m32 = (root / "m32").string();
+  if (!InChild([&] { return WritePictureCopies(library, tga, png, m32); }).ok) return 1;
+  const Measure plain_m32 = BestSpawn(3, {program, m32, "-s", "-p" + given});
+  const Measure remade = BestSpawn(3, {program, m32, "-s", "-p" + given, "--remake-mips"});
+  const Measure tga_pictures = BestSpawn(3, {program, tga, "-s", "-p" + given, "--pictures"});
+  const Measure png_pictures = BestSpawn(3, {program, png, "-s", "-p" + given, "--pictures"});
+  std::printf("\n%-44s %9s %12s %10s\n", "the textures' level 0, every thread", "seconds", "x remade", "peak MiB");
+  for (const auto& [name, m] : {std::pair{"M32, -p", plain_m32}, {"M32, -p --remake-mips", remade},
+                                {"TGA pictures, -p --pictures", tga_pictures}, {"PNG pictures, -p --pictures", png_pictures}}) {
+    std::printf("%-44s %9.3f %12.2f %10.1f%s\n", name, m.seconds, m.seconds / remade.seconds, m.peak_mib,
+                m.ok ? "" : "  (FAILED)");
   }
 
   std::printf("\n%-44s %9s %12s %9s\n", "two archives of repeated names", "--output-dir", "--output-pak", "ratio");

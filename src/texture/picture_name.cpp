@@ -2,34 +2,37 @@
 
 #include <algorithm>
 #include <string_view>
+#include <vector>
 
 #include "io/file_ref.h"
 #include "texture/pak_format.h"
 
 namespace tarnvick {
-namespace {
-
-// The place of the last separator of `path` before `end`; npos when there is none.
-std::size_t LastSeparatorBefore(const std::string& path, std::size_t end) {
-  for (std::size_t at = end; at > 0; --at) {
-    if (IsSeparator(path[at - 1])) return at - 1;
-  }
-  return std::string::npos;
-}
-
-}  // namespace
 
 std::string PictureWalName(const std::string& path, const std::string& fallback) {
-  std::string name = fallback;
-  // Each folder of the path, from the innermost out: the one that ends at the separator `end`.
-  for (std::size_t end = LastSeparatorBefore(path, path.size()); end != std::string::npos;) {
-    const std::size_t before = LastSeparatorBefore(path, end);
-    const std::size_t first = before == std::string::npos ? 0 : before + 1;
-    if (SameEntryName(std::string_view(path).substr(first, end - first), "textures")) {
-      name = path.substr(end + 1);
-      break;
+  // The parts of the path, read as written: "." left out, ".." taking the part before it away.
+  std::vector<std::string_view> parts;
+  const std::string_view all(path);
+  for (std::size_t start = 0; start <= all.size();) {
+    const std::size_t end = std::find_if(all.begin() + static_cast<std::ptrdiff_t>(start), all.end(), IsSeparator) - all.begin();
+    const std::string_view part = all.substr(start, end - start);
+    if (part == ".." && !parts.empty()) {
+      parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts.push_back(part);
     }
-    end = before;
+    start = end + 1;
+  }
+  std::string name = fallback;
+  // The last folder named textures, the file itself aside.
+  for (std::size_t folder = parts.size() > 0 ? parts.size() - 1 : 0; folder-- > 0;) {
+    if (!SameEntryName(parts[folder], "textures")) continue;
+    name.clear();
+    for (std::size_t below = folder + 1; below < parts.size(); ++below) {
+      name += parts[below];
+      if (below + 1 < parts.size()) name += '/';
+    }
+    break;
   }
   std::replace(name.begin(), name.end(), '\\', '/');
   const std::size_t dot = name.rfind('.'), last = name.rfind('/');

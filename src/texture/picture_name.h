@@ -7,8 +7,9 @@
 namespace tarnvick {
 
 // The name of the WAL made from the picture at `path` ('/', or on Windows '\' too, between its
-// folders): the part of it below its last folder named "textures" (in any case), or with no such
-// folder `fallback`; without its extension, '/' between folders, cut to 31 bytes.
+// folders; "." and ".." parts read as written): the part of it below its last folder named
+// "textures" (in any case), or with no such folder `fallback`; without its extension, '/'
+// between folders, cut to 31 bytes.
 std::string PictureWalName(const std::string& path, const std::string& fallback);
 
 }  // namespace tarnvick

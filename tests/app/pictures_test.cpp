@@ -255,6 +255,10 @@ TEST(Pictures, NamesBelowTexturesAndWhatIsRefused) {
       {"lib/sky.wal", "sky"},
   };
   for (const auto& [wal, name] : names) EXPECT_EQ(ReadBytes(dir / wal), RuleWal(flat, false, name, palette)) << wal;
+  // A relative start is taken below the current folder, its "." and ".." parts as written.
+  std::filesystem::remove(dir / "lib/textures/e1/wall.wal");
+  result = RunTarnvick({"./../e1", "-p" + dir / "p.pal", "--pictures"}, {.working_directory = dir / "lib/textures/e1"});
+  EXPECT_EQ(ReadBytes(dir / "lib/textures/e1/wall.wal"), RuleWal(flat, false, "e1/wall", palette)) << result.err;
 }
 
 TEST(Pictures, RemadeMipsAndWalJsonFiles) {

@@ -113,6 +113,13 @@ mkdir -p "$deep" "$work/linux-deep/z"
 cp "$work/linux-samples/floors/moss.m8" "$deep/deep.m8"
 cp "$work/linux-samples/floors/moss.m8" "$work/linux-deep/z/tail.m8"
 
+# Pictures beside M8 sources with .wal_json files, one of them refused.
+mkdir -p "$work/linux-metadata/walls"
+cp "$work/linux-pictures/mymod/walls/brick.png" "$work/linux-metadata/walls/"
+cp "$work/linux-samples/floors/moss.m8" "$work/linux-metadata/walls/"
+printf '{"flags": ["LIGHT", 16], /* lava */ "contents": "lava", "value": 7}' >"$work/linux-metadata/walls/brick.wal_json"
+printf '{"flags": "SHINY"}' >"$work/linux-metadata/walls/moss.wal_json"
+
 # A palette for the -p runs, made by the Linux program.
 (cd "$work/linux-samples/.." && "$linux/tarnvick" linux-samples -s -o"$work/palette.lmp" >/dev/null 2>&1)
 for library in samples bench; do
@@ -149,6 +156,11 @@ compare_run pak lib/pak0.pak -p palette.lmp --output-dir=mod
 compare_run pak lib -s -p palette.lmp --output-pak=mod/pak0.pak --true-colour=png --transparent
 compare_run pak lib -p lib/pak0.pak/TEXTURES/misc/readme.txt
 compare_run badpak lib -s -o palette.lmp
+compare_run pictures lib -s -p palette.lmp --pictures -v
+compare_run pictures lib -s --pictures --transparent --dither --true-colour=tga -opalette.pcx --report=report.csv
+compare_run pictures lib -s -p palette.lmp --pictures --transparent --output-pak=mod/pak0.pak --true-colour=png
+compare_run samples lib -s -p palette.lmp --remake-mips --transparent --dither
+compare_run metadata lib -s -p palette.lmp --pictures --remake-mips --flags=quake2
 compare_run samples lib -s -x extra
 compare_run samples lib/walls/brick.m32
 compare_run samples missing
