@@ -19,6 +19,10 @@ Result<void> CheckPictureSize(std::int64_t width, std::int64_t height) {
                                           ": sides must be multiples of 8, from 8 to 8192");
 }
 
+Failure CannotDecodePicture(std::string_view reason) {
+  return Fail(ErrorKind::kBadPicture, "cannot decode picture: " + std::string(reason));
+}
+
 std::unique_ptr<Texture> NewPictureTexture(TextureType kind, std::uint32_t width, std::uint32_t height) {
   auto texture = std::make_unique<Texture>();
   texture->type = kind;

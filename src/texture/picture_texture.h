@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string_view>
 
 #include "io/error.h"
 #include "texture/texture.h"
@@ -13,6 +14,9 @@ namespace tarnvick {
 // The sides a picture may have: multiples of 8 from 8 to 8192, so that its four mip levels halve
 // evenly. Fails with kBadPicture, "picture is WxH: ...", the sides as its header gives them.
 Result<void> CheckPictureSize(std::int64_t width, std::int64_t height);
+
+// The failure of a picture that does not decode: kBadPicture, "cannot decode picture: REASON".
+Failure CannotDecodePicture(std::string_view reason);
 
 // A texture of `kind` for a picture of a size CheckPictureSize accepts: 32 bits a pixel, one
 // level whose w x h x 4 bytes (all zero) `pixels` holds, with its capacity reserved for four
