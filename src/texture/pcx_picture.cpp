@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "texture/picture_texture.h"
@@ -25,7 +26,7 @@ constexpr std::uint8_t kRunMark = 0xC0;  // both top bits set: a run, of the low
 constexpr std::uint8_t kCountBits = 0x3F;
 constexpr std::size_t kLongestRun = 63;
 constexpr std::uint8_t kTransparentIndex = 255;
-constexpr const char* kEndsEarly = "cannot decode picture: run-length data ends early";
+constexpr std::string_view kEndsEarly = "run-length data ends early";
 
 std::uint16_t Read16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
 
@@ -42,8 +43,7 @@ Result<std::unique_ptr<Texture>> DecodePcxPicture(std::span<const std::uint8_t> 
   if (Result<void> size = CheckPictureSize(width, height); !size) return Failure{size.error()};
   const std::size_t line_bytes = Read16(head + 66);
   if (line_bytes < static_cast<std::size_t>(width)) {
-    return Fail(ErrorKind::kBadPicture, "cannot decode picture: PCX lines of " + std::to_string(line_bytes) +
-                                            " bytes are shorter than its width");
+    return CannotDecodePicture("PCX lines of " + std::to_string(line_bytes) + " bytes are shorter than its width");
   }
 
   const std::uint8_t* const palette = bytes.data() + bytes.size() - kPaletteSize;
@@ -51,7 +51,7 @@ Result<std::unique_ptr<Texture>> DecodePcxPicture(std::span<const std::uint8_t> 
   // Two bytes give at most a run of 63: fewer cannot hold the lines, whatever they say, and the
   // pixels are not allocated for them.
   if (runs.size() * kLongestRun < line_bytes * static_cast<std::size_t>(height) * 2) {
-    return Fail(ErrorKind::kBadPicture, kEndsEarly);
+    return CannotDecodePicture(kEndsEarly);
   }
   std::unique_ptr<Texture> texture =
       NewPictureTexture(TextureType::kPcx, static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height));
@@ -78,7 +78,7 @@ Result<std::unique_ptr<Texture>> DecodePcxPicture(std::span<const std::uint8_t> 
   for (std::int64_t y = 0; y < height; ++y) {
     for (std::uint8_t& byte : line) {
       const std::optional<std::uint8_t> read = next();
-      if (!read) return Fail(ErrorKind::kBadPicture, kEndsEarly);
+      if (!read) return CannotDecodePicture(kEndsEarly);
       byte = *read;
     }
     for (std::int64_t x = 0; x < width; ++x, out += 4) {

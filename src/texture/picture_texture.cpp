@@ -49,6 +49,10 @@ std::optional<PictureSize> PictureSizeOf(TextureType kind, std::span<const std::
   }
 }
 
+Failure CannotDecodePicture(std::string_view reason) {
+  return Fail(ErrorKind::kBadPicture, "cannot decode picture: " + std::string(reason));
+}
+
 std::unique_ptr<Texture> NewPictureTexture(TextureType kind, std::uint32_t width, std::uint32_t height) {
   auto texture = std::make_unique<Texture>();
   texture->type = kind;

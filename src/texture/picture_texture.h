@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <string_view>
 
 #include "io/error.h"
 #include "texture/texture.h"
@@ -29,6 +30,8 @@ struct PictureSize {
 // The size the first bytes of a picture of `kind` (kPng, kTga, kBmp or kPcx) declare, as its
 // reader takes it; none when they are too few or not of that format.
 std::optional<PictureSize> PictureSizeOf(TextureType kind, std::span<const std::uint8_t> head);
+// The failure of a picture that does not decode: kBadPicture, "cannot decode picture: REASON".
+Failure CannotDecodePicture(std::string_view reason);
 
 // A texture of `kind` for a picture of a size CheckPictureSize accepts: 32 bits a pixel, one
 // level whose w x h x 4 bytes (all zero) `pixels` holds, with its capacity reserved for four

@@ -201,8 +201,16 @@ TEST(PictureDecoder, RefusesWhatItCannotDecodeWithTheReason) {
   };
   const Bytes short_png = with(blank(8, 4, {6, 8}), {{23, 8}});  // the rows of 4 lines, the header says 8
   const Bytes png_bomb = with(blank(8, 4096, {0, 8}), {{22, 0}, {23, 8}});  // 36 KiB of rows for 72 bytes
-  Bytes reserved_block = cut(blank(8, 8, {2, 8}), 33);  // a deflate block of the reserved type: stb_image gives no reason
-  PngChunk(reserved_block, "IDAT", {0x78, 0x01, 0x07}), PngChunk(reserved_block, "IEND", {});
+  // Image data of one fixed-code block: a literal, then a copy of distance code 30 (stb_image reads a
+  // distance of 0 and copies bytes it has not written).
+  Bytes far_copy = cut(blank(8, 8, {2, 8}), 33), stream = {0x78, 0x01};
+  unsigned bits = 0, filled = 0;
+  const auto put = [&](unsigned code, unsigned length, bool reversed) {
+    for (unsigned i = 0; i < length; ++i, ++filled) bits |= ((reversed ? code >> (length - 1 - i) : code >> i) & 1) << filled;
+  };
+  put(3, 3, false), put(0x30, 8, true), put(1, 7, true), put(30, 5, true), put(0, 7, true);
+  for (; filled > 0; bits >>= 8, filled = filled > 8 ? filled - 8 : 0) stream.push_back(std::uint8_t(bits));
+  PngChunk(far_copy, "IDAT", stream), PngChunk(far_copy, "IEND", {});
   const Bytes short_pcx = with(Pcx(16, 7, 19, Bytes(16 * 7, 3), Palette()), {{10, 12}});
   const Bytes huge_pcx = with(pcx, {{8, 0x02}, {9, 0x20}, {10, 0x04}, {11, 0x20}, {66, 0}, {67, 0x20}});
   const Bytes garbage(100, 'x');
@@ -221,14 +229,17 @@ TEST(PictureDecoder, RefusesWhatItCannotDecodeWithTheReason) {
       {"PNG named TGA", TextureType::kTga, png, cannot + "not a TGA file of image type 1, 2, 3, 9, 10 or 11"},
       {"PNG cut short", TextureType::kPng, cut(png, png.size() - 30), cannot + "PNG chunk runs past the end of the file"},
       {"PNG without IEND", TextureType::kPng, cut(png, png.size() - 12), cannot + "PNG ends before its IEND chunk"},
-      {"PNG 8x8 with 4 lines", TextureType::kPng, short_png, cannot, true},
-      {"PNG of a reserved block, after another's failure", TextureType::kPng, reserved_block, cannot + "corrupt data"},
+      {"PNG 8x8 with 4 lines", TextureType::kPng, short_png, cannot + "PNG image data ends early"},
+      {"PNG copying from distance code 30", TextureType::kPng, far_copy, cannot + "PNG image data is corrupt: invalid distance code"},
+      {"PNG of 16-bit indices", TextureType::kPng, with(png, {{24, 16}, {25, 3}}),
+       cannot + "PNG of colour type 3 with 16-bit samples is not valid"},
       {"PNG from an iPhone", TextureType::kPng, Png(8, 8, {2, 8}, std::vector<std::uint16_t>(8 * 8 * 3), {{"CgBI", Bytes(4)}}),
        cannot + "unknown critical PNG chunk CgBI"},
       {"PNG inflating past its size", TextureType::kPng, png_bomb, cannot + "PNG image data holds more than the picture"},
       {"TGA cut short", TextureType::kTga, cut(tga, tga.size() - 1), cannot + "TGA pixel data ends early"},
       {"TGA runs cut short", TextureType::kTga, cut(rle_tga, rle_tga.size() - 1), cannot + "TGA pixel data ends early"},
       {"TGA of 24-bit grey", TextureType::kTga, with(tga, {{2, 3}}), cannot + "TGA image type 3 with 24-bit pixels is not supported"},
+      {"BMP run-length coded", TextureType::kBmp, with(bmp, {{30, 1}}), cannot, true},
       {"BMP cut short", TextureType::kBmp, cut(bmp, bmp.size() - 1), cannot + "BMP pixel data ends early"},
       {"PCX 4-bit", TextureType::kPcx, with(pcx, {{3, 4}}), not_8_bit},
       {"PCX of 3 planes", TextureType::kPcx, with(pcx, {{65, 3}}), not_8_bit},
