@@ -14,7 +14,8 @@ std::uint64_t OpenFileLimit();
 // The size of the file at `file` (links followed); 0 when it cannot be read.
 std::uint64_t FileSizeOf(const FileRef& file);
 
-// Whether anything is at `file` (a dangling link counts as nothing), or it cannot be told.
+// Whether anything is at `file` (a dangling link counts as nothing, and on Windows a device's
+// name), or it cannot be told.
 bool SomethingIsAt(const FileRef& file);
 
 }  // namespace tarnvick

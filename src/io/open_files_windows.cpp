@@ -16,7 +16,8 @@ std::uint64_t FileSizeOf(const FileRef& file) {
 }
 
 bool SomethingIsAt(const FileRef& file) {
-  if (IsDeviceName(file.name)) return true;
+  // A device's name reaches the device from every folder: no file of the folder's is there.
+  if (IsDeviceName(file.name)) return false;
   if (GetFileAttributesW(WidePath(file).c_str()) != INVALID_FILE_ATTRIBUTES) return true;
   const DWORD error = GetLastError();
   return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
