@@ -10,7 +10,8 @@
 // --remake-mips) and as TGA and PNG pictures. Then two archives of 8,000, 16,000 and 32,000 names,
 // the later repeating the earlier's, each entry giving way, into an output folder and an output
 // archive.
-// Usage: tarnvick_speed [MEGABYTES] [PROGRAM]   (default 200 MB, the tarnvick built beside it)
+// Usage: tarnvick_speed [MEGABYTES] [PROGRAM] [PART]   (default 200 MB, the tarnvick built beside
+// it, every part; PART `pictures` or `give-way` times that part alone)
 #include <unistd.h>
 
 #include <algorithm>
@@ -113,7 +114,10 @@ bool WritePictureCopies(const std::string& library, const std::string& tga, cons
     const std::string extension = entry.path().extension().string();
     if (!entry.is_regular_file() || (extension != ".m32" && extension != ".m8")) continue;
     const auto texture = tarnvick::CreateTexture({tarnvick::kWorkingDirectory, entry.path().string()});
-    if (!texture) return false;
+    if (!texture) {
+      std::fprintf(stderr, "cannot load %s\n", entry.path().c_str());
+      return false;
+    }
     const tarnvick::Texture& source = **texture;
     const std::uint32_t w = source.width[0], h = source.height[0];
     if (w % 8 != 0 || h % 8 != 0) continue;
@@ -124,6 +128,7 @@ bool WritePictureCopies(const std::string& library, const std::string& tga, cons
       picture.rgba.insert(picture.rgba.end(), {colour[0], colour[1], colour[2], 255});
     }
     const std::string name = fs::relative(entry.path(), library).replace_extension().string();
+    for (const std::string& folder : {tga, png, m32}) fs::create_directories(fs::path(folder + "/" + name).parent_path());
     tarnvick::samples::M32File file;
     const std::uint64_t pixels = tarnvick::samples::FullMipChain(w, h, file.width.data(), file.height.data(), 16);
     file.pixels = picture.rgba;
@@ -131,6 +136,7 @@ bool WritePictureCopies(const std::string& library, const std::string& tga, cons
     if (!tarnvick::samples::WriteFile(tga + "/" + name + ".tga", tarnvick::samples::EncodeTga(picture, {})) ||
         !tarnvick::samples::WriteFile(png + "/" + name + ".png", tarnvick::samples::EncodePng(picture, {tarnvick::samples::PngColour::kRgb})) ||
         !tarnvick::samples::WriteFile(m32 + "/" + name + ".m32", tarnvick::samples::EncodeM32(file))) {
+      std::fprintf(stderr, "cannot write the copies of %s\n", entry.path().c_str());
       return false;
     }
   }
@@ -146,6 +152,7 @@ bool WriteRepeatedNames(const std::string& folder, std::size_t count) {
   std::vector<tarnvick::samples::PakFileEntry> entries;
   for (std::size_t i = 0; i < count; ++i) entries.push_back({"t/" + std::to_string(i) + ".m32", bytes});
   const std::vector<std::uint8_t> archive = tarnvick::samples::EncodePak(entries);
+  fs::create_directories(folder);
   return tarnvick::samples::WriteFile(folder + "/pak0.pak", archive) &&
          tarnvick::samples::WriteFile(folder + "/pak1.pak", archive);
 }
@@ -155,6 +162,7 @@ bool WriteRepeatedNames(const std::string& folder, std::size_t count) {
 int main(int argc, char** argv) {
   const std::size_t megabytes = argc > 1 ? static_cast<std::size_t>(std::atoi(argv[1])) : 200;
   const std::string program = argc > 2 ? argv[2] : TARNVICK_BINARY;
+  const std::string part = argc > 3 ? argv[3] : "all";
   const fs::path root = fs::temp_directory_path() / ("tarnvick-speed-" + std::to_string(::getpid()));
   const std::string library = (root / "library").string();
   const std::string given = (root / "given.lmp").string();
@@ -180,6 +188,7 @@ int main(int argc, char** argv) {
               static_cast<double>(bytes) / 1e6, threads);
 
   const Measure plain = Best(3, [&] { return ReadEveryFile(library); });
+  std::printf("plain read of every file: %.3f s\n", plain.seconds);
   struct Row {
     std::string name;
     Measure measure;
@@ -187,6 +196,7 @@ int main(int argc, char** argv) {
   };
   std::vector<Row> rows = {{"plain read of every file", plain, 0}};
   for (const bool generate : {true, false}) {
+    if (part != "all") break;
     const std::string mode = generate ? "-o" + generated : "-p" + given;
     const std::string label = generate ? "default (palette generated)" : "-p (palette given)";
     const Measure reference = Best(1, [&] {
@@ -216,8 +226,8 @@ int main(int argc, char** argv) {
     rows.push_back({"default, median-cut, 1 thread", BestSpawn(3, {program, library, "-s", mode, method, "--jobs=1"}), at});
     rows.push_back({"default, median-cut, every thread", BestSpawn(3, {program, library, "-s", mode, method}), at});
   }
-  std::printf("%-44s %9s %12s %12s %10s\n", "run", "seconds", "x reference", "x plain read", "peak MiB");
-  for (std::size_t i = 0; i < rows.size(); ++i) {
+  if (part == "all") std::printf("%-44s %9s %12s %12s %10s\n", "run", "seconds", "x reference", "x plain read", "peak MiB");
+  for (std::size_t i = 0; part == "all" && i < rows.size(); ++i) {
     const Measure& m = rows[i].measure;
     const Measure& reference = rows[rows[i].reference].measure;
     std::printf("%-44s %9.3f %12.1f %12.1f %10.1f%s\n", rows[i].name.c_str(), m.seconds, reference.seconds / m.seconds,
@@ -225,8 +235,12 @@ int main(int argc, char** argv) {
   }
 
   // Pictures against the same textures as M32 files, their levels made from level 0.
+  if (part == "all" || part == "pictures") {
   const std::string tga = (root / "tga").string(), png = (root / "png").string(), m32 = (root / "m32").string();
-  if (!InChild([&] { return WritePictureCopies(library, tga, png, m32); }).ok) return 1;
+  if (!InChild([&] { return WritePictureCopies(library, tga, png, m32); }).ok) {
+    std::fprintf(stderr, "cannot write the pictures below %s\n", root.c_str());
+    return 1;
+  }
   const Measure plain_m32 = BestSpawn(3, {program, m32, "-s", "-p" + given});
   const Measure remade = BestSpawn(3, {program, m32, "-s", "-p" + given, "--remake-mips"});
   const Measure tga_pictures = BestSpawn(3, {program, tga, "-s", "-p" + given, "--pictures"});
@@ -237,9 +251,11 @@ int main(int argc, char** argv) {
     std::printf("%-44s %9.3f %12.2f %10.1f%s\n", name, m.seconds, m.seconds / remade.seconds, m.peak_mib,
                 m.ok ? "" : "  (FAILED)");
   }
+  }
 
   std::printf("\n%-44s %9s %12s %9s\n", "two archives of repeated names", "--output-dir", "--output-pak", "ratio");
   for (const std::size_t count : {8000, 16000, 32000}) {
+    if (part != "all" && part != "give-way") break;
     const std::string folder = (root / ("repeated-" + std::to_string(count))).string();
     if (!InChild([&] { return WriteRepeatedNames(folder, count); }).ok) return 1;
     // Each entry that gives way is told: those lines are thrown away.

@@ -49,21 +49,22 @@ Result<std::unique_ptr<Texture>> WithMadeLevels(std::unique_ptr<Texture> texture
                                             ": sides must be multiples of 8 to remake its mip levels");
   }
   const std::size_t level0 = std::size_t{width} * height, pixels = FourLevels(width, height);
-  if (IsPictureType(texture->type)) {
-    texture->pixels.resize(4 * pixels);  // room was made for them when it was decoded
+  if (IsPictureType(texture->type) || (texture->bits_per_pixel == 32 && texture->IndexColours() == nullptr)) {
+    // Level 0 of 4-byte pixels stays where it is, and levels 1 to 3 follow it, as in an M32 file
+    // (a picture was given room for them when it was decoded).
+    if (texture->pixels.size() < 4 * level0) return Fail(ErrorKind::kTooFewPixels);
+    texture->pixels.resize(4 * pixels);
   } else {
     auto remade = std::make_unique<RemadeTexture>(*texture);
     remade->pixels.resize(4 * pixels);
-    const std::size_t stride = texture->bits_per_pixel / 8;
-    const bool alpha = texture->IndexColours() == nullptr && stride == 4;
-    if (texture->pixels.size() < level0 * stride) return Fail(ErrorKind::kTooFewPixels);
+    if (texture->pixels.size() < level0 * (texture->bits_per_pixel / 8)) return Fail(ErrorKind::kTooFewPixels);
     for (std::size_t i = 0; i < level0; ++i) {
       const std::uint8_t* colour = texture->Colour(i);
       std::uint8_t* out = remade->pixels.data() + 4 * i;
       out[0] = colour[0];
       out[1] = colour[1];
       out[2] = colour[2];
-      out[3] = alpha ? colour[3] : 255;
+      out[3] = 255;
     }
     texture = std::move(remade);
   }
