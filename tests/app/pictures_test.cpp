@@ -4,13 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <filesystem>
-#include <numeric>
 #include <string>
 #include <vector>
 
 #include "picture_encoder.h"
+#include "support/levels_by_rule.h"
 #include "support/pak_files.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
@@ -29,80 +28,17 @@ Bytes GreyPalette() {
   return palette;
 }
 
-// The four levels of a WAL made from `level0` (w x h, 4 bytes a pixel) as the rule says, written
-// the plain way: each pixel from its own block, the light table from its formula, the opaque
-// pixels of a level chosen by a stable sort of their blocks' counts and sums.
-std::vector<std::array<std::uint8_t, 4>> RuleLevels(const Picture& level0, bool transparent) {
-  std::array<double, 256> light{};
-  for (int c = 0; c < 256; ++c) {
-    const double x = c / 255.0;
-    light[c] = std::round(65535 * (x <= 0.04045 ? x / 12.92 : std::pow((x + 0.055) / 1.055, 2.4)));
-  }
-  const std::uint32_t w = level0.width, h = level0.height;
-  const auto at = [&](std::uint32_t x, std::uint32_t y) { return level0.rgba.data() + 4 * (std::size_t{y} * w + x); };
-  std::vector<std::array<std::uint8_t, 4>> out;
-  std::size_t opaque0 = 0;
-  for (std::uint32_t i = 0; i < w * h; ++i) {
-    const std::uint8_t* p = level0.rgba.data() + 4 * i;
-    out.push_back({p[0], p[1], p[2], p[3]});
-    opaque0 += p[3] >= 128;
-  }
-  for (int level = 1; level < 4; ++level) {
-    const std::uint32_t side = 1u << level, lw = w >> level, lh = h >> level;
-    std::vector<std::array<std::uint8_t, 4>> pixels;
-    std::vector<std::pair<long, long>> keys;  // opaque texels, alpha sum
-    for (std::uint32_t y = 0; y < lh; ++y) {
-      for (std::uint32_t x = 0; x < lw; ++x) {
-        long count = 0, sum = 0;
-        for (std::uint32_t by = 0; by < side; ++by) {
-          for (std::uint32_t bx = 0; bx < side; ++bx) {
-            count += at(x * side + bx, y * side + by)[3] >= 128;
-            sum += at(x * side + bx, y * side + by)[3];
-          }
-        }
-        std::array<std::uint8_t, 4> pixel{0, 0, 0, 255};
-        for (int channel = 0; channel < 3; ++channel) {
-          std::uint64_t weighted = 0, weights = 0;
-          for (std::uint32_t by = 0; by < side; ++by) {
-            for (std::uint32_t bx = 0; bx < side; ++bx) {
-              const std::uint8_t* texel = at(x * side + bx, y * side + by);
-              const std::uint64_t weight = transparent && sum > 0 ? texel[3] : 1;
-              weighted += weight * static_cast<std::uint64_t>(light[texel[channel]]);
-              weights += weight;
-            }
-          }
-          const std::uint64_t mean = (weighted + weights / 2) / weights;
-          int best = 0;
-          for (int c = 1; c < 256; ++c) {
-            if (std::abs(light[c] - static_cast<double>(mean)) < std::abs(light[best] - static_cast<double>(mean))) best = c;
-          }
-          pixel[channel] = static_cast<std::uint8_t>(best);
-        }
-        pixels.push_back(pixel);
-        keys.emplace_back(count, sum);
-      }
-    }
-    if (transparent) {
-      const std::size_t n = pixels.size(), opaque = (opaque0 * n + w * h / 2) / (w * h);
-      std::vector<std::size_t> order(n);
-      std::iota(order.begin(), order.end(), 0);
-      std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return keys[a] > keys[b]; });
-      for (std::size_t rank = 0; rank < n; ++rank) pixels[order[rank]][3] = rank < opaque ? 255 : 0;
-    }
-    out.insert(out.end(), pixels.begin(), pixels.end());
-  }
-  return out;
-}
-
 // The WAL of `level0` named `name`, against `palette`, as the rule makes it.
 Bytes RuleWal(const Picture& level0, bool transparent, const std::string& name, const Bytes& palette,
               std::uint32_t flags = 0, std::uint32_t contents = 0, std::uint32_t value = 0) {
-  const auto levels = RuleLevels(level0, transparent);
+  Bytes levels = level0.rgba;
+  levels.resize(levels.size() * 85 / 64);
+  levels = LevelsByTheRule(std::move(levels), level0.width, level0.height, transparent);
   WalContent content{name, "", level0.width, level0.height, flags, contents, value, {}};
-  for (const auto& pixel : levels) content.pixels.push_back({pixel[0], pixel[1], pixel[2]});
+  for (std::size_t i = 0; i < levels.size(); i += 4) content.pixels.push_back({levels[i], levels[i + 1], levels[i + 2]});
   Bytes wal = ExpectedWal(content, palette);
-  for (std::size_t i = 0; i < levels.size(); ++i) {
-    if (transparent && levels[i][3] < 128) wal[100 + i] = 255;
+  for (std::size_t i = 0; 4 * i < levels.size(); ++i) {
+    if (transparent && levels[4 * i + 3] < 128) wal[100 + i] = 255;
   }
   return wal;
 }

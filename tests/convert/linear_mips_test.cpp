@@ -1,32 +1,22 @@
 // Mip levels made in linear light: the light table against its formula, pictures whose levels are
 // known by hand (a checkerboard's grey, a fence's coverage, solid and empty pictures, ties), and
-// random pictures against a direct sum over each pixel's block of level 0.
+// random pictures against the levels made by the rule the plain way (support/levels_by_rule).
 #include "convert/linear_mips.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
-#include <cstdlib>
 #include <functional>
-#include <numeric>
 #include <random>
 #include <vector>
+
+#include "support/levels_by_rule.h"
 
 namespace tarnvick::testing {
 namespace {
 
 using Texel = std::array<std::uint8_t, 4>;
 using Picture = std::vector<std::uint8_t>;
-
-std::array<std::int64_t, 256> FormulaLight() {
-  std::array<std::int64_t, 256> light{};
-  for (int c = 0; c < 256; ++c) {
-    const double x = c / 255.0;
-    light[c] = std::llround(std::round(65535 * (x <= 0.04045 ? x / 12.92 : std::pow((x + 0.055) / 1.055, 2.4))));
-  }
-  return light;
-}
 
 // Level 0 of `texel(x, y)` followed by room for levels 1 to 3.
 Picture Make(std::uint32_t w, std::uint32_t h, const std::function<Texel(std::uint32_t, std::uint32_t)>& texel) {
@@ -41,50 +31,8 @@ Picture Make(std::uint32_t w, std::uint32_t h, const std::function<Texel(std::ui
   return rgba;
 }
 
-// Levels 1 to 3 summed straight over each pixel's block, the nearest byte found by a search and
-// the coverage by a stable sort.
-Picture Direct(Picture rgba, std::uint32_t w, std::uint32_t h, bool transparent) {
-  const std::array<std::int64_t, 256> light = FormulaLight();
-  std::int64_t opaque = 0;
-  for (std::size_t i = 0; i < std::size_t{w} * h; ++i) opaque += rgba[4 * i + 3] >= 128;
-  std::size_t at = std::size_t{4} * w * h;
-  for (int l = 1; l <= 3; ++l) {
-    const std::uint32_t lw = w >> l, lh = h >> l, side = 1u << l;
-    std::vector<std::pair<int, int>> keys;
-    for (std::uint32_t y = 0; y < lh; ++y) {
-      for (std::uint32_t x = 0; x < lw; ++x) {
-        auto texel = [&](std::uint32_t i) { return &rgba[4 * ((y * side + i / side) * w + x * side + i % side)]; };
-        int count = 0, alpha = 0;
-        for (std::uint32_t i = 0; i < side * side; ++i) count += texel(i)[3] >= 128, alpha += texel(i)[3];
-        for (int c = 0; c < 3; ++c) {
-          std::int64_t sum = 0, weight = 0;
-          for (std::uint32_t i = 0; i < side * side; ++i) {
-            const std::int64_t t = transparent && alpha > 0 ? texel(i)[3] : 1;
-            sum += t * light[texel(i)[c]], weight += t;
-          }
-          const std::int64_t mean = (sum + weight / 2) / weight;
-          int best = 0;
-          for (int b = 1; b < 256; ++b) best = std::abs(light[b] - mean) < std::abs(light[best] - mean) ? b : best;
-          rgba[at + 4 * keys.size() + c] = static_cast<std::uint8_t>(best);
-        }
-        rgba[at + 4 * keys.size() + 3] = 255;
-        keys.emplace_back(count, alpha);
-      }
-    }
-    if (transparent) {
-      std::vector<std::size_t> order(keys.size());
-      std::iota(order.begin(), order.end(), 0);
-      std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return keys[a] > keys[b]; });
-      const std::int64_t n = std::ssize(keys), texels = std::int64_t{w} * h, taken = (opaque * n + texels / 2) / texels;
-      for (std::int64_t i = 0; i < n; ++i) rgba[at + 4 * order[i] + 3] = i < taken ? 255 : 0;
-    }
-    at += 4 * keys.size();
-  }
-  return rgba;
-}
-
 TEST(LinearMips, LightTableIsTheFormulaAndStrictlyIncreasing) {
-  const std::array<std::int64_t, 256> light = FormulaLight();
+  const std::array<std::int64_t, 256> light = LinearLightByFormula();
   for (int c = 0; c < 256; ++c) {
     EXPECT_EQ(kLinearLight[c], light[c]) << c;
   }
@@ -115,7 +63,7 @@ TEST(LinearMips, PicturesKnownByHand) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     Picture rgba = Make(c.w, c.h, c.texel);
-    const Picture expected = Direct(rgba, c.w, c.h, c.transparent);
+    const Picture expected = LevelsByTheRule(rgba, c.w, c.h, c.transparent);
     MakeMipLevels(rgba, c.w, c.h, c.transparent);
     EXPECT_EQ(rgba, expected);
     std::size_t at = std::size_t{4} * c.w * c.h;
@@ -144,7 +92,7 @@ TEST(LinearMips, RandomPicturesAsSummedDirectly) {
         Picture rgba = Make(w, h, [&](std::uint32_t x, std::uint32_t y) {
           return Texel{std::uint8_t(random()), std::uint8_t(random()), std::uint8_t(random()), band_alpha[y / band * w + x / band]};
         });
-        const Picture expected = Direct(rgba, w, h, transparent);
+        const Picture expected = LevelsByTheRule(rgba, w, h, transparent);
         MakeMipLevels(rgba, w, h, transparent);
         EXPECT_EQ(rgba, expected) << w << "x" << h << " " << transparent << " " << round;
       }
