@@ -60,10 +60,12 @@ bool PakOutput::FileAndFolder(std::string_view name) const {
   });
 }
 
-void PakOutput::Remove(std::string_view name) {
-  const std::size_t place = Find(EntryNameKey(std::string(name)));
-  if (place == records_.size()) return;
-  const auto [first, last] = by_name_.equal_range(HashOf(EntryNameKey(std::string(NameOf(records_[place])))));
+void PakOutput::Remove(std::string_view name) { TakeBack(EntryNameKey(std::string(name))); }
+
+bool PakOutput::TakeBack(const std::string& key) {
+  const std::size_t place = Find(key);
+  if (place == records_.size()) return false;
+  const auto [first, last] = by_name_.equal_range(HashOf(key));
   for (auto it = first; it != last; ++it) {
     if (it->second == place) {
       by_name_.erase(it);
@@ -74,6 +76,7 @@ void PakOutput::Remove(std::string_view name) {
   ++gone_count_;
   --kept_;
   kept_bytes_ -= SizeOf(records_[place]);
+  return true;
 }
 
 bool PakOutput::Add(std::string_view name, std::initializer_list<std::span<const std::uint8_t>> chunks) {
@@ -81,8 +84,7 @@ bool PakOutput::Add(std::string_view name, std::initializer_list<std::span<const
   std::uint64_t size = 0;
   for (const auto& chunk : chunks) size += chunk.size();
   const std::string key = EntryNameKey(std::string(name));
-  const bool gives_way = Find(key) != records_.size();
-  if (gives_way) Remove(name);
+  const bool gives_way = TakeBack(key);
   // The archive as it will be written: the entries kept, this one, and their directory.
   if (kPakHeaderSize + kept_bytes_ + size + kPakEntrySize * (kept_ + 1) > most_bytes_) {
     state_ = TooLarge();

@@ -61,6 +61,8 @@ class PakOutput {
   PakOutput(std::unique_ptr<AtomicFileWriter> file, std::uint64_t most_bytes)
       : file_(std::move(file)), most_bytes_(most_bytes) {}
 
+  // Takes back the kept entry `key` (EntryNameKey); whether there was one.
+  bool TakeBack(const std::string& key);
   // The place in records_ of the kept entry `key` (EntryNameKey); records_.size() when none.
   std::size_t Find(const std::string& key) const;
   // Makes the record at `place` found by its name and its folders.

@@ -89,13 +89,8 @@ Rgba Lamp(std::uint32_t x, std::uint32_t y) {
 
 std::vector<std::uint8_t> Text(const std::string& text) { return {text.begin(), text.end()}; }
 
-struct Sample {
-  std::string path;
-  std::vector<std::uint8_t> bytes;
-};
-
-std::vector<Sample> Samples() {
-  std::vector<Sample> s;
+std::vector<SampleFile> Samples() {
+  std::vector<SampleFile> s;
   s.push_back({"mymod/walls/brick.png",
                EncodePng(Opaque(64, 64, Bricks({150, 60, 40}, {190, 185, 170}, 11)),
                          {.colour = PngColour::kRgb, .varied_filters = true, .idat_size = 1024})});
@@ -128,20 +123,8 @@ std::vector<Sample> Samples() {
 
 }  // namespace
 
-std::vector<std::string> PictureLibraryFiles() {
-  std::vector<std::string> paths;
-  for (const Sample& sample : Samples()) paths.push_back(sample.path);
-  return paths;
-}
+std::vector<std::string> PictureLibraryFiles() { return PathsOf(Samples()); }
 
-bool WritePictureLibrary(const std::string& root) {
-  for (const Sample& sample : Samples()) {
-    const std::filesystem::path path = std::filesystem::path(root) / sample.path;
-    std::error_code error;
-    std::filesystem::create_directories(path.parent_path(), error);
-    if (error || !WriteFile(path.string(), sample.bytes)) return false;
-  }
-  return true;
-}
+bool WritePictureLibrary(const std::string& root) { return WriteSampleFiles(root, Samples()); }
 
 }  // namespace tarnvick::samples

@@ -13,13 +13,8 @@
 namespace tarnvick::samples {
 namespace {
 
-struct Sample {
-  std::string path;
-  std::vector<std::uint8_t> bytes;
-};
-
-std::vector<Sample> Samples() {
-  std::vector<Sample> s;
+std::vector<SampleFile> Samples() {
+  std::vector<SampleFile> s;
   s.push_back({"walls/brick_red.m32", EncodeM32(MakeM32("walls/brick_red", 64, 64,
                                                         Bricks({150, 60, 40}, {190, 185, 170}, 1), 0))});
   s.push_back({"walls/brick_grey.M32", EncodeM32(MakeM32("walls/brick_grey", 128, 64,
@@ -50,14 +45,10 @@ std::vector<Sample> Samples() {
 
 }  // namespace
 
-std::vector<std::string> SampleLibraryFiles() {
-  std::vector<std::string> paths;
-  for (const Sample& sample : Samples()) paths.push_back(sample.path);
-  return paths;
-}
+std::vector<std::string> SampleLibraryFiles() { return PathsOf(Samples()); }
 
 bool WriteFuzzSeeds(const std::string& directory) {
-  for (const Sample& sample : Samples()) {
+  for (const SampleFile& sample : Samples()) {
     std::string extension = std::filesystem::path(sample.path).extension().string();
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
@@ -74,20 +65,12 @@ bool WriteFuzzSeeds(const std::string& directory) {
 
 bool WriteSampleArchive(const std::string& directory) {
   std::vector<PakFileEntry> entries;
-  for (const Sample& sample : Samples()) entries.push_back({"textures/" + sample.path, sample.bytes});
+  for (const SampleFile& sample : Samples()) entries.push_back({"textures/" + sample.path, sample.bytes});
   std::error_code error;
   std::filesystem::create_directories(directory, error);
   return !error && WriteFile((std::filesystem::path(directory) / "pak0.pak").string(), EncodePak(entries));
 }
 
-bool WriteSampleLibrary(const std::string& root) {
-  for (const Sample& sample : Samples()) {
-    const std::filesystem::path path = std::filesystem::path(root) / sample.path;
-    std::error_code error;
-    std::filesystem::create_directories(path.parent_path(), error);
-    if (error || !WriteFile(path.string(), sample.bytes)) return false;
-  }
-  return true;
-}
+bool WriteSampleLibrary(const std::string& root) { return WriteSampleFiles(root, Samples()); }
 
 }  // namespace tarnvick::samples

@@ -1,6 +1,7 @@
 #include "texture_encoder.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 
 namespace tarnvick::samples {
@@ -86,6 +87,22 @@ bool WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) 
   std::ofstream stream(path, std::ios::binary | std::ios::trunc);
   stream.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   return static_cast<bool>(stream);
+}
+
+bool WriteSampleFiles(const std::string& root, const std::vector<SampleFile>& files) {
+  for (const SampleFile& file : files) {
+    const std::filesystem::path path = std::filesystem::path(root) / file.path;
+    std::error_code error;
+    std::filesystem::create_directories(path.parent_path(), error);
+    if (error || !WriteFile(path.string(), file.bytes)) return false;
+  }
+  return true;
+}
+
+std::vector<std::string> PathsOf(const std::vector<SampleFile>& files) {
+  std::vector<std::string> paths;
+  for (const SampleFile& file : files) paths.push_back(file.path);
+  return paths;
 }
 
 }  // namespace tarnvick::samples

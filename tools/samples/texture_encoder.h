@@ -53,4 +53,16 @@ std::uint64_t FullMipChain(std::uint32_t w, std::uint32_t h, std::uint32_t* widt
 
 bool WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes);
 
+// One file of a sample library: its path below the library's root ('/'-separated) and its bytes.
+struct SampleFile {
+  std::string path;
+  std::vector<std::uint8_t> bytes;
+};
+
+// Writes each of `files` below `root`, making the folders; false when one cannot be written.
+bool WriteSampleFiles(const std::string& root, const std::vector<SampleFile>& files);
+
+// The paths of `files`, in their order.
+std::vector<std::string> PathsOf(const std::vector<SampleFile>& files);
+
 }  // namespace tarnvick::samples
