@@ -10,8 +10,10 @@
 // --remake-mips) and as TGA and PNG pictures. Then two archives of 8,000, 16,000 and 32,000 names,
 // the later repeating the earlier's, each entry giving way, into an output folder and an output
 // archive.
-// Usage: tarnvick_speed [MEGABYTES] [PROGRAM] [PART]   (default 200 MB, the tarnvick built beside
-// it, every part; PART `pictures` or `give-way` times that part alone)
+// Usage: tarnvick_speed [MEGABYTES] [PROGRAM] [PART] [EARLIER]   (default 200 MB, the tarnvick
+// built beside it, every part; PART `pictures` or `give-way` times that part alone, PART `against`
+// times the default and -p runs of PROGRAM and of the program EARLIER, one after the other, best
+// of five)
 #include <unistd.h>
 
 #include <algorithm>
@@ -157,6 +159,41 @@ bool WriteRepeatedNames(const std::string& folder, std::size_t count) {
          tarnvick::samples::WriteFile(folder + "/pak1.pak", archive);
 }
 
+// The default and -p runs of `program` and `earlier`, on one thread and on every thread, each
+// line's two programs run by turns (best of five each), with the ratio of their times.
+bool Against(const std::string& program, const std::string& earlier, const std::string& library,
+             const std::string& given, const std::string& generated, const Measure& plain) {
+  if (earlier.empty()) {
+    std::fprintf(stderr, "against: name the earlier program\n");
+    return false;
+  }
+  std::printf("%-32s %9s %9s %9s %9s %10s %10s\n", "run", "earlier", "now", "x earlier", "x plain", "peak then",
+              "peak now");
+  bool ok = true;
+  for (const bool generate : {true, false}) {
+    for (const bool every : {false, true}) {
+      const std::vector<std::string> options = {library, "-s", generate ? "-o" + generated : "-p" + given,
+                                                every ? "--jobs=" + std::to_string(std::thread::hardware_concurrency())
+                                                      : "--jobs=1"};
+      Measure then, now;
+      for (int round = 0; round < 5; ++round) {
+        for (const std::string* which : {&earlier, &program}) {
+          std::vector<std::string> arguments = {*which};
+          arguments.insert(arguments.end(), options.begin(), options.end());
+          const Measure measure = Spawn(arguments);
+          Measure& best = which == &earlier ? then : now;
+          ok = ok && measure.ok;
+          if (!best.ok || measure.seconds < best.seconds) best = measure;
+        }
+      }
+      const std::string name = std::string(generate ? "default" : "-p") + (every ? ", every thread" : ", 1 thread");
+      std::printf("%-32s %9.3f %9.3f %9.2f %9.1f %10.1f %10.1f\n", name.c_str(), then.seconds, now.seconds,
+                  then.seconds / now.seconds, now.seconds / plain.seconds, then.peak_mib, now.peak_mib);
+    }
+  }
+  return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -194,6 +231,11 @@ int main(int argc, char** argv) {
     Measure measure;
     std::size_t reference;  // the row of its reference design
   };
+  if (part == "against") {
+    const bool ok = Against(program, argc > 4 ? argv[4] : "", library, given, generated, plain);
+    fs::remove_all(root);
+    return ok ? 0 : 1;
+  }
   std::vector<Row> rows = {{"plain read of every file", plain, 0}};
   for (const bool generate : {true, false}) {
     if (part != "all") break;

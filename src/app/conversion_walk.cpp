@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <unordered_set>
 
 #include "app/pak_output.h"
@@ -330,15 +331,25 @@ bool StoreInArchive(Converted& converted, const WalTarget& target, const std::st
 
 }  // namespace
 
-ConversionReport ConvertSources(const RunOptions& options, const Palette& palette, bool measure, Console& console) {
+ConversionReport ConvertSources(const RunOptions& options, const Palette& palette, KeyTable counted, bool measure,
+                                Console& console) {
   ConversionReport report;
   if (options.preview_path) report.preview.emplace();
   if (options.report_path) report.table.emplace(options.dither != Dither::kNone);
   measure = measure || report.table.has_value();
   // With transparency, no opaque pixel may take the transparent entry.
   const ColorMatcher matcher(options.transparent ? WithoutTransparentEntry(palette) : palette);
+  // Each colour's entry found once, in a table the threads share: the colours counted for the
+  // palette at once, the others as they are met. Without the memory for it, each pixel is searched.
+  const std::optional<NearestTable> nearest = [&]() -> std::optional<NearestTable> {
+    if (counted.values() != nullptr) return NearestTable::OfCounted(std::move(counted), matcher, std::min(options.jobs, ProcessorsAvailable()));
+    Result<NearestTable> empty = NearestTable::Empty(matcher);
+    if (!empty) return std::nullopt;
+    return std::move(*empty);
+  }();
   PicturesMade pictures_made;
-  Conversion conversion{{matcher, options.transparent, options.dither, options.quake2_flags, options.true_colour},
+  Conversion conversion{{matcher, options.transparent, options.dither, options.quake2_flags, options.true_colour,
+                         nearest ? &*nearest : nullptr},
                         palette,
                         measure,
                         report.preview.has_value(),

@@ -30,7 +30,7 @@ class Histograms {
   }
 
   // Everything counted, in one histogram; the others are freed.
-  Result<const ColorHistogram*> Total() {
+  Result<ColorHistogram*> Total() {
     if (Result<void> reserved = tables_.front()->Reserve(); !reserved) return Failure{reserved.error()};
     for (std::size_t i = 1; i < tables_.size(); ++i) tables_.front()->Merge(*tables_[i]);
     tables_.resize(1);
@@ -52,7 +52,7 @@ Palette ChoosePalette(const RunOptions& options, const ColorHistogram& histogram
 
 }  // namespace
 
-Result<Palette> GeneratePalette(const RunOptions& options, Console& console) {
+Result<RunPalette> GeneratePalette(const RunOptions& options, Console& console) {
   console.Progress("generating optimal palette...");
   console.Progress("\n\tgathering palette data...");
   Histograms histograms(options.jobs);
@@ -80,14 +80,14 @@ Result<Palette> GeneratePalette(const RunOptions& options, Console& console) {
   }, {}, "counting colours");
   console.Progress("\n\tprocessing palette data...");
   if (!counted) return Failure{counted.error()};
-  const Result<const ColorHistogram*> histogram = histograms.Total();
+  const Result<ColorHistogram*> histogram = histograms.Total();
   if (!histogram) return Failure{histogram.error()};
   // With no colour counted the palette would be all black: an existing file is worth more.
   const bool nothing_counted = (*histogram)->DistinctColors() == 0;
   const Result<Palette> palette =
       nothing_counted ? Result<Palette>(Palette{})
                       : CatchOutOfMemory([&] { return Result<Palette>(ChoosePalette(options, **histogram)); });
-  if (!palette) return palette;
+  if (!palette) return Failure{palette.error()};
   console.Progress("\n\twriting palette data...");
   if (nothing_counted) {
     console.Problem("no colours counted, the palette file is not written: " + options.palette_path);
@@ -99,7 +99,7 @@ Result<Palette> GeneratePalette(const RunOptions& options, Console& console) {
     return Failure{saved.error()};
   }
   console.Progress("\n\n");
-  return palette;
+  return RunPalette{*palette, (*histogram)->TakeCounted()};
 }
 
 }  // namespace tarnvick

@@ -48,7 +48,7 @@ std::string ReplaceExtension(const std::string& path, const std::string& extensi
 std::string WalPathFor(const std::string& source_path) { return ReplaceExtension(source_path, "wal"); }
 
 Result<WalTexture> ConvertTexture(const Texture& texture, const ColorMatcher& matcher, bool transparent, NameCuts* cuts,
-                                  Dither dither) {
+                                  Dither dither, const NearestTable* nearest) {
   if (texture.type != TextureType::kM8 && texture.type != TextureType::kM32 && !IsPictureType(texture.type)) {
     return Fail(ErrorKind::kNotATexture);
   }
@@ -68,7 +68,7 @@ Result<WalTexture> ConvertTexture(const Texture& texture, const ColorMatcher& ma
   if (wal.LevelSize(WalTexture::kLevels - 1) == 0) return Fail(ErrorKind::kEmptyFourthLevel);
   if (Result<void> chain = CheckMipChain(texture); !chain) return Failure{chain.error()};
   Result<std::vector<std::uint8_t>> indices =
-      QuantizeMips(texture, wal.width, wal.height, WalTexture::kLevels, matcher, transparent, dither);
+      QuantizeMips(texture, wal.width, wal.height, WalTexture::kLevels, matcher, transparent, dither, nearest);
   if (!indices) return Failure{indices.error()};
   wal.pixels = std::move(*indices);
   return wal;

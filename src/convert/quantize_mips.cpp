@@ -30,7 +30,7 @@ void DitherLevels(const Texture& source, std::uint32_t width, std::uint32_t heig
 
 Result<std::vector<std::uint8_t>> QuantizeMips(const Texture& source, std::uint32_t width, std::uint32_t height,
                                                int levels, const ColorMatcher& matcher, bool transparent,
-                                               Dither dither) {
+                                               Dither dither, const NearestTable* nearest) {
   std::uint64_t total = 0;
   for (int level = 0; level < levels && level < 32; ++level) {
     const std::uint64_t size = static_cast<std::uint64_t>(width >> level) * (height >> level);
@@ -52,7 +52,11 @@ Result<std::vector<std::uint8_t>> QuantizeMips(const Texture& source, std::uint3
     return indices;
   }
   if (index_colours == nullptr) {
-    matcher.Map(indices.data(), indices.size(), pixels, static_cast<std::size_t>(stride));
+    if (nearest != nullptr) {
+      nearest->Map(indices.data(), indices.size(), pixels, static_cast<std::size_t>(stride));
+    } else {
+      matcher.Map(indices.data(), indices.size(), pixels, static_cast<std::size_t>(stride));
+    }
     if (transparent) {
       for (std::size_t i = 0; i < indices.size(); ++i) {
         if (pixels[4 * i + 3] < kOpaqueAlpha) indices[i] = kTransparentIndex;
@@ -61,10 +65,10 @@ Result<std::vector<std::uint8_t>> QuantizeMips(const Texture& source, std::uint3
     return indices;
   }
   // Each of the 256 source indices is matched once; the pixels follow their index.
-  std::array<std::uint8_t, 256> nearest{};
-  for (std::size_t i = 0; i < nearest.size(); ++i) nearest[i] = matcher.Nearest(index_colours + 3 * i);
+  std::array<std::uint8_t, 256> of_index{};
+  for (std::size_t i = 0; i < of_index.size(); ++i) of_index[i] = matcher.Nearest(index_colours + 3 * i);
   for (std::size_t i = 0; i < indices.size(); ++i) {
-    indices[i] = nearest[pixels[i * static_cast<std::size_t>(stride)]];
+    indices[i] = of_index[pixels[i * static_cast<std::size_t>(stride)]];
   }
   return indices;
 }

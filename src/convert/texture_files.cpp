@@ -8,7 +8,8 @@ namespace tarnvick {
 
 Result<TextureFiles> MakeTextureFiles(const Texture& texture, const FileRecipe& recipe, const WalMetadata* metadata) {
   TextureFiles files;
-  Result<WalTexture> wal = ConvertTexture(texture, recipe.matcher, recipe.transparent, &files.cuts, recipe.dither);
+  Result<WalTexture> wal = ConvertTexture(texture, recipe.matcher, recipe.transparent, &files.cuts, recipe.dither,
+                                          recipe.nearest);
   if (!wal) return Failure{wal.error()};
   files.wal = std::move(*wal);
   if (recipe.quake2_flags) KeepQuake2Flags(files.wal, recipe.transparent);

@@ -19,6 +19,7 @@ struct FileRecipe {
   Dither dither = Dither::kNone;
   bool quake2_flags = false;  // the flags and contents cut to Quake 2's bits
   PictureForm picture = PictureForm::kNone;
+  const NearestTable* nearest = nullptr;  // `matcher`'s entries looked up, when there is a table
 };
 
 struct TextureFiles {

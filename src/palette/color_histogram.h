@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "io/error.h"
+#include "palette/key_table.h"
 
 namespace tarnvick {
 
@@ -20,12 +21,12 @@ using PixelCount = std::uint64_t;
 
 class ColorHistogram {
  public:
-  static constexpr std::size_t kColors = std::size_t{1} << 24;
+  static constexpr std::size_t kColors = KeyTable::kKeys;
 
   ColorHistogram() = default;
   ColorHistogram(const ColorHistogram&) = delete;
   ColorHistogram& operator=(const ColorHistogram&) = delete;
-  virtual ~ColorHistogram();
+  virtual ~ColorHistogram() = default;
 
   // Takes the table from the system (all counts zero); a second call does nothing. Fails with
   // kOutOfMemory. Every other operation needs it done.
@@ -40,15 +41,18 @@ class ColorHistogram {
   PixelCount Count(std::uint32_t key) const;
   // How many colours have been counted.
   std::size_t DistinctColors() const;
+  // The table given up, nonzero at every colour counted; the histogram holds nothing after.
+  KeyTable TakeCounted();
   // Calls `visit(key, count)` for every colour counted, in ascending key order.
   template <typename Visit>
   void ForEach(Visit&& visit) const {
-    if (low_ == nullptr) return;
+    const std::uint16_t* low = table_.values();
+    if (low == nullptr) return;
     // The keys with carries, in key order, walked beside the table.
     const std::vector<std::pair<std::uint32_t, PixelCount>> carries = SortedCarries();
     auto carry = carries.begin();
     for (std::uint32_t key = 0; key < kColors; ++key) {
-      PixelCount count = low_[key];
+      PixelCount count = low[key];
       if (carry != carries.end() && carry->first == key) count += (carry++)->second << 16;
       if (count != 0) visit(key, count);
     }
@@ -56,16 +60,15 @@ class ColorHistogram {
 
  private:
   void Increment(std::uint32_t key, PixelCount amount) {
-    const PixelCount sum = low_[key] + amount;
-    low_[key] = static_cast<std::uint16_t>(sum);
+    std::uint16_t& low = table_.values()[key];
+    const PixelCount sum = low + amount;
+    low = static_cast<std::uint16_t>(sum);
     if ((sum >> 16) != 0) high_[key] += sum >> 16;  // the carry is kept aside
   }
 
   std::vector<std::pair<std::uint32_t, PixelCount>> SortedCarries() const;
 
-  std::uint16_t* low_ = nullptr;  // the low 16 bits of each count
-  void* mapping_ = nullptr;
-  std::size_t mapping_size_ = 0;
+  KeyTable table_;  // the low 16 bits of each count
   std::unordered_map<std::uint32_t, PixelCount> high_;  // the rest of each count, shifted down
 };
 

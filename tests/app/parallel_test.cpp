@@ -93,6 +93,86 @@ TEST(Parallel, PaletteAndWalsEqualOneThreadAndTheReferenceDesign) {
   }
 }
 
+// A source's WAL, and its pixels' colours for the plain search, and which are transparent (fourth
+// byte below 128).
+struct SourceColours {
+  std::string path;
+  std::size_t wal_pixels;  // in levels 0 to 3
+  std::vector<Rgb> colours;
+  std::vector<bool> clear;
+};
+
+// Every pixel of a library of many colours (noise, and grain around a colour) takes the plain
+// search's entry of the palette the run used, generated or given, at 1 and 8 threads, with and
+// without index 255 transparent.
+TEST(Parallel, EveryPixelTakesThePlainSearchsEntryInALibraryOfManyColours) {
+  TempDir dir;
+  std::vector<SourceColours> sources;
+  for (std::uint32_t file = 0; file < 10; ++file) {
+    const std::uint32_t side = file % 2 == 0 ? 128 : 64;
+    M32Fields fields;
+    for (std::uint32_t l = 0; (side >> l) > 0; ++l) {
+      fields.width.push_back(side >> l);
+      fields.height.push_back(side >> l);
+    }
+    const std::size_t pixels = (side * side * 4 - 1) / 3;
+    fields.pixels = NoiseBytes(4 * pixels, 300 + file);
+    if (file >= 5) {
+      for (std::size_t i = 0; i < 4 * pixels; ++i) {
+        if (i % 4 != 3) fields.pixels[i] = static_cast<std::uint8_t>(40 * (file + i % 4) + fields.pixels[i] % 25);
+      }
+    }
+    const std::string path = "many/d" + std::to_string(file % 3) + "/t" + std::to_string(file);
+    WriteBytes(dir / ("source/" + path + ".m32"), BuildM32(fields));
+    SourceColours source{path + ".wal", side * side * 85 / 64, PixelsOf32(fields.pixels), {}};
+    for (std::size_t i = 3; i < fields.pixels.size(); i += 4) source.clear.push_back(fields.pixels[i] < 128);
+    sources.push_back(std::move(source));
+  }
+  M8Fields m8;
+  m8.version = 4;
+  for (std::uint32_t l = 0; l < 16; ++l) {
+    m8.width.push_back(64 >> l);
+    m8.height.push_back(32 >> l);
+  }
+  m8.palette = NoiseBytes(768, 401);
+  m8.indices = NoiseBytes(64 * 32 * 2, 402);
+  WriteBytes(dir / "source/many/m.m8", BuildM8(m8));
+  sources.push_back({"many/m.wal", 64 * 32 * 85 / 64, PixelsOfIndices(m8.indices, m8.palette), std::vector<bool>(m8.indices.size())});
+  WriteBytes(dir / "given.pal", RandomPalette(19));
+  // The indices of every WAL, by the palette and transparency they were made with.
+  std::map<std::pair<std::vector<std::uint8_t>, bool>, std::vector<std::vector<std::uint8_t>>> expected;
+  for (const std::string mode : {"-o", "-p"}) {
+    for (const std::string transparent : {"", "--transparent"}) {
+      for (const std::string jobs : {"--jobs=1", "--jobs=8"}) {
+        const std::string root = dir / ("run" + mode + transparent + jobs);
+        fs::copy(dir / "source", root, fs::copy_options::recursive);
+        const std::string palette_path = mode == "-o" ? root + "/palette.lmp" : dir / "given.pal";
+        std::vector<std::string> arguments = {root, "-s", mode + palette_path, jobs};
+        if (!transparent.empty()) arguments.push_back(transparent);
+        const ProgramResult result = RunTarnvick(arguments);
+        ASSERT_EQ(result.exit_code, 0) << result.err;
+        const std::vector<std::uint8_t> palette = ReadBytes(palette_path);
+        ASSERT_EQ(palette.size(), 768u);
+        std::vector<std::vector<std::uint8_t>>& wanted = expected[{palette, !transparent.empty()}];
+        for (std::size_t s = 0; wanted.size() < sources.size(); ++s) {
+          std::vector<std::uint8_t>& indices = wanted.emplace_back();
+          for (std::size_t i = 0; i < sources[s].wal_pixels; ++i) {
+            indices.push_back(!transparent.empty() && sources[s].clear[i]
+                                  ? 255
+                                  : BruteForceNearest(palette, sources[s].colours[i], transparent.empty() ? 256 : 255));
+          }
+        }
+        for (std::size_t s = 0; s < sources.size(); ++s) {
+          const std::vector<std::uint8_t> wal = ReadBytes(root + "/" + sources[s].path);
+          ASSERT_GT(wal.size(), 100u) << sources[s].path;
+          EXPECT_TRUE(std::vector<std::uint8_t>(wal.begin() + 100, wal.end()) == wanted[s]) << root << " " << sources[s].path;
+        }
+      }
+    }
+  }
+  EXPECT_EQ(expected.size(), 4u);  // one generated palette for 1 and 8 threads
+}
+
 TEST(Parallel, MessagesComeInWalkOrderWithEightThreads) {
   TempDir dir;
   WriteBytes(dir / "p.pal", RandomPalette(5));

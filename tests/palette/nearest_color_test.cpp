@@ -1,9 +1,13 @@
 // Nearest-colour mapping: distance, ties, the cache and strides, in the plain search and the
 // fast matcher.
 #include "palette/color_matcher.h"
+#include "palette/nearest_table.h"
 #include "support/reference_nearest.h"
 
 #include <gtest/gtest.h>
+
+#include <optional>
+#include <thread>
 
 #include "support/expected_wal.h"
 
@@ -149,6 +153,55 @@ TEST(ColorMatcher, MapsPixelRunsLikeMapPixelsWhateverWasSearchedBefore) {
         MapPixels(plain.data(), 3000, pixels.data(), palette, stride);
         EXPECT_EQ(fast, plain) << static_cast<int>(vectors) << " " << static_cast<int>(order);
       }
+    }
+  }
+}
+
+// The table's entries, found at once for the colours counted or when a colour is first met, by
+// threads mapping at the same time, are the plain search's (entries 0 to 254 with transparency).
+TEST(NearestTable, LooksUpThePlainSearchsEntryWhetherColoursWereCountedOrMetLater) {
+  Palette palette{};
+  const std::vector<std::uint8_t> noise = NoiseBytes(768, 21);
+  std::copy(noise.begin(), noise.end(), palette.begin());
+  std::copy_n(palette.begin() + 3 * 40, 3, palette.begin() + 3 * 250);  // a tie
+  // 20,000 random colours, then runs of one colour, as 4-byte and as 3-byte pixels.
+  std::vector<std::uint8_t> pixels = NoiseBytes(4 * 24000, 22);
+  for (std::size_t i = 20000; i < 24000; ++i) std::copy_n(pixels.begin() + 4 * (i / 50), 4, pixels.begin() + 4 * i);
+  std::vector<std::uint8_t> packed;
+  for (std::size_t i = 0; i < pixels.size(); i += 4) packed.insert(packed.end(), pixels.begin() + i, pixels.begin() + i + 3);
+  struct Row {
+    bool transparent;
+    int counted_every;  // every n-th pixel's colour counted; 0: an empty table
+    int threads;        // finding the counted ones, then mapping at once
+  };
+  for (const Row row : {Row{false, 0, 1}, Row{false, 1, 1}, Row{false, 3, 2}, Row{true, 2, 3}, Row{true, 0, 2},
+                        Row{false, 7, 8}}) {
+    std::vector<std::uint8_t> expected;
+    for (std::size_t i = 0; i < pixels.size(); i += 4) {
+      expected.push_back(BruteForceNearest(palette, {pixels[i], pixels[i + 1], pixels[i + 2]}, row.transparent ? 255 : 256));
+    }
+    const ColorMatcher matcher(row.transparent ? WithoutTransparentEntry(palette) : palette);
+    std::optional<NearestTable> table;
+    if (row.counted_every == 0) {
+      table.emplace(std::move(*NearestTable::Empty(matcher)));
+    } else {
+      KeyTable counted = std::move(*KeyTable::Zeroed());
+      for (std::size_t i = 0; i < pixels.size(); i += 4 * static_cast<std::size_t>(row.counted_every)) {
+        counted.values()[pixels[i] | pixels[i + 1] << 8 | pixels[i + 2] << 16] = 1;
+      }
+      table.emplace(NearestTable::OfCounted(std::move(counted), matcher, row.threads));
+    }
+    std::vector<std::vector<std::uint8_t>> mapped(static_cast<std::size_t>(row.threads), std::vector<std::uint8_t>(expected.size()));
+    std::vector<std::thread> mappers;
+    for (std::vector<std::uint8_t>& out : mapped) {
+      mappers.emplace_back([&] { table->Map(out.data(), out.size(), pixels.data(), 4); });
+    }
+    for (std::thread& mapper : mappers) mapper.join();
+    std::vector<std::uint8_t> from_packed(expected.size());
+    table->Map(from_packed.data(), from_packed.size(), packed.data(), 3);
+    mapped.push_back(from_packed);
+    for (const std::vector<std::uint8_t>& out : mapped) {
+      EXPECT_EQ(out, expected) << row.transparent << " " << row.counted_every << " " << row.threads;
     }
   }
 }
