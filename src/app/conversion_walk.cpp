@@ -340,9 +340,13 @@ ConversionReport ConvertSources(const RunOptions& options, const Palette& palett
   // With transparency, no opaque pixel may take the transparent entry.
   const ColorMatcher matcher(options.transparent ? WithoutTransparentEntry(palette) : palette);
   // Each colour's entry found once, in a table the threads share: the colours counted for the
-  // palette at once, the others as they are met. Without the memory for it, each pixel is searched.
+  // palette at once, the others as they are met. Dithering, whose goals are new colours at each
+  // pixel, and a run without the memory for the table search each pixel.
   const std::optional<NearestTable> nearest = [&]() -> std::optional<NearestTable> {
-    if (counted.values() != nullptr) return NearestTable::OfCounted(std::move(counted), matcher, std::min(options.jobs, ProcessorsAvailable()));
+    if (options.dither != Dither::kNone) return std::nullopt;
+    if (counted.values() != nullptr) {
+      return NearestTable::OfCounted(std::move(counted), matcher, std::min(options.jobs, ProcessorsAvailable()));
+    }
     Result<NearestTable> empty = NearestTable::Empty(matcher);
     if (!empty) return std::nullopt;
     return std::move(*empty);
