@@ -225,14 +225,14 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
 
   Result<RunPalette> run_palette = options.generate ? MakePalette(options, console) : ReadPalette(options, console);
   if (!run_palette) return kExitRunFailed;
-  const Palette* palette = &run_palette->palette;
+  const Palette& palette = run_palette->palette;
 
   console.Progress("\nconverting M8/M32 files...");
   const bool summary = options.verbose || console.ErrorIsTerminal();
-  ConversionReport report = ConvertSources(options, *palette, std::move(run_palette->counted), summary, console);
+  ConversionReport report = ConvertSources(options, palette, std::move(run_palette->counted), summary, console);
   bool incomplete = report.incomplete;
   if (report.preview && !WriteOutput("preview", *options.preview_path,
-                                     CatchOutOfMemory([&] { return report.preview->Encode(*palette); }), console)) {
+                                     CatchOutOfMemory([&] { return report.preview->Encode(palette); }), console)) {
     incomplete = true;
   }
   if (report.table && !WriteOutput("report", *options.report_path, report.table->Bytes(), console)) {

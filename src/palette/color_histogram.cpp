@@ -1,7 +1,6 @@
 #include "palette/color_histogram.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "palette/color_key.h"
 
@@ -44,11 +43,7 @@ void ColorHistogram::AddPixels(const std::uint8_t* first, std::size_t count, std
   const auto add = [this](std::uint32_t key, PixelCount run) { Increment(key, run); };
   if (stride == 4) {
     // Four-byte pixels: each read whole, its fourth byte dropped.
-    CountRuns(count, table_.values(), [first](std::size_t i) {
-      std::uint32_t word;
-      std::memcpy(&word, first + 4 * i, 4);
-      return ColorKeyOfWord(word);
-    }, add);
+    CountRuns(count, table_.values(), [first](std::size_t i) { return ColorKeyOfPixel(first + 4 * i); }, add);
   } else {
     CountRuns(count, table_.values(), [first, stride](std::size_t i) { return ColorKey(first + i * stride); }, add);
   }

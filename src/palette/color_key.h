@@ -4,6 +4,7 @@
 
 #include <bit>
 #include <cstdint>
+#include <cstring>
 
 namespace tarnvick {
 
@@ -20,6 +21,13 @@ inline std::uint32_t ColorKeyOfWord(std::uint32_t word) {
   } else {
     return ((word >> 24) & 0xFF) | ((word >> 8) & 0xFF00) | ((word << 8) & 0xFF0000);
   }
+}
+
+// The key of a 4-byte pixel (red, green, blue and a fourth byte that is dropped), read as one word.
+inline std::uint32_t ColorKeyOfPixel(const std::uint8_t* pixel) {
+  std::uint32_t word;
+  std::memcpy(&word, pixel, 4);
+  return ColorKeyOfWord(word);
 }
 
 }  // namespace tarnvick

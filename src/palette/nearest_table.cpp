@@ -105,11 +105,8 @@ void NearestTable::FindCounted(std::uint32_t begin, std::uint32_t end) {
 
 void NearestTable::Map(std::uint8_t* out, std::size_t count, const std::uint8_t* first, std::size_t stride) const {
   if (stride == 4) {
-    LookUp(table_.values(), *matcher_, out, count, first, stride, [first](std::size_t i) {
-      std::uint32_t word;
-      std::memcpy(&word, first + 4 * i, 4);
-      return ColorKeyOfWord(word);
-    });
+    LookUp(table_.values(), *matcher_, out, count, first, stride,
+           [first](std::size_t i) { return ColorKeyOfPixel(first + 4 * i); });
   } else {
     LookUp(table_.values(), *matcher_, out, count, first, stride,
            [first, stride](std::size_t i) { return ColorKey(first + i * stride); });

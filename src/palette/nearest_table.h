@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 
 #include "io/error.h"
 #include "palette/color_matcher.h"
@@ -28,8 +29,6 @@ class NearestTable {
   // Maps `count` pixels, `stride` (3 or more) bytes apart from `first`, to `out`: the indices
   // matcher.Map gives.
   void Map(std::uint8_t* out, std::size_t count, const std::uint8_t* first, std::size_t stride) const;
-
-  const ColorMatcher& matcher() const { return *matcher_; }
 
  private:
   NearestTable(KeyTable table, const ColorMatcher& matcher) : table_(std::move(table)), matcher_(&matcher) {}
