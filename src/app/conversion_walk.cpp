@@ -331,22 +331,18 @@ bool StoreInArchive(Converted& converted, const WalTarget& target, const std::st
 
 }  // namespace
 
-ConversionReport ConvertSources(const RunOptions& options, const Palette& palette, KeyTable counted, bool measure,
-                                Console& console) {
+ConversionReport ConvertSources(const RunOptions& options, const Palette& palette, bool measure, Console& console) {
   ConversionReport report;
   if (options.preview_path) report.preview.emplace();
   if (options.report_path) report.table.emplace(options.dither != Dither::kNone);
   measure = measure || report.table.has_value();
   // With transparency, no opaque pixel may take the transparent entry.
   const ColorMatcher matcher(options.transparent ? WithoutTransparentEntry(palette) : palette);
-  // Each colour's entry found once, in a table the threads share: the colours counted for the
-  // palette at once, the others as they are met. Dithering, whose goals are new colours at each
-  // pixel, and a run without the memory for the table search each pixel.
+  // Each colour's entry found once, when it is first met, in a table the threads share.
+  // Dithering, whose goals are new colours at each pixel, and a run without the memory for the
+  // table search each pixel.
   const std::optional<NearestTable> nearest = [&]() -> std::optional<NearestTable> {
     if (options.dither != Dither::kNone) return std::nullopt;
-    if (counted.values() != nullptr) {
-      return NearestTable::OfCounted(std::move(counted), matcher, std::min(options.jobs, ProcessorsAvailable()));
-    }
     Result<NearestTable> empty = NearestTable::Empty(matcher);
     if (!empty) return std::nullopt;
     return std::move(*empty);

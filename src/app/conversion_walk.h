@@ -11,7 +11,6 @@
 #include "app/preview.h"
 #include "app/report_table.h"
 #include "convert/conversion_error.h"
-#include "palette/key_table.h"
 #include "palette/palette.h"
 
 namespace tarnvick {
@@ -29,12 +28,10 @@ struct ConversionReport {
   std::optional<ReportTable> table;    // when a report was asked for
 };
 
-// Converts every source under the start directory against `palette`; the entries of the colours
-// `counted` marks (when it holds a table) are found before the first source. The quality figures are
+// Converts every source under the start directory against `palette`. The quality figures are
 // measured only when `measure` is set, or a preview or report is asked for (the blurred ones
 // too when dithering). Tells when a source
 // replaces the WAL an earlier one made, when a name was cut, and when no source was met at all.
-ConversionReport ConvertSources(const RunOptions& options, const Palette& palette, KeyTable counted, bool measure,
-                                Console& console);
+ConversionReport ConvertSources(const RunOptions& options, const Palette& palette, bool measure, Console& console);
 
 }  // namespace tarnvick

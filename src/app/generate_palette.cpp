@@ -30,7 +30,7 @@ class Histograms {
   }
 
   // Everything counted, in one histogram; the others are freed.
-  Result<ColorHistogram*> Total() {
+  Result<const ColorHistogram*> Total() {
     if (Result<void> reserved = tables_.front()->Reserve(); !reserved) return Failure{reserved.error()};
     for (std::size_t i = 1; i < tables_.size(); ++i) tables_.front()->Merge(*tables_[i]);
     tables_.resize(1);
@@ -52,7 +52,7 @@ Palette ChoosePalette(const RunOptions& options, const ColorHistogram& histogram
 
 }  // namespace
 
-Result<RunPalette> GeneratePalette(const RunOptions& options, Console& console) {
+Result<Palette> GeneratePalette(const RunOptions& options, Console& console) {
   console.Progress("generating optimal palette...");
   console.Progress("\n\tgathering palette data...");
   Histograms histograms(options.jobs);
@@ -80,14 +80,14 @@ Result<RunPalette> GeneratePalette(const RunOptions& options, Console& console) 
   }, {}, "counting colours");
   console.Progress("\n\tprocessing palette data...");
   if (!counted) return Failure{counted.error()};
-  const Result<ColorHistogram*> histogram = histograms.Total();
+  const Result<const ColorHistogram*> histogram = histograms.Total();
   if (!histogram) return Failure{histogram.error()};
   // With no colour counted the palette would be all black: an existing file is worth more.
   const bool nothing_counted = (*histogram)->DistinctColors() == 0;
   const Result<Palette> palette =
       nothing_counted ? Result<Palette>(Palette{})
                       : CatchOutOfMemory([&] { return Result<Palette>(ChoosePalette(options, **histogram)); });
-  if (!palette) return Failure{palette.error()};
+  if (!palette) return palette;
   console.Progress("\n\twriting palette data...");
   if (nothing_counted) {
     console.Problem("no colours counted, the palette file is not written: " + options.palette_path);
@@ -99,7 +99,7 @@ Result<RunPalette> GeneratePalette(const RunOptions& options, Console& console) 
     return Failure{saved.error()};
   }
   console.Progress("\n\n");
-  return RunPalette{*palette, (*histogram)->TakeCounted()};
+  return palette;
 }
 
 }  // namespace tarnvick

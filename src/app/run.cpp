@@ -33,7 +33,7 @@ std::string StartDirectoryProblem(const std::string& path) {
 }
 
 // The palette of a run that reads it (-p), with its warning; the failure already told.
-Result<RunPalette> ReadPalette(const RunOptions& options, Console& console) {
+Result<Palette> ReadPalette(const RunOptions& options, Console& console) {
   const Result<LoadedPalette> loaded =
       CatchOutOfMemory([&] { return LoadPalette({kWorkingDirectory, options.palette_path}); });
   if (!loaded) {
@@ -47,12 +47,12 @@ Result<RunPalette> ReadPalette(const RunOptions& options, Console& console) {
     console.Problem("short palette file (" + std::to_string(loaded->held) + (raw ? " of 768 bytes" : " of 256 colours") +
                     "), the missing entries are black: " + options.palette_path);
   }
-  return RunPalette{loaded->palette, {}};
+  return loaded->palette;
 }
 
 // The palette of a generating run; the failure already told.
-Result<RunPalette> MakePalette(const RunOptions& options, Console& console) {
-  Result<RunPalette> palette = GeneratePalette(options, console);
+Result<Palette> MakePalette(const RunOptions& options, Console& console) {
+  Result<Palette> palette = GeneratePalette(options, console);
   if (!palette) {
     const Error& error = palette.error();
     if (error.kind == ErrorKind::kOutOfMemory) {
@@ -223,16 +223,16 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
     }
   }
 
-  Result<RunPalette> run_palette = options.generate ? MakePalette(options, console) : ReadPalette(options, console);
-  if (!run_palette) return kExitRunFailed;
-  const Palette& palette = run_palette->palette;
+  const Result<Palette> palette = options.generate ? MakePalette(options, console)
+                                                   : ReadPalette(options, console);
+  if (!palette) return kExitRunFailed;
 
   console.Progress("\nconverting M8/M32 files...");
   const bool summary = options.verbose || console.ErrorIsTerminal();
-  ConversionReport report = ConvertSources(options, palette, std::move(run_palette->counted), summary, console);
+  ConversionReport report = ConvertSources(options, *palette, summary, console);
   bool incomplete = report.incomplete;
   if (report.preview && !WriteOutput("preview", *options.preview_path,
-                                     CatchOutOfMemory([&] { return report.preview->Encode(palette); }), console)) {
+                                     CatchOutOfMemory([&] { return report.preview->Encode(*palette); }), console)) {
     incomplete = true;
   }
   if (report.table && !WriteOutput("report", *options.report_path, report.table->Bytes(), console)) {

@@ -25,8 +25,12 @@ std::string CurrentFolder();
 // separator).
 bool IsAbsolutePath(const std::string& path);
 
-// `bytes` of zeroed memory, every page ready for writing; nullptr when the system has none.
-void* MapZeroedMemory(std::size_t bytes);
+// `bytes` of zeroed memory; nullptr when the system has none. Memory written whole has every
+// page ready for writing at once; memory read at random (a large table) has its pages mapped as
+// they are first touched, large ones where the system gives them, so that fewer addresses miss
+// the processor's translation caches.
+enum class MemoryUse { kWrittenWhole, kReadAtRandom };
+void* MapZeroedMemory(std::size_t bytes, MemoryUse use = MemoryUse::kWrittenWhole);
 void UnmapZeroedMemory(void* memory, std::size_t bytes);
 
 }  // namespace tarnvick

@@ -44,7 +44,8 @@ bool IsAbsolutePath(const std::string& path) {
   return (!path.empty() && IsSeparator(path.front())) || (path.size() >= 2 && path[1] == ':');
 }
 
-void* MapZeroedMemory(std::size_t bytes) {
+void* MapZeroedMemory(std::size_t bytes, MemoryUse) {
+  // Committed pages are mapped when first touched; large pages need a privilege users lack.
   return VirtualAlloc(nullptr, bytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
 }
 

@@ -76,12 +76,6 @@ std::size_t ColorHistogram::DistinctColors() const {
   return distinct;
 }
 
-KeyTable ColorHistogram::TakeCounted() {
-  for (const auto& [key, high] : high_) table_.values()[key] |= 1;
-  high_.clear();
-  return std::move(table_);
-}
-
 PixelCount ColorHistogram::Count(std::uint32_t key) const {
   const std::uint16_t* low = table_.values();
   if (low == nullptr) return 0;

@@ -41,8 +41,6 @@ class ColorHistogram {
   PixelCount Count(std::uint32_t key) const;
   // How many colours have been counted.
   std::size_t DistinctColors() const;
-  // The table given up, nonzero at every colour counted; the histogram holds nothing after.
-  KeyTable TakeCounted();
   // Calls `visit(key, count)` for every colour counted, in ascending key order.
   template <typename Visit>
   void ForEach(Visit&& visit) const {

@@ -162,6 +162,27 @@ void ColorMatcher::MapPlain(std::uint8_t* out, std::size_t count, const std::uin
   MapEach(out, count, first, stride, cells_, groups_, order, [this](const std::uint8_t* pixel) { return NearestPlain(pixel); });
 }
 
+void ColorMatcher::MapRedsPlain(std::uint8_t* out, const std::uint8_t* rgb, std::size_t count) const {
+  for (std::size_t start = 0; start < count; start += kCellSize) {
+    const std::int32_t red = rgb[0] + static_cast<std::int32_t>(start);
+    const Cell cell = cells_[CellNumber(red, rgb[1], rgb[2])];
+    std::array<std::int32_t, kCellSize> least;
+    least.fill(INT32_MAX);
+    for (const Group* group = groups_.data() + cell.first; group != groups_.data() + cell.first + cell.count; ++group) {
+      for (std::size_t lane = 0; lane < kGroup; ++lane) {
+        const std::int32_t dg = group->red_green[2 * lane + 1] - 16 * rgb[1];
+        const std::int32_t db = group->blue_index[2 * lane] - 16 * rgb[2];
+        const std::int32_t rest = dg * dg + db * db + group->blue_index[2 * lane + 1];
+        for (std::int32_t k = 0; k < kCellSize; ++k) {
+          const std::int32_t dr = group->red_green[2 * lane] - 16 * (red + k);
+          least[static_cast<std::size_t>(k)] = std::min(least[static_cast<std::size_t>(k)], dr * dr + rest);
+        }
+      }
+    }
+    for (std::size_t k = 0; k < kCellSize; ++k) out[start + k] = static_cast<std::uint8_t>(least[k] & 0xFF);
+  }
+}
+
 #if defined(__x86_64__)
 namespace {
 
@@ -201,6 +222,47 @@ __attribute__((target("avx2"), flatten)) void ColorMatcher::MapAvx2(std::uint8_t
   MapEach(out, count, first, stride, cells_, groups_, order, [this](const std::uint8_t* pixel) { return NearestAvx2(pixel); });
 }
 
+__attribute__((target("avx2"))) void ColorMatcher::MapRedsAvx2(std::uint8_t* out, const std::uint8_t* rgb,
+                                                                std::size_t count) const {
+  // The eight colours of a cell in the lanes; each candidate's red and the rest of its weight (its
+  // green and blue distances and its index) spread over them in turn.
+  const __m256i green = _mm256_set1_epi32(static_cast<std::int32_t>((16u * rgb[1]) << 16));
+  const __m256i blue = _mm256_set1_epi32(static_cast<std::int32_t>(16u * rgb[2]));
+  const __m256i ones = _mm256_set1_epi32(0x00010000);
+  const __m256i green_only = _mm256_set1_epi32(static_cast<std::int32_t>(0xFFFF0000u));
+  const __m256i low_halves = _mm256_set1_epi32(0xFFFF);
+  const __m256i steps = _mm256_setr_epi32(0, 16, 32, 48, 64, 80, 96, 112);
+  const __m256i low_bytes = _mm256_setr_epi8(0, 4, 8, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 0, 4, 8, 12,
+                                             -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+  for (std::size_t start = 0; start < count; start += kCellSize) {
+    const std::int32_t red = rgb[0] + static_cast<std::int32_t>(start);
+    const Cell cell = cells_[CellNumber(red, rgb[1], rgb[2])];
+    const __m256i reds = _mm256_add_epi32(_mm256_set1_epi32(16 * red), steps);
+    __m256i least = _mm256_set1_epi32(INT32_MAX);
+    for (const Group* group = groups_.data() + cell.first; group != groups_.data() + cell.first + cell.count; ++group) {
+      for (std::size_t half = 0; half < 2 * kGroup; half += kGroup) {
+        const __m256i rg = _mm256_load_si256(reinterpret_cast<const __m256i*>(group->red_green.data() + half));
+        const __m256i dg = _mm256_sub_epi16(rg, green);
+        const __m256i bi = _mm256_sub_epi16(
+            _mm256_load_si256(reinterpret_cast<const __m256i*>(group->blue_index.data() + half)), blue);
+        const __m256i rest = _mm256_add_epi32(_mm256_madd_epi16(dg, _mm256_and_si256(dg, green_only)),
+                                              _mm256_madd_epi16(bi, _mm256_blend_epi16(bi, ones, 0xAA)));
+        const __m256i candidate_reds = _mm256_and_si256(rg, low_halves);
+        for (int lane = 0; lane < 8; ++lane) {
+          const __m256i pick = _mm256_set1_epi32(lane);
+          const __m256i dr = _mm256_sub_epi32(_mm256_permutevar8x32_epi32(candidate_reds, pick), reds);
+          least = _mm256_min_epi32(
+              least, _mm256_add_epi32(_mm256_mullo_epi32(dr, dr), _mm256_permutevar8x32_epi32(rest, pick)));
+        }
+      }
+    }
+    const __m256i bytes = _mm256_shuffle_epi8(least, low_bytes);
+    const std::uint64_t eight = static_cast<std::uint32_t>(_mm256_extract_epi32(bytes, 0)) |
+                                static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm256_extract_epi32(bytes, 4))) << 32;
+    std::memcpy(out + start, &eight, 8);
+  }
+}
+
 // GCC 12's 512-bit intrinsics leave their placeholder operands uninitialised on purpose.
 #pragma GCC diagnostic push
 #if !defined(__clang__)
@@ -238,6 +300,13 @@ std::uint8_t ColorMatcher::Nearest(const std::uint8_t* rgb) const {
   if (vectors_ == Vectors::kAvx2) return NearestAvx2(rgb);
 #endif
   return NearestPlain(rgb);
+}
+
+void ColorMatcher::MapReds(std::uint8_t* out, const std::uint8_t* rgb, std::size_t count) const {
+#if defined(__x86_64__)
+  if (vectors_ != Vectors::kPlain) return MapRedsAvx2(out, rgb, count);
+#endif
+  MapRedsPlain(out, rgb, count);
 }
 
 void ColorMatcher::Map(std::uint8_t* out, std::size_t count, const std::uint8_t* first, std::size_t stride,

@@ -47,6 +47,12 @@ class ColorMatcher {
   void Map(std::uint8_t* out, std::size_t count, const std::uint8_t* first, std::size_t stride,
            Order order = Order::kCoherent) const;
 
+  // Maps the `count` colours that differ from `rgb` only in red, from `rgb` upwards (its red, then
+  // red + 1, ...), to `out`: `rgb`'s red and `count` multiples of 8, the last red at most 255. A
+  // run of colours costs less this way than through Map: eight of them are weighed against each
+  // candidate of their cell at once.
+  void MapReds(std::uint8_t* out, const std::uint8_t* rgb, std::size_t count) const;
+
  private:
   // Sixteen candidates of a cell, laid out for pairwise multiply-and-add: 16 x red and 16 x green
   // of each, then 16 x blue and the palette index of each (a cell whose candidates do not fill
@@ -73,9 +79,11 @@ class ColorMatcher {
   // 256-bit or 512-bit vector instructions; all give the same indices.
   std::uint8_t NearestPlain(const std::uint8_t* rgb) const;
   void MapPlain(std::uint8_t* out, std::size_t count, const std::uint8_t* first, std::size_t stride, Order order) const;
+  void MapRedsPlain(std::uint8_t* out, const std::uint8_t* rgb, std::size_t count) const;
 #if defined(__x86_64__)
   std::uint8_t NearestAvx2(const std::uint8_t* rgb) const;
   void MapAvx2(std::uint8_t* out, std::size_t count, const std::uint8_t* first, std::size_t stride, Order order) const;
+  void MapRedsAvx2(std::uint8_t* out, const std::uint8_t* rgb, std::size_t count) const;
   std::uint8_t NearestAvx512(const std::uint8_t* rgb) const;
   void MapAvx512(std::uint8_t* out, std::size_t count, const std::uint8_t* first, std::size_t stride, Order order) const;
 #endif

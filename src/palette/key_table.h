@@ -1,6 +1,5 @@
 // One 16-bit value for each of the 2^24 colour keys (32 MiB), zeroed and taken straight from the
-// system, every page ready for writing, and given back when the table goes: a histogram's
-// counters, then the nearest entries of the colours they counted.
+// system, and given back when the table goes: a histogram's counters.
 #pragma once
 
 #include <cstddef>

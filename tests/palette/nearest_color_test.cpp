@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <optional>
 #include <thread>
 
@@ -130,6 +131,21 @@ TEST(ColorMatcher, EqualsThePlainSearchOnAGridOfColoursForPalettesWithTies) {
           }
         }
       }
+      // Runs of colours along red: all 256 reds, or from red 200 on.
+      for (int g = 3; g < 256; g += 17) {
+        for (int b = 4; b < 256; b += 19) {
+          const int first = g % 2 == 0 ? 200 : 0;
+          std::uint8_t rgb[3] = {static_cast<std::uint8_t>(first), static_cast<std::uint8_t>(g), static_cast<std::uint8_t>(b)};
+          std::array<std::uint8_t, 256> run{};
+          matcher.MapReds(run.data(), rgb, static_cast<std::size_t>(256 - first));
+          for (int r = first; r < 256; ++r) {
+            rgb[0] = static_cast<std::uint8_t>(r);
+            LastMatch fresh;
+            ASSERT_EQ(run[static_cast<std::size_t>(r - first)], NearestIndex(palette, rgb, fresh))
+                << r << "," << g << "," << b << " vectors " << static_cast<int>(vectors);
+          }
+        }
+      }
     }
   }
 }
@@ -157,9 +173,9 @@ TEST(ColorMatcher, MapsPixelRunsLikeMapPixelsWhateverWasSearchedBefore) {
   }
 }
 
-// The table's entries, found at once for the colours counted or when a colour is first met, by
-// threads mapping at the same time, are the plain search's (entries 0 to 254 with transparency).
-TEST(NearestTable, LooksUpThePlainSearchsEntryWhetherColoursWereCountedOrMetLater) {
+// The table's entries, found when a colour is first met, by threads mapping at the same time, are
+// the plain search's (entries 0 to 254 with transparency).
+TEST(NearestTable, LooksUpThePlainSearchsEntryWhicheverThreadMetTheColourFirst) {
   Palette palette{};
   const std::vector<std::uint8_t> noise = NoiseBytes(768, 21);
   std::copy(noise.begin(), noise.end(), palette.begin());
@@ -171,26 +187,15 @@ TEST(NearestTable, LooksUpThePlainSearchsEntryWhetherColoursWereCountedOrMetLate
   for (std::size_t i = 0; i < pixels.size(); i += 4) packed.insert(packed.end(), pixels.begin() + i, pixels.begin() + i + 3);
   struct Row {
     bool transparent;
-    int counted_every;  // every n-th pixel's colour counted; 0: an empty table
-    int threads;        // finding the counted ones, then mapping at once
+    int threads;  // mapping at once
   };
-  for (const Row row : {Row{false, 0, 1}, Row{false, 1, 1}, Row{false, 3, 2}, Row{true, 2, 3}, Row{true, 0, 2},
-                        Row{false, 7, 8}}) {
+  for (const Row row : {Row{false, 1}, Row{false, 2}, Row{true, 3}, Row{false, 8}}) {
     std::vector<std::uint8_t> expected;
     for (std::size_t i = 0; i < pixels.size(); i += 4) {
       expected.push_back(BruteForceNearest(palette, {pixels[i], pixels[i + 1], pixels[i + 2]}, row.transparent ? 255 : 256));
     }
     const ColorMatcher matcher(row.transparent ? WithoutTransparentEntry(palette) : palette);
-    std::optional<NearestTable> table;
-    if (row.counted_every == 0) {
-      table.emplace(std::move(*NearestTable::Empty(matcher)));
-    } else {
-      KeyTable counted = std::move(*KeyTable::Zeroed());
-      for (std::size_t i = 0; i < pixels.size(); i += 4 * static_cast<std::size_t>(row.counted_every)) {
-        counted.values()[pixels[i] | pixels[i + 1] << 8 | pixels[i + 2] << 16] = 1;
-      }
-      table.emplace(NearestTable::OfCounted(std::move(counted), matcher, row.threads));
-    }
+    const std::optional<NearestTable> table(std::move(*NearestTable::Empty(matcher)));
     std::vector<std::vector<std::uint8_t>> mapped(static_cast<std::size_t>(row.threads), std::vector<std::uint8_t>(expected.size()));
     std::vector<std::thread> mappers;
     for (std::vector<std::uint8_t>& out : mapped) {
@@ -201,7 +206,7 @@ TEST(NearestTable, LooksUpThePlainSearchsEntryWhetherColoursWereCountedOrMetLate
     table->Map(from_packed.data(), from_packed.size(), packed.data(), 3);
     mapped.push_back(from_packed);
     for (const std::vector<std::uint8_t>& out : mapped) {
-      EXPECT_EQ(out, expected) << row.transparent << " " << row.counted_every << " " << row.threads;
+      EXPECT_EQ(out, expected) << row.transparent << " " << row.threads;
     }
   }
 }
