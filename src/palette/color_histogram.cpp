@@ -1,6 +1,8 @@
 #include "palette/color_histogram.h"
 
 #include <algorithm>
+#include <array>
+#include <cstring>
 
 #include "palette/color_key.h"
 
@@ -14,6 +16,17 @@ Result<void> ColorHistogram::Reserve() {
 }
 
 namespace {
+
+// Sixteen counters, as one vector.
+constexpr std::size_t kLanes = 16;
+using Lanes = std::uint16_t __attribute__((vector_size(2 * kLanes)));
+// Whether any lane of a comparison's result is true.
+template <typename Mask>
+bool Any(const Mask& mask) {
+  std::array<std::uint64_t, sizeof(Mask) / 8> words;
+  std::memcpy(words.data(), &mask, sizeof mask);
+  return (words[0] | words[1] | words[2] | words[3]) != 0;
+}
 
 // Runs of one colour, as `key_of` reads the pixels, each handed to `add` at once. The counter of
 // the pixel kAhead on is fetched early: a library's colours scatter over the table, and a
@@ -54,8 +67,19 @@ void ColorHistogram::Add(std::uint32_t key, PixelCount count) { Increment(key, c
 void ColorHistogram::Merge(const ColorHistogram& other) {
   const std::uint16_t* other_low = other.table_.values();
   if (other_low == nullptr) return;
-  for (std::size_t key = 0; key < kColors; ++key) {
-    if (other_low[key] != 0) Increment(static_cast<std::uint32_t>(key), other_low[key]);
+  // Sixteen counters at a time, added with wrap-around; where one wrapped, its carry is kept aside.
+  std::uint16_t* low = table_.values();
+  for (std::size_t key = 0; key < kColors; key += kLanes) {
+    Lanes mine, theirs;
+    std::memcpy(&mine, low + key, sizeof mine);
+    std::memcpy(&theirs, other_low + key, sizeof theirs);
+    const Lanes sum = mine + theirs;
+    std::memcpy(low + key, &sum, sizeof sum);
+    if (Any(sum < theirs)) {
+      for (std::size_t k = key; k < key + kLanes; ++k) {
+        if (low[k] < other_low[k]) ++high_[static_cast<std::uint32_t>(k)];
+      }
+    }
   }
   for (const auto& [key, high] : other.high_) Increment(key, high << 16);
 }
@@ -64,6 +88,22 @@ std::vector<std::pair<std::uint32_t, PixelCount>> ColorHistogram::SortedCarries(
   std::vector<std::pair<std::uint32_t, PixelCount>> carries(high_.begin(), high_.end());
   std::sort(carries.begin(), carries.end());
   return carries;
+}
+
+std::uint32_t ColorHistogram::NextAtLeast(std::uint32_t key, std::uint16_t least) const {
+  const std::uint16_t* low = table_.values();
+  for (; key < kColors && key % kLanes != 0; ++key) {
+    if (low[key] >= least) return key;
+  }
+  for (; key < kColors; key += kLanes) {
+    Lanes counts;
+    std::memcpy(&counts, low + key, sizeof counts);
+    if (!Any(counts >= least)) continue;
+    for (std::uint32_t k = key;; ++k) {
+      if (low[k] >= least) return k;
+    }
+  }
+  return kColors;
 }
 
 std::size_t ColorHistogram::DistinctColors() const {

@@ -4,6 +4,7 @@
 // takes 32 MiB, taken from the system only when counting starts.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -44,15 +45,30 @@ class ColorHistogram {
   // Calls `visit(key, count)` for every colour counted, in ascending key order.
   template <typename Visit>
   void ForEach(Visit&& visit) const {
+    const PixelCount once = 1;
+    ForEachAtLeast(once, visit);
+  }
+  // Calls `visit(key, count)`, in ascending key order, for every colour counted at least `least`
+  // times, read as the walk goes (`visit` may raise it), and for some colours counted fewer but
+  // at least once. Blocks of counters all below it are passed over 16 at a time.
+  template <typename Visit>
+  void ForEachAtLeast(const PixelCount& least, Visit&& visit) const {
     const std::uint16_t* low = table_.values();
     if (low == nullptr) return;
     // The keys with carries, in key order, walked beside the table.
     const std::vector<std::pair<std::uint32_t, PixelCount>> carries = SortedCarries();
     auto carry = carries.begin();
-    for (std::uint32_t key = 0; key < kColors; ++key) {
-      PixelCount count = low[key];
-      if (carry != carries.end() && carry->first == key) count += (carry++)->second << 16;
-      if (count != 0) visit(key, count);
+    for (std::uint32_t key = 0;;) {
+      const std::uint32_t next =
+          least > 0xFFFF ? kColors : NextAtLeast(key, static_cast<std::uint16_t>(std::max<PixelCount>(least, 1)));
+      for (; carry != carries.end() && carry->first < next; ++carry) {
+        visit(carry->first, low[carry->first] + (carry->second << 16));
+      }
+      if (next == kColors) return;
+      PixelCount count = low[next];
+      if (carry != carries.end() && carry->first == next) count += (carry++)->second << 16;
+      visit(next, count);
+      key = next + 1;
     }
   }
 
@@ -65,6 +81,8 @@ class ColorHistogram {
   }
 
   std::vector<std::pair<std::uint32_t, PixelCount>> SortedCarries() const;
+  // The first key from `key` on whose low 16 bits are at least `least` (1 or more), or kColors.
+  std::uint32_t NextAtLeast(std::uint32_t key, std::uint16_t least) const;
 
   KeyTable table_;  // the low 16 bits of each count
   std::unordered_map<std::uint32_t, PixelCount> high_;  // the rest of each count, shifted down

@@ -234,9 +234,17 @@ __attribute__((target("avx2"))) void ColorMatcher::MapRedsAvx2(std::uint8_t* out
   const __m256i steps = _mm256_setr_epi32(0, 16, 32, 48, 64, 80, 96, 112);
   const __m256i low_bytes = _mm256_setr_epi8(0, 4, 8, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 0, 4, 8, 12,
                                              -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+  // The run's cells lie side by side, their candidates wherever they were made: all are fetched
+  // at once first, as a run's colours are often the first of their cells to be met.
+  const Cell* cells = &cells_[CellNumber(rgb[0], rgb[1], rgb[2])];
+  for (std::size_t start = 0; start < count; start += kCellSize) {
+    const Group* group = &groups_[cells[start / kCellSize].first];
+    __builtin_prefetch(group);
+    __builtin_prefetch(reinterpret_cast<const char*>(group) + 64);
+  }
   for (std::size_t start = 0; start < count; start += kCellSize) {
     const std::int32_t red = rgb[0] + static_cast<std::int32_t>(start);
-    const Cell cell = cells_[CellNumber(red, rgb[1], rgb[2])];
+    const Cell cell = cells[start / kCellSize];
     const __m256i reds = _mm256_add_epi32(_mm256_set1_epi32(16 * red), steps);
     __m256i least = _mm256_set1_epi32(INT32_MAX);
     for (const Group* group = groups_.data() + cell.first; group != groups_.data() + cell.first + cell.count; ++group) {
@@ -248,6 +256,7 @@ __attribute__((target("avx2"))) void ColorMatcher::MapRedsAvx2(std::uint8_t* out
         const __m256i rest = _mm256_add_epi32(_mm256_madd_epi16(dg, _mm256_and_si256(dg, green_only)),
                                               _mm256_madd_epi16(bi, _mm256_blend_epi16(bi, ones, 0xAA)));
         const __m256i candidate_reds = _mm256_and_si256(rg, low_halves);
+#pragma GCC unroll 8
         for (int lane = 0; lane < 8; ++lane) {
           const __m256i pick = _mm256_set1_epi32(lane);
           const __m256i dr = _mm256_sub_epi32(_mm256_permutevar8x32_epi32(candidate_reds, pick), reds);
