@@ -101,5 +101,49 @@ TEST(ColorHistogram, CountsPastSixteenBitsAddUpAcrossTablesAndIndices) {
   EXPECT_EQ(first.Count(0x070809), expected[0x070809]);
 }
 
+// Two tables merged, counters wrapping past 16 bits at the edges of the blocks they are added and
+// passed over in, then walked from each least count (raised as the walk goes, as a ranking does):
+// every colour counted at least that often is met with its whole count, and none uncounted.
+TEST(ColorHistogram, MergedCountsWalkedFromALeastCountMeetEveryColourAtLeastThatCommon) {
+  const std::map<std::uint32_t, std::pair<PixelCount, PixelCount>> counts = {
+      {0, {1, 0}},           {15, {40000, 40000}}, {16, {65535, 1}},  {17, {3, 2}},   {31, {70000, 0}},
+      {4096, {0, 65536}},    {4111, {2, 2}},       {0x7FFFF0, {9, 0}}, {0xFFFFFF, {65535, 65535}}};
+  ColorHistogram first, second;
+  ASSERT_TRUE(first.Reserve());
+  ASSERT_TRUE(second.Reserve());
+  for (const auto& [key, pair] : counts) {
+    if (pair.first != 0) first.Add(key, pair.first);
+    if (pair.second != 0) second.Add(key, pair.second);
+  }
+  first.Merge(second);
+  struct Row {
+    PixelCount least;
+    PixelCount raised_to;  // after the first colour met
+  };
+  for (const Row row : {Row{1, 1}, Row{4, 4}, Row{5, 80000}, Row{65536, 65536}, Row{70000, 131070}, Row{1, 200000}}) {
+    PixelCount least = row.least;
+    std::map<std::uint32_t, PixelCount> met;
+    first.ForEachAtLeast(least, [&](std::uint32_t key, PixelCount count) {
+      met[key] = count;
+      least = row.raised_to;
+    });
+    PixelCount threshold = row.least;
+    for (const auto& [key, pair] : counts) {
+      const PixelCount total = pair.first + pair.second;
+      EXPECT_EQ(first.Count(key), total) << key;
+      if (total >= threshold) {
+        EXPECT_EQ(met.count(key), 1u) << key << " from " << row.least;
+        threshold = row.raised_to;
+      }
+      if (met.count(key) != 0) {
+        EXPECT_EQ(met[key], total) << key;
+      }
+    }
+    for (const auto& [key, count] : met) {
+      EXPECT_EQ(counts.count(key), 1u) << key;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace tarnvick::testing
